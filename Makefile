@@ -1,0 +1,39 @@
+# The two set-up commands: `make run` and `make check`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: run check deps build asan fuzz bench deb clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD) && ./zelvo
+
+# Every test; those that need a display start their own Xvfb.
+check: build asan
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The display-free tests once more, under AddressSanitizer and UBSan.
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DZELVO_PURE_ONLY=ON -DZELVO_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DZELVO_PURE_ONLY=ON -DZELVO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzzers $(FUZZ_BUILD) 60
+
+bench: build
+	scripts/run-benchmarks $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

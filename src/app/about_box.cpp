@@ -1,0 +1,59 @@
+#include "app/about_box.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+template <class W>
+W* named(W* w, const char* name) {
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("AboutBox"));
+  setWindowTitle(QStringLiteral("バージョン情報"));
+  // Single border with system menu and minimise box only.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint);
+  setFixedSize(274, 123);
+
+  Panel1 = named(new QFrame(this), "Panel1");
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setGeometry(8, 8, 258, 74);
+
+  ProgramIcon = named(new QFrame(Panel1), "ProgramIcon");
+  ProgramIcon->setFrameStyle(QFrame::Box | QFrame::Raised);
+  ProgramIcon->setGeometry(10, 12, 48, 48);
+  IconLabel = named(new QLabel(QStringLiteral("未定"), ProgramIcon), "IconLabel");
+  IconLabel->setAlignment(Qt::AlignCenter);
+  IconLabel->setGeometry(0, 0, 48, 48);
+
+  ProductName = named(new QLabel(QStringLiteral("Zelvo"), Panel1), "ProductName");
+  ProductName->setGeometry(72, 14, 170, 16);
+  Version = named(new QLabel(QStringLiteral("Version：1.0β4"), Panel1), "Version");
+  Version->setGeometry(72, 40, 170, 16);
+
+  OKButton = named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
+  OKButton->setGeometry(100, 90, 75, 25);
+  OKButton->setDefault(true);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  for (QWidget* w : findChildren<QWidget*>()) w->setAccessibleName(w->objectName());
+  ProductName->setAccessibleName(ProductName->text());
+  Version->setAccessibleName(Version->text());
+  OKButton->setAccessibleName(OKButton->text());
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  // Centred on the screen each time it is shown.
+  if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+    const QRect r = s->geometry();
+    move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
+  }
+  QDialog::showEvent(event);
+}

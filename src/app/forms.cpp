@@ -1,0 +1,25 @@
+#include "app/forms.h"
+
+#include "app/about_box.h"
+#include "app/main_form.h"
+// start-up form headers
+
+TMainForm* MainForm = nullptr;
+Tfrm_Option* frm_Option = nullptr;
+Tfrm_BMEdit* frm_BMEdit = nullptr;
+TAboutBox* AboutBox = nullptr;
+
+void CreateForms() {
+  MainForm = new TMainForm;
+  // options dialog (hidden; reading its settings sets Moz_Item)
+  // bookmark editor (hidden; reads bookmark.xml into its tree)
+  AboutBox = new TAboutBox(MainForm);
+}
+
+void DestroyForms() {
+  delete AboutBox;
+  AboutBox = nullptr;
+  // destroy editor and options dialog
+  delete MainForm;
+  MainForm = nullptr;
+}

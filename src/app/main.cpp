@@ -1,0 +1,67 @@
+// Program entry: environment for the engines, the application object, the
+// four start-up forms, then the message loop until the frame closes.
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "platform/zelvo_application.h"
+
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+void prepareEnvironment() {
+  // Embedding the out-of-process engine's window needs X11 on both sides.
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  setenv("GDK_BACKEND", "x11", 1);
+  // Without it the MDI frames stop repainting once a native child exists
+  // beside the OpenGL-drawn web views.
+  setenv("QT_WIDGETS_RHI", "1", 1);
+  if (geteuid() == 0) {
+    // Chromium refuses its sandbox as root.
+    const char* old = getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string flags = old ? old : "";
+    if (flags.find("--no-sandbox") == std::string::npos) {
+      flags += flags.empty() ? "--no-sandbox" : " --no-sandbox";
+      setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+      std::fputs("zelvo: running as root, Qt WebEngine's sandbox is off (--no-sandbox)\n", stderr);
+    }
+  }
+  // A full disk or a file-size limit must fail the write, not end the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  prepareEnvironment();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The program takes no options of its own; arguments are ignored, and only
+  // the program name reaches Qt so that no argument is read as a Qt option.
+  int qtArgc = 1;
+  ZelvoApplication app(qtArgc, argv);
+  (void)argc;
+  QCoreApplication::setApplicationName(QStringLiteral("Zelvo"));
+
+  // The forms are designed in this font; IPAPGothic has its metrics.
+  QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+  QFont uiFont(QStringLiteral("ＭＳ Ｐゴシック"));
+  uiFont.setPointSize(9);
+  QApplication::setFont(uiFont);
+
+  QTranslator qtJapanese;
+  if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qtJapanese);
+
+  CreateForms();
+  QObject::connect(MainForm, &TMainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  const int rc = app.exec();
+  DestroyForms();
+  return rc;
+}

@@ -1,0 +1,570 @@
+#include "app/main_form.h"
+
+#include "app/about_box.h"
+#include "app/app_path.h"
+#include "app/cool_bar.h"
+#include "app/forms.h"
+#include "app/window_arrange.h"
+#include "browser/browser_child.h"
+#include "platform/guarded.h"
+#include "platform/ini_file.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+template <class W>
+W* named(W* w, const QString& name) {
+  w->setObjectName(name);
+  return w;
+}
+
+QAction* newAction(QObject* owner, const char* name, const QString& caption, const QKeySequence& shortcut = {}) {
+  auto* a = new QAction(caption, owner);
+  a->setObjectName(QString::fromLatin1(name));
+  if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+  return a;
+}
+
+QAction* separator(QMenu* menu, const char* name) {
+  QAction* a = menu->addSeparator();
+  a->setObjectName(QString::fromLatin1(name));
+  return a;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QStringLiteral("Zelvo"));
+  CreateComponents();
+  CreateMenus();
+  BindHandlers();
+  guarded::run([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateComponents() {
+  const QStyle* st = style();
+  ImageList1 = QList<QIcon>(13);
+  ImageList1[0] = QIcon::fromTheme(QStringLiteral("window-new"), st->standardIcon(QStyle::SP_FileIcon));
+  ImageList1[1] = QIcon::fromTheme(QStringLiteral("go-previous"), st->standardIcon(QStyle::SP_ArrowBack));
+  ImageList1[2] = QIcon::fromTheme(QStringLiteral("go-next"), st->standardIcon(QStyle::SP_ArrowForward));
+  ImageList1[3] = QIcon::fromTheme(QStringLiteral("process-stop"), st->standardIcon(QStyle::SP_BrowserStop));
+  ImageList1[4] = QIcon::fromTheme(QStringLiteral("view-refresh"), st->standardIcon(QStyle::SP_BrowserReload));
+  ImageList1[11] = QIcon::fromTheme(QStringLiteral("folder"), st->standardIcon(QStyle::SP_DirIcon));
+  ImageList1[12] = QIcon::fromTheme(QStringLiteral("text-html"), st->standardIcon(QStyle::SP_FileLinkIcon));
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("ClientPanel"));
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  CoolBar1 = named(new TCoolBar(central), QStringLiteral("CoolBar1"));
+
+  ToolBar2 = named(new QToolBar(), QStringLiteral("ToolBar2"));
+  ToolBar2->setIconSize(QSize(16, 16));
+  ToolBar2->setMovable(false);
+  ToolBar2->setFloatable(false);
+  auto toolButton = [this](const char* name, int image) {
+    auto* b = named(new QToolButton(ToolBar2), QString::fromLatin1(name));
+    b->setIcon(ImageList1[image]);
+    b->setAutoRaise(true);
+    ToolBar2->addWidget(b);
+    return b;
+  };
+  ToolButton1 = toolButton("ToolButton1", 0);
+  ToolButton1->setToolTip(QStringLiteral("新規作成"));
+  ToolButton6 = ToolBar2->addSeparator();
+  ToolButton6->setObjectName(QStringLiteral("ToolButton6"));
+  BackCtrl = toolButton("BackCtrl", 1);
+  BackCtrl->setToolTip(QStringLiteral("戻る"));
+  FrwrdCtrl = toolButton("FrwrdCtrl", 2);
+  FrwrdCtrl->setToolTip(QStringLiteral("進む"));
+  StopCtrl = toolButton("StopCtrl", 3);
+  StopCtrl->setToolTip(QStringLiteral("中止"));
+  ReLoadCtrl = toolButton("ReLoadCtrl", 4);
+  ReLoadCtrl->setToolTip(QStringLiteral("更新"));
+  for (QToolButton* b : {BackCtrl, FrwrdCtrl, StopCtrl, ReLoadCtrl}) b->setEnabled(false);
+
+  // The address bar lays out its three parts itself (FormResize).
+  ToolBar3 = named(new QWidget(), QStringLiteral("ToolBar3"));
+  ToolBar3->setFixedHeight(24);
+  Label1 = named(new QLabel(QStringLiteral("アドレス"), ToolBar3), QStringLiteral("Label1"));
+  Label1->setGeometry(2, 2, 44, 20);
+  Label1->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+  txtAddress = named(new QLineEdit(ToolBar3), QStringLiteral("txtAddress"));
+  txtAddress->setGeometry(46, 2, 200, 20);
+  btnMove = named(new QPushButton(QStringLiteral("移動"), ToolBar3), QStringLiteral("btnMove"));
+  btnMove->setGeometry(246, 2, 41, 20);
+  btnMove->setAutoDefault(false);
+
+  CoolBar1->addBand(ToolBar2, 24);
+  CoolBar1->addBand(ToolBar3, 24);
+  column->addWidget(CoolBar1);
+
+  auto* middle = new QHBoxLayout();
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  ZBar = named(new QWidget(central), QStringLiteral("ZBar"));
+  ZBar->setCursor(Qt::SizeHorCursor);
+  ZBar->setFixedWidth(153);
+  TreeView1 = named(new QTreeWidget(ZBar), QStringLiteral("TreeView1"));
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setCursor(Qt::ArrowCursor);
+  btnBar = named(new QToolButton(ZBar), QStringLiteral("btnBar"));
+  btnBar->setCursor(Qt::PointingHandCursor);
+  btnBar->setProperty("Tag", 0);
+  middle->addWidget(ZBar);
+  MDIClient = named(new QMdiArea(central), QStringLiteral("MDIClient"));
+  MDIClient->setViewMode(QMdiArea::SubWindowView);
+  MDIClient->setBackground(QGuiApplication::palette().brush(QPalette::Dark));
+  middle->addWidget(MDIClient, 1);
+  column->addLayout(middle, 1);
+
+  ToolBar1 = named(new QWidget(central), QStringLiteral("ToolBar1"));
+  ToolBar1->setFixedHeight(22);
+  StatusBar1 = named(new QStatusBar(ToolBar1), QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+  StatusPanel0 = named(new QLabel(StatusBar1), QStringLiteral("StatusPanel0"));
+  StatusPanel0->setMinimumWidth(50);
+  StatusBar1->addWidget(StatusPanel0, 1);
+  StatusBar1->setGeometry(0, 0, 200, 22);
+  ProgressBar1 = named(new QProgressBar(ToolBar1), QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setGeometry(200, 3, 130, 16);
+  column->addWidget(ToolBar1);
+
+  setCentralWidget(central);
+
+  // Bars that lay out their own children follow their size changes.
+  ToolBar1->installEventFilter(this);
+  ToolBar3->installEventFilter(this);
+  ZBar->installEventFilter(this);
+  txtAddress->installEventFilter(this);
+}
+
+void TMainForm::CreateMenus() {
+  // Action list.
+  FileNew1 = newAction(this, "FileNew1", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
+  FileOpen1 = newAction(this, "FileOpen1", QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileClose1 = newAction(this, "FileClose1", QStringLiteral("閉じる(&C)"));
+  FileExit1 = newAction(this, "FileExit1", QStringLiteral("終了(&X)"));
+  EditCut1 = newAction(this, "EditCut1", QStringLiteral("切り取り(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X));
+  EditCopy1 = newAction(this, "EditCopy1", QStringLiteral("コピー(&C)..."), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EditPaste1 = newAction(this, "EditPaste1", QStringLiteral("貼り付け(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V));
+  WindowCascade1 = newAction(this, "WindowCascade1", QStringLiteral("重ねて表示(&C)"));
+  WindowTileHorizontal1 = newAction(this, "WindowTileHorizontal1", QStringLiteral("水平に並べて表示(&H)"));
+  WindowTileVertical1 = newAction(this, "WindowTileVertical1", QStringLiteral("垂直に並べて表示(&V)"));
+  WindowMinimizeAll1 = newAction(this, "WindowMinimizeAll1", QStringLiteral("すべてを最小化(&M)"));
+  WindowArrangeAll1 = newAction(this, "WindowArrangeAll1", QStringLiteral("アイコンの整列(&A)"));
+  HelpAbout1 = newAction(this, "HelpAbout1", QStringLiteral("バージョン情報(&A)..."));
+  const QString file = QStringLiteral("ファイル"), edit = QStringLiteral("編集"), window = QStringLiteral("ウィンドウ");
+  for (QAction* a : {FileNew1, FileOpen1, FileClose1, FileExit1}) a->setProperty("Category", file);
+  for (QAction* a : {EditCut1, EditCopy1, EditPaste1}) a->setProperty("Category", edit);
+  for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1})
+    a->setProperty("Category", window);
+  HelpAbout1->setProperty("Category", QStringLiteral("ヘルプ"));
+  // The edit actions work in the address bar's text box; they are on no menu.
+  for (QAction* a : {EditCut1, EditCopy1, EditPaste1}) {
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ToolBar3->addAction(a);
+  }
+
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+
+  File1 = named(bar->addMenu(QStringLiteral("ファイル(&F)")), QStringLiteral("File1"));
+  File1->addAction(FileNewItem = FileNew1);
+  File1->addAction(FileOpenItem = FileOpen1);
+  File1->addAction(FileCloseItem = FileClose1);
+  mnuFile_SaveAs = newAction(this, "mnuFile_SaveAs", QStringLiteral("名前をつけて保存(&A)..."));
+  File1->addAction(mnuFile_SaveAs);
+  N1 = separator(File1, "N1");
+  File1->addAction(FileExitItem = FileExit1);
+
+  mnuEdit = named(bar->addMenu(QStringLiteral("編集(&E)")), QStringLiteral("mnuEdit"));
+  mnuEdit_Copy = newAction(this, "mnuEdit_Copy", QStringLiteral("コピー(&P)"));
+  mnuEdit->addAction(mnuEdit_Copy);
+  N5 = separator(mnuEdit, "N5");
+  mnuEdit_slrAll = newAction(this, "mnuEdit_slrAll", QStringLiteral("全て選択(&A)"), QKeySequence(Qt::CTRL | Qt::Key_A));
+  mnuEdit->addAction(mnuEdit_slrAll);
+
+  mnuShow = named(bar->addMenu(QStringLiteral("表示(&V)")), QStringLiteral("mnuShow"));
+  mnuShow_Bar = named(mnuShow->addMenu(QStringLiteral("ツールバー(&T)")), QStringLiteral("mnuShow_Bar"));
+  mnuShow_default = newAction(this, "mnuShow_default", QStringLiteral("標準"));
+  mnuShow_Address = newAction(this, "mnuShow_Address", QStringLiteral("アドレスバー"));
+  mnuShow_Status = newAction(this, "mnuShow_Status", QStringLiteral("ステータスバー"));
+  mnuShow_Z = newAction(this, "mnuShow_Z", QStringLiteral("Ｚバー"), QKeySequence(Qt::Key_F10));
+  for (QAction* a : {mnuShow_default, mnuShow_Address, mnuShow_Status, mnuShow_Z}) {
+    a->setCheckable(true);
+    a->setChecked(true);
+    mnuShow_Bar->addAction(a);
+  }
+  N2 = separator(mnuShow, "N2");
+  mnuShow_Size = named(mnuShow->addMenu(QStringLiteral("文字サイズ")), QStringLiteral("mnuShow_Size"));
+  mnuSize_Max = newAction(this, "mnuSize_Max", QStringLiteral("最大(&B)"));
+  mnuSize_Large = newAction(this, "mnuSize_Large", QStringLiteral("大(&L)"));
+  mnuSize_middle = newAction(this, "mnuSize_middle", QStringLiteral("中(&M)"));
+  mnuSize_Small = newAction(this, "mnuSize_Small", QStringLiteral("小(&S)"));
+  mnuSize_Min = newAction(this, "mnuSize_Min", QStringLiteral("最小(A)"));
+  for (QAction* a : {mnuSize_Max, mnuSize_Large, mnuSize_middle, mnuSize_Small, mnuSize_Min}) {
+    a->setCheckable(true);
+    mnuShow_Size->addAction(a);
+  }
+
+  mnuBookMark = named(bar->addMenu(QStringLiteral("ブックマーク(&B)")), QStringLiteral("mnuBookMark"));
+  mnuBMEdit = newAction(this, "mnuBMEdit", QStringLiteral("ブックマークを編集"));
+  mnuBookMark->addAction(mnuBMEdit);
+  N4 = separator(mnuBookMark, "N4");
+
+  Tool1 = named(bar->addMenu(QStringLiteral("ツール(&T)")), QStringLiteral("Tool1"));
+  EngineItem = named(Tool1->addMenu(QStringLiteral("エンジン")), QStringLiteral("EngineItem"));
+  IE_item = newAction(this, "IE_item", QStringLiteral("Internet Explorer"));
+  Moz_Item = newAction(this, "Moz_Item", QStringLiteral("Gekko"));
+  for (QAction* a : {IE_item, Moz_Item}) {
+    a->setCheckable(true);
+    EngineItem->addAction(a);
+  }
+  IE_item->setChecked(true);
+  mnuOption = newAction(this, "mnuOption", QStringLiteral("オプション"), QKeySequence(Qt::Key_F12));
+  Tool1->addAction(mnuOption);
+
+  Window1 = named(bar->addMenu(QStringLiteral("ウィンドウ(&W)")), QStringLiteral("Window1"));
+  Window1->addAction(WindowCascadeItem = WindowCascade1);
+  Window1->addAction(WindowTileItem = WindowTileHorizontal1);
+  Window1->addAction(WindowTileItem2 = WindowTileVertical1);
+  Window1->addAction(WindowMinimizeItem = WindowMinimizeAll1);
+  Window1->addAction(WindowArrangeItem = WindowArrangeAll1);
+
+  Help1 = named(bar->addMenu(QStringLiteral("ヘルプ(&H)")), QStringLiteral("Help1"));
+  Help1->addAction(HelpAboutItem = HelpAbout1);
+
+  // Shortcuts of actions on no visible widget still work in the frame.
+  addActions({FileNew1, FileOpen1, FileClose1, FileExit1, HelpAbout1, mnuEdit_slrAll, mnuShow_Z, mnuOption});
+
+  // Start-up enabling.
+  for (QAction* a : {mnuFile_SaveAs, mnuEdit_Copy, mnuEdit_slrAll}) a->setEnabled(false);
+  mnuShow_Size->setEnabled(false);
+  UpdateWindowActions();
+
+  // Captions are the accessible names.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->accessibleName().isEmpty()) w->setAccessibleName(w->objectName());
+  for (QMenu* m : findChildren<QMenu*>()) m->setAccessibleName(m->title());
+  btnMove->setAccessibleName(btnMove->text());
+  Label1->setAccessibleName(Label1->text());
+}
+
+void TMainForm::BindHandlers() {
+  using guarded::handler;
+  connect(FileNew1, &QAction::triggered, this, handler(this, &TMainForm::FileNew1Execute));
+  connect(FileOpen1, &QAction::triggered, this, handler(this, &TMainForm::FileOpen1Execute));
+  connect(FileClose1, &QAction::triggered, this, handler(this, &TMainForm::FileClose1Execute));
+  connect(FileExit1, &QAction::triggered, this, handler(this, &TMainForm::FileExit1Execute));
+  connect(HelpAbout1, &QAction::triggered, this, handler(this, &TMainForm::HelpAbout1Execute));
+  connect(WindowCascade1, &QAction::triggered, this, handler(this, &TMainForm::WindowCascade1Execute));
+  connect(WindowTileHorizontal1, &QAction::triggered, this, handler(this, &TMainForm::WindowTileHorizontal1Execute));
+  connect(WindowTileVertical1, &QAction::triggered, this, handler(this, &TMainForm::WindowTileVertical1Execute));
+  connect(WindowMinimizeAll1, &QAction::triggered, this, handler(this, &TMainForm::WindowMinimizeAll1Execute));
+  connect(WindowArrangeAll1, &QAction::triggered, this, handler(this, &TMainForm::WindowArrangeAll1Execute));
+  connect(EditCut1, &QAction::triggered, this, [this] { guarded::run([this] { txtAddress->cut(); }); });
+  connect(EditCopy1, &QAction::triggered, this, [this] { guarded::run([this] { txtAddress->copy(); }); });
+  connect(EditPaste1, &QAction::triggered, this, [this] { guarded::run([this] { txtAddress->paste(); }); });
+  connect(ToolButton1, &QToolButton::clicked, this, handler(this, &TMainForm::ToolButton1Click));
+  connect(IE_item, &QAction::triggered, this, handler(this, &TMainForm::IE_ItemClick));
+  connect(Moz_Item, &QAction::triggered, this, handler(this, &TMainForm::Moz_ItemClick));
+  connect(mnuOption, &QAction::triggered, this, handler(this, &TMainForm::mnuOptionClick));
+
+  connect(mnuShow_default, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_defaultClick));
+  connect(mnuShow_Address, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_AddressClick));
+  connect(mnuShow_Status, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_StatusClick));
+  connect(mnuShow_Z, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_ZClick));
+  connect(btnBar, &QToolButton::clicked, this, handler(this, &TMainForm::btnBarClick));
+  connect(CoolBar1, &TCoolBar::mouseUp, this, handler(this, &TMainForm::CoolBar1MouseUp));
+
+  connect(BackCtrl, &QToolButton::clicked, this, handler(this, &TMainForm::BackCtrlClick));
+  connect(FrwrdCtrl, &QToolButton::clicked, this, handler(this, &TMainForm::FrwrdCtrlClick));
+  connect(StopCtrl, &QToolButton::clicked, this, handler(this, &TMainForm::StopCtrlClick));
+  connect(ReLoadCtrl, &QToolButton::clicked, this, handler(this, &TMainForm::ReLoadCtrlClick));
+  connect(btnMove, &QPushButton::clicked, this, handler(this, &TMainForm::btnMoveClick));
+  connect(mnuFile_SaveAs, &QAction::triggered, this, handler(this, &TMainForm::mnuFile_SaveAsClick));
+  connect(mnuEdit_Copy, &QAction::triggered, this, handler(this, &TMainForm::mnuEdit_CopyClick));
+  connect(mnuEdit_slrAll, &QAction::triggered, this, handler(this, &TMainForm::mnuEdit_slrAllClick));
+  connect(mnuSize_Max, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_MaxClick));
+  connect(mnuSize_Large, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_LargeClick));
+  connect(mnuSize_middle, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_middleClick));
+  connect(mnuSize_Small, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_SmallClick));
+  connect(mnuSize_Min, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_MinClick));
+
+  connect(mnuBMEdit, &QAction::triggered, this, handler(this, &TMainForm::mnuBMEditClick));
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+
+  connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) { UpdateWindowActions(); });
+  connect(Window1, &QMenu::aboutToShow, this, [this] { guarded::run([this] { FillWindowMenu(); }); });
+}
+
+// ---- start-up and close ---------------------------------------------------
+
+void TMainForm::FormCreate() {
+  AppPath = programFolder();
+  BandPositionRead();
+
+  if (const QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect r = s->availableGeometry();
+    resize(r.width() * 3 / 4, r.height() * 3 / 4);
+  }
+  show();
+  raise();
+  activateWindow();
+
+  // A failing bookmark build ends that build only; start-up goes on.
+  guarded::run([this] { BuildBookmarkMenu(); });
+
+  if (!QFile::exists(ConfigPath())) mnuOptionClick();
+
+  {
+    const IniFile ini(ConfigPath());
+    const bool ie = ini.ReadString(QStringLiteral("General"), QStringLiteral("LastEngine"), QStringLiteral("IE")) ==
+                    QLatin1String("IE");
+    IE_item->setChecked(ie);
+    Moz_Item->setChecked(!ie);
+    if (ini.ReadInteger(QStringLiteral("Option_Main"), QStringLiteral("Mozilla"), 0) == 0) Moz_Item->setEnabled(false);
+  }
+
+  guarded::run([this] { BuildBookmarkBar(); });
+  ViewToolBar();
+  mnuFile_SaveAs->setEnabled(false);
+  ReadMojiSize();
+  mnuShow_Size->setEnabled(false);
+  FormResize();
+}
+
+void TMainForm::FormClose() {
+  const QString engine = IE_item->isChecked() ? QStringLiteral("IE") : QStringLiteral("Gecko");
+  {
+    IniFile ini(ConfigPath());
+    ini.WriteString(QStringLiteral("General"), QStringLiteral("LastEngine"), engine);
+    ini.WriteInteger(QStringLiteral("General"), QStringLiteral("LastMojiSize"), MojiSize);
+  }
+  BandPositionWrite();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // The settings are saved if they can be; the frame closes either way.
+  guarded::run([this] { FormClose(); });
+  event->accept();
+  emit Closed();
+}
+
+void TMainForm::FormResize() {
+  if (ToolBar1->width() > 260) {
+    ProgressBar1->setGeometry(ToolBar1->width() - 130, ProgressBar1->y(), 130, ProgressBar1->height());
+    StatusBar1->setGeometry(0, 0, ToolBar1->width() - 130, ToolBar1->height());
+  }
+  btnMove->move(ToolBar3->width() - btnMove->width(), btnMove->y());
+  txtAddress->resize(ToolBar3->width() - btnMove->width() - Label1->width(), txtAddress->height());
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  guarded::run([this] { FormResize(); });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == ToolBar1 || watched == ToolBar3) guarded::run([this] { FormResize(); });
+    if (watched == ZBar) guarded::run([this] { ZBarResize(); });
+  } else if (event->type() == QEvent::MouseButtonRelease && watched == ZBar) {
+    guarded::run([&] { ZBarMouseUp(static_cast<QMouseEvent*>(event)); });
+  } else if (event->type() == QEvent::KeyPress && watched == txtAddress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) guarded::run([&] { txtAddressKeyDown(13); });
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool TMainForm::event(QEvent* event) {
+  // Hints of menu items and actions show in the status bar while pointed at.
+  if (event->type() == QEvent::StatusTip) {
+    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    if (tip.isEmpty())
+      StatusBar1->clearMessage();
+    else
+      StatusBar1->showMessage(tip);
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+// ---- commands of the frame ------------------------------------------------
+
+void TMainForm::FileNew1Execute() {
+  if (IE_item->isChecked())
+    OpenChild(QStringLiteral("Internet Explorer"), QString());
+  else
+    OpenChild(QStringLiteral("Gecko"), QStringLiteral("about:blank"));
+}
+
+void TMainForm::FileOpen1Execute() {
+  if (!OpenDialog) {
+    OpenDialog = named(new QFileDialog(this), QStringLiteral("OpenDialog"));
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setNameFilter(QStringLiteral("すべてのファイル(*.*)"));
+    // "*.*" means every file here, also those without a dot in their name.
+    if (auto* model = OpenDialog->findChild<QFileSystemModel*>()) model->setNameFilters({QStringLiteral("*")});
+  }
+  if (OpenDialog->exec() != QDialog::Accepted) return;
+  const QStringList files = OpenDialog->selectedFiles();
+  if (files.isEmpty()) return;
+  OpenChild(QString(), files.first());
+}
+
+void TMainForm::FileClose1Execute() {
+  if (QMdiSubWindow* w = MDIClient->activeSubWindow()) w->close();
+}
+
+void TMainForm::FileExit1Execute() { close(); }
+
+void TMainForm::HelpAbout1Execute() {
+  if (AboutBox) AboutBox->exec();
+}
+
+void TMainForm::ToolButton1Click() { FileNew1->trigger(); }
+
+void TMainForm::IE_ItemClick() {
+  IE_item->setChecked(true);
+  Moz_Item->setChecked(false);
+}
+
+void TMainForm::Moz_ItemClick() {
+  Moz_Item->setChecked(true);
+  IE_item->setChecked(false);
+}
+
+// ---- MDI children and the window menu -----------------------------------
+
+QList<QMdiSubWindow*> TMainForm::MDIChildren() const {
+  return MDIClient->subWindowList(QMdiArea::CreationOrder);
+}
+
+int TMainForm::MDIChildCount() const { return static_cast<int>(MDIChildren().size()); }
+
+TBrowserChild* TMainForm::ActiveMDIChild() const {
+  return qobject_cast<TBrowserChild*>(MDIClient->activeSubWindow());
+}
+
+void TMainForm::UpdateWindowActions() {
+  const bool any = !MDIClient->subWindowList().isEmpty();
+  for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1})
+    a->setEnabled(any);
+  FileClose1->setEnabled(MDIClient->activeSubWindow() != nullptr);
+}
+
+void TMainForm::FillWindowMenu() {
+  for (QAction* a : windowListItems_) {
+    Window1->removeAction(a);
+    delete a;
+  }
+  windowListItems_.clear();
+  const QList<QMdiSubWindow*> children = MDIChildren();
+  if (children.isEmpty()) return;
+  windowListItems_.append(Window1->addSeparator());
+  int n = 0;
+  for (QMdiSubWindow* w : children) {
+    ++n;
+    const QString caption = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(w->windowTitle())
+                                   : QStringLiteral("%1 %2").arg(n).arg(w->windowTitle());
+    QAction* a = Window1->addAction(caption);
+    a->setCheckable(true);
+    a->setChecked(w == MDIClient->activeSubWindow());
+    QPointer<QMdiSubWindow> target(w);
+    connect(a, &QAction::triggered, this, [this, target] {
+      guarded::run([&] {
+        if (!target) return;
+        if (target->isMinimized()) target->showNormal();
+        MDIClient->setActiveSubWindow(target);
+      });
+    });
+    windowListItems_.append(a);
+  }
+}
+
+namespace {
+QList<QMdiSubWindow*> restoredChildren(const QList<QMdiSubWindow*>& all) {
+  QList<QMdiSubWindow*> r;
+  for (QMdiSubWindow* w : all)
+    if (!w->isMinimized() && !w->isHidden()) r.append(w);
+  return r;
+}
+
+void place(const QList<QMdiSubWindow*>& windows, const QList<QRect>& rects) {
+  for (qsizetype i = 0; i < windows.size() && i < rects.size(); ++i) {
+    if (windows[i]->isMaximized()) windows[i]->showNormal();
+    windows[i]->setGeometry(rects[i]);
+    windows[i]->raise();
+  }
+}
+}  // namespace
+
+void TMainForm::WindowCascade1Execute() {
+  const auto windows = restoredChildren(MDIChildren());
+  const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+  place(windows, arrange::cascade(MDIClient->viewport()->rect(), static_cast<int>(windows.size()), step));
+  if (!windows.isEmpty()) MDIClient->setActiveSubWindow(windows.last());
+}
+
+void TMainForm::WindowTileHorizontal1Execute() {
+  const auto windows = restoredChildren(MDIChildren());
+  place(windows, arrange::tileHorizontal(MDIClient->viewport()->rect(), static_cast<int>(windows.size())));
+}
+
+void TMainForm::WindowTileVertical1Execute() {
+  const auto windows = restoredChildren(MDIChildren());
+  place(windows, arrange::tileVertical(MDIClient->viewport()->rect(), static_cast<int>(windows.size())));
+}
+
+void TMainForm::WindowMinimizeAll1Execute() {
+  const auto windows = MDIChildren();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->showMinimized();
+}
+
+void TMainForm::WindowArrangeAll1Execute() {
+  QList<QMdiSubWindow*> icons;
+  for (QMdiSubWindow* w : MDIChildren())
+    if (w->isMinimized()) icons.append(w);
+  if (icons.isEmpty()) return;
+  const QSize icon = icons.first()->size();
+  const auto rects = arrange::iconRow(MDIClient->viewport()->rect(), icon, static_cast<int>(icons.size()));
+  for (qsizetype i = 0; i < icons.size(); ++i) icons[i]->move(rects[i].topLeft());
+}

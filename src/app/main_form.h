@@ -1,0 +1,213 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QMouseEvent;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TCoolBar;
+class TBrowserChild;
+
+// The frame: an MDI main window with its menus, actions, bars and the shared
+// page display that the browser children fill. Components are public fields
+// named as the forms name them (and carry that name as objectName), so that
+// the child windows, the dialogs and the tests reach them by name.
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // ---- components --------------------------------------------------------
+  TCoolBar* CoolBar1 = nullptr;
+  QToolBar* ToolBar2 = nullptr;  // band 0: the buttons
+  QToolButton* ToolButton1 = nullptr;
+  QAction* ToolButton6 = nullptr;  // separator, 8 wide
+  QToolButton* BackCtrl = nullptr;
+  QToolButton* FrwrdCtrl = nullptr;
+  QToolButton* StopCtrl = nullptr;
+  QToolButton* ReLoadCtrl = nullptr;
+  QWidget* ToolBar3 = nullptr;  // band 1: the address bar
+  QLabel* Label1 = nullptr;
+  QLineEdit* txtAddress = nullptr;
+  QPushButton* btnMove = nullptr;
+  QWidget* ZBar = nullptr;  // the side bar ("Ｚバー")
+  QTreeWidget* TreeView1 = nullptr;
+  QToolButton* btnBar = nullptr;
+  QWidget* ToolBar1 = nullptr;  // bottom bar
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusPanel0 = nullptr;  // the first (and only) panel of StatusBar1
+  QProgressBar* ProgressBar1 = nullptr;
+  QMdiArea* MDIClient = nullptr;
+  QFileDialog* OpenDialog = nullptr;
+  // ImageList1: 0 new window, 1 back, 2 forward, 3 stop, 4 reload,
+  // 11 folder, 12 link.
+  QList<QIcon> ImageList1;
+
+  // Main menu. A menu item bound to an action is that action.
+  QMenu* File1 = nullptr;
+  QAction* FileNewItem = nullptr;
+  QAction* FileOpenItem = nullptr;
+  QAction* FileCloseItem = nullptr;
+  QAction* mnuFile_SaveAs = nullptr;
+  QAction* N1 = nullptr;
+  QAction* FileExitItem = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QAction* mnuEdit_Copy = nullptr;
+  QAction* N5 = nullptr;
+  QAction* mnuEdit_slrAll = nullptr;
+  QMenu* mnuShow = nullptr;
+  QMenu* mnuShow_Bar = nullptr;
+  QAction* mnuShow_default = nullptr;
+  QAction* mnuShow_Address = nullptr;
+  QAction* mnuShow_Status = nullptr;
+  QAction* mnuShow_Z = nullptr;
+  QAction* N2 = nullptr;
+  QMenu* mnuShow_Size = nullptr;
+  QAction* mnuSize_Max = nullptr;
+  QAction* mnuSize_Large = nullptr;
+  QAction* mnuSize_middle = nullptr;
+  QAction* mnuSize_Small = nullptr;
+  QAction* mnuSize_Min = nullptr;
+  QMenu* mnuBookMark = nullptr;
+  QAction* mnuBMEdit = nullptr;
+  QAction* N4 = nullptr;
+  QMenu* Tool1 = nullptr;
+  QMenu* EngineItem = nullptr;
+  QAction* IE_item = nullptr;
+  QAction* Moz_Item = nullptr;
+  QAction* mnuOption = nullptr;
+  QMenu* Window1 = nullptr;
+  QAction* WindowCascadeItem = nullptr;
+  QAction* WindowTileItem = nullptr;
+  QAction* WindowTileItem2 = nullptr;
+  QAction* WindowMinimizeItem = nullptr;
+  QAction* WindowArrangeItem = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* HelpAboutItem = nullptr;
+
+  // Action list.
+  QAction* FileNew1 = nullptr;
+  QAction* FileOpen1 = nullptr;
+  QAction* FileClose1 = nullptr;
+  QAction* FileExit1 = nullptr;
+  QAction* EditCut1 = nullptr;
+  QAction* EditCopy1 = nullptr;
+  QAction* EditPaste1 = nullptr;
+  QAction* WindowCascade1 = nullptr;
+  QAction* WindowTileHorizontal1 = nullptr;
+  QAction* WindowTileVertical1 = nullptr;
+  QAction* WindowMinimizeAll1 = nullptr;
+  QAction* WindowArrangeAll1 = nullptr;
+  QAction* HelpAbout1 = nullptr;
+
+  // ---- state -------------------------------------------------------------
+  QString AppPath;      // folder of config.ini, ending in "/"
+  int MojiSize = 2;     // current text size, 0 smallest .. 4 largest
+  QStringList FUrlList; // side-bar tree addresses, one per node in pre-order
+
+  QString ConfigPath() const { return AppPath + QStringLiteral("config.ini"); }
+
+  // ---- frame (start-up, close, window commands) --------------------------
+  void FormCreate();
+  void FormClose();
+  void FormResize();
+  void FileNew1Execute();
+  void FileOpen1Execute();
+  void FileClose1Execute();
+  void FileExit1Execute();
+  void HelpAbout1Execute();
+  void ToolButton1Click();
+  void IE_ItemClick();
+  void Moz_ItemClick();
+  void mnuOptionClick();
+  void WindowCascade1Execute();
+  void WindowTileHorizontal1Execute();
+  void WindowTileVertical1Execute();
+  void WindowMinimizeAll1Execute();
+  void WindowArrangeAll1Execute();
+
+  // Child windows in the frame's order and the active one (nullptr if none).
+  QList<QMdiSubWindow*> MDIChildren() const;
+  int MDIChildCount() const;
+  TBrowserChild* ActiveMDIChild() const;
+
+  // ---- bar layout (main_form_bars.cpp) -----------------------------------
+  void BandPositionRead();
+  void BandPositionWrite();
+  void ViewToolBar();
+  void mnuShow_defaultClick();
+  void mnuShow_AddressClick();
+  void mnuShow_StatusClick();
+  void mnuShow_ZClick();
+  void ZBarResize();
+  void btnBarClick();
+  void ZBarMouseUp(QMouseEvent* event);
+  void CoolBar1MouseUp();
+  // bar-layout additions
+
+  // ---- browser children and commands (main_form_browse.cpp) --------------
+  void OpenChild(const QString& Caption, const QString& URL);
+  void ShowMojiSize(quint8 Size);
+  void ReadMojiSize();
+  void BackCtrlClick();
+  void FrwrdCtrlClick();
+  void StopCtrlClick();
+  void ReLoadCtrlClick();
+  void btnMoveClick();
+  void txtAddressKeyDown(int Key);
+  void mnuFile_SaveAsClick();
+  void mnuEdit_CopyClick();
+  void mnuEdit_slrAllClick();
+  void mnuSize_MaxClick();
+  void mnuSize_LargeClick();
+  void mnuSize_middleClick();
+  void mnuSize_SmallClick();
+  void mnuSize_MinClick();
+  void TextSizeCommand(int n);
+  // browser additions
+
+  // ---- bookmarks (main_form_bookmarks.cpp) -------------------------------
+  void BuildBookmarkMenu();
+  void BuildBookmarkBar();
+  void iventMenuClick(QAction* Sender);
+  void TreeView1Change(QTreeWidgetItem* Node);
+  void mnuBMEditClick();
+  // bookmark additions
+
+ signals:
+  // The frame has closed; the program ends.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateComponents();
+  void CreateMenus();
+  void BindHandlers();
+  void UpdateWindowActions();
+  void FillWindowMenu();
+  QList<QAction*> windowListItems_;
+};

@@ -1,0 +1,4 @@
+// The frame's options command.
+#include "app/main_form.h"
+
+void TMainForm::mnuOptionClick() {}

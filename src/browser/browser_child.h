@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QMdiSubWindow>
+#include <QString>
+
+#include <functional>
+
+class IWebBrowser2;
+class TMainForm;
+
+// A browser child window of the frame: hosts one engine control and mirrors
+// its page state into the frame's shared address box, status panel,
+// progress bar and navigation buttons. Tfrm_IE and Tfrm_MZ differ in their
+// engine and in a few rules (progress, sizing, text size).
+class TBrowserChild : public QMdiSubWindow {
+  Q_OBJECT
+ public:
+  // 16-bit booleans: true is all bits set.
+  static constexpr qint16 kTrue = -1;
+  static constexpr qint16 kFalse = 0;
+
+  IWebBrowser2* Control() const { return control_; }
+  virtual bool IsIE() const = 0;
+
+  QString LastStatus;
+  qint16 BackEnable = kFalse;
+  qint16 FrwrdEnable = kFalse;
+  qint16 StopEnable = kFalse;
+  qint16 ReLoadEnable = kFalse;
+  qint16 Alive = kFalse;
+  qint32 Tag = 0;  // last raw progress the control reported
+
+  void FormActivate();
+  void FormResize();
+  void FormCanResize();
+  void SubChange(qint16 alive);
+
+  // Which control a new child gets; tests put a scripted fake here.
+  using ControlFactory = std::function<IWebBrowser2*(bool ie, QWidget* parent)>;
+  static void setControlFactoryForTests(ControlFactory factory);
+
+ protected:
+  TBrowserChild(TMainForm* frame, bool ie);
+  void StatusTextChange(const QString& Text);
+  void TitleChange(const QString& Text);
+  void CommandStateChange(qint32 Command, bool Enable);
+  void NewWindow2(const QString& URL, bool* Cancel, const QString& caption);
+  virtual void ProgressChange(qint32 Progress, qint32 ProgressMax) = 0;
+  void FormClose();
+
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
+
+  TMainForm* frame_;
+  IWebBrowser2* control_ = nullptr;
+
+ private:
+  void connectControl();
+};
+
+// A child with the WebEngine control.
+class Tfrm_IE : public TBrowserChild {
+  Q_OBJECT
+ public:
+  explicit Tfrm_IE(TMainForm* frame);
+  bool IsIE() const override { return true; }
+
+  IWebBrowser2* TWeb_IE = nullptr;
+  quint8 ChildMojiSize = 2;
+
+  void FormCreate();
+
+ protected:
+  void ProgressChange(qint32 Progress, qint32 ProgressMax) override;
+};
+
+// A child with the WebKit control.
+class Tfrm_MZ : public TBrowserChild {
+  Q_OBJECT
+ public:
+  explicit Tfrm_MZ(TMainForm* frame);
+  bool IsIE() const override { return false; }
+
+  IWebBrowser2* TWeb_MZ = nullptr;
+
+  void FormCreate();
+
+ protected:
+  void ProgressChange(qint32 Progress, qint32 ProgressMax) override;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+// Command ids and options of ExecWB, and the command-state ids the engines
+// report, with the values the children and commands rely on.
+enum : int {
+  OLECMDID_SAVEAS = 4,
+  OLECMDID_COPY = 12,
+  OLECMDID_SELECTALL = 17,
+  OLECMDID_ZOOM = 19,
+};
+enum : int {
+  OLECMDEXECOPT_DODEFAULT = 0,
+  OLECMDEXECOPT_PROMPTUSER = 1,
+  OLECMDEXECOPT_DONTPROMPTUSER = 2,
+};
+enum : qint32 {
+  CSC_NAVIGATEFORWARD = 1,
+  CSC_NAVIGATEBACK = 2,
+};
+
+// The one interface through which the children reach an engine. Both engines
+// implement it; tests drive the children through a scripted fake. A failing
+// operation throws EEngineError.
+class IWebBrowser2 : public QWidget {
+  Q_OBJECT
+ public:
+  using QWidget::QWidget;
+
+  virtual void GoBack() = 0;
+  virtual void GoForward() = 0;
+  virtual void Navigate(const QString& URL) = 0;
+  virtual void Refresh() = 0;
+  virtual void Stop() = 0;
+  // Save As (4), Copy (12), Select All (17), Zoom (19, input: text size 0..4).
+  virtual void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) = 0;
+  virtual QString LocationURL() const = 0;
+  virtual bool Busy() const = 0;
+
+ signals:
+  // The link under the pointer, or empty when it leaves the link.
+  void StatusTextChange(const QString& Text);
+  // Loading progress; pairs drive the frame's bar up to 100 and back to 0.
+  void ProgressChange(qint32 Progress, qint32 ProgressMax);
+  // CSC_NAVIGATEFORWARD / CSC_NAVIGATEBACK became possible or impossible.
+  void CommandStateChange(qint32 Command, bool Enable);
+  void TitleChange(const QString& Text);
+  // The page asks for a new window at URL (empty when the engine cannot
+  // tell). A handler that opens the window itself sets *Cancel to true.
+  void NewWindow2(const QString& URL, bool* Cancel);
+};
