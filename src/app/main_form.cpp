@@ -328,7 +328,14 @@ void TMainForm::BindHandlers() {
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
 
-  connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) { UpdateWindowActions(); });
+  // A child's activation refills the frame's page display once per change
+  // of the active child (not when the whole program regains activation).
+  connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+    UpdateWindowActions();
+    if (!w || w == lastActivated_) return;
+    lastActivated_ = w;
+    if (auto* child = qobject_cast<TBrowserChild*>(w)) guarded::run([child] { child->FormActivate(); });
+  });
   connect(Window1, &QMenu::aboutToShow, this, [this] { guarded::run([this] { FillWindowMenu(); }); });
 }
 
@@ -451,7 +458,7 @@ void TMainForm::FileOpen1Execute() {
 }
 
 void TMainForm::FileClose1Execute() {
-  if (QMdiSubWindow* w = MDIClient->activeSubWindow()) w->close();
+  if (QMdiSubWindow* w = MDIClient->currentSubWindow()) w->close();
 }
 
 void TMainForm::FileExit1Execute() { close(); }
@@ -481,14 +488,14 @@ QList<QMdiSubWindow*> TMainForm::MDIChildren() const {
 int TMainForm::MDIChildCount() const { return static_cast<int>(MDIChildren().size()); }
 
 TBrowserChild* TMainForm::ActiveMDIChild() const {
-  return qobject_cast<TBrowserChild*>(MDIClient->activeSubWindow());
+  return qobject_cast<TBrowserChild*>(MDIClient->currentSubWindow());
 }
 
 void TMainForm::UpdateWindowActions() {
   const bool any = !MDIClient->subWindowList().isEmpty();
   for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1})
     a->setEnabled(any);
-  FileClose1->setEnabled(MDIClient->activeSubWindow() != nullptr);
+  FileClose1->setEnabled(MDIClient->currentSubWindow() != nullptr);
 }
 
 void TMainForm::FillWindowMenu() {
@@ -507,7 +514,7 @@ void TMainForm::FillWindowMenu() {
                                    : QStringLiteral("%1 %2").arg(n).arg(w->windowTitle());
     QAction* a = Window1->addAction(caption);
     a->setCheckable(true);
-    a->setChecked(w == MDIClient->activeSubWindow());
+    a->setChecked(w == MDIClient->currentSubWindow());
     QPointer<QMdiSubWindow> target(w);
     connect(a, &QAction::triggered, this, [this, target] {
       guarded::run([&] {

@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -210,4 +212,5 @@ class TMainForm : public QMainWindow {
   void UpdateWindowActions();
   void FillWindowMenu();
   QList<QAction*> windowListItems_;
+  QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
 };

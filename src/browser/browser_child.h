@@ -50,7 +50,6 @@ class TBrowserChild : public QMdiSubWindow {
 
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  bool event(QEvent* event) override;
 
   TMainForm* frame_;
   IWebBrowser2* control_ = nullptr;

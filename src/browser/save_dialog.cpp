@@ -4,9 +4,19 @@
 #include <QFileDialog>
 #include <QStandardPaths>
 
+namespace {
+SaveAsAnswer& testAnswer() {
+  static SaveAsAnswer a;
+  return a;
+}
+}  // namespace
+
+void setSaveAsAnswerForTests(SaveAsAnswer answer) { testAnswer() = std::move(answer); }
+
 SaveChoice askSaveAs(QWidget* parent, const QString& suggestedName, const QList<SaveFormat>& formats) {
   SaveChoice choice;
   if (formats.isEmpty()) return choice;
+  if (testAnswer()) return testAnswer()(suggestedName, formats);
   QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"));
   dialog.setObjectName(QStringLiteral("SaveAsDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);

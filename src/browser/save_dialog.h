@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // The Save As dialog the engines share: ours, in Japanese, offering the
@@ -20,6 +22,10 @@ struct SaveChoice {
 
 // suggestedName: file name proposed from the page (title or last path part).
 SaveChoice askSaveAs(QWidget* parent, const QString& suggestedName, const QList<SaveFormat>& formats);
+
+// Tests answer the dialog instead of a user; an empty function restores it.
+using SaveAsAnswer = std::function<SaveChoice(const QString& suggestedName, const QList<SaveFormat>& formats)>;
+void setSaveAsAnswerForTests(SaveAsAnswer answer);
 
 // A file name made from a page title: characters that cannot stand in a
 // file name are replaced; empty titles give "page".

@@ -1,0 +1,118 @@
+// The frame's browser windows and the browsing commands that act on the
+// active one.
+#include "app/main_form.h"
+#include "browser/browser_child.h"
+#include "browser/engine_control.h"
+#include "platform/errors.h"
+#include "platform/ini_file.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+
+void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
+  QString mozPath;
+  int mozilla = 0;
+  {
+    const IniFile ini(ConfigPath());
+    mozPath = ini.ReadString(QStringLiteral("Option"), QStringLiteral("MozPath"), QString());
+    mozilla = ini.ReadInteger(QStringLiteral("Option"), QStringLiteral("Mozilla"), 0);
+  }
+  if ((mozilla & 0xFF) == 1 && !QDir::setCurrent(mozPath))
+    throw EInOutError(QStringLiteral("%1 に移動できません").arg(mozPath));
+
+  TBrowserChild* child = nullptr;
+  if (IE_item->isChecked()) {
+    auto* ie = new Tfrm_IE(this);
+    child = ie;
+    MDIClient->addSubWindow(ie);
+    ie->resize(MDIClient->viewport()->size() * 3 / 4);
+    ie->FormCreate();
+  } else {
+    auto* mz = new Tfrm_MZ(this);
+    child = mz;
+    MDIClient->addSubWindow(mz);
+    mz->resize(MDIClient->viewport()->size() * 3 / 4);
+    mz->FormCreate();
+    mz->show();
+  }
+  MDIClient->setActiveSubWindow(child);
+  child->setWindowTitle(Caption);
+  child->Control()->Navigate(URL);
+}
+
+void TMainForm::ShowMojiSize(quint8 Size) {
+  const QList<QAction*> items = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
+  for (QAction* a : items) a->setChecked(false);
+  if (Size < items.size()) items[Size]->setChecked(true);
+}
+
+void TMainForm::ReadMojiSize() {
+  const int stored = IniFile(ConfigPath()).ReadInteger(QStringLiteral("General"), QStringLiteral("LastMojiSize"), 2);
+  const quint8 n = static_cast<quint8>(stored & 0xFF);
+  const QList<QAction*> items = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
+  if (n < items.size()) items[n]->setChecked(true);
+  MojiSize = n;
+}
+
+void TMainForm::BackCtrlClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->GoBack();
+}
+
+void TMainForm::FrwrdCtrlClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->GoForward();
+}
+
+void TMainForm::StopCtrlClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->Stop();
+}
+
+void TMainForm::ReLoadCtrlClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->Refresh();
+}
+
+void TMainForm::btnMoveClick() {
+  int value = IniFile(ConfigPath()).ReadInteger(QStringLiteral("Option_Window"), QStringLiteral("AddressBar"), 0);
+  TBrowserChild* active = ActiveMDIChild();
+  if (MDIChildCount() == 0 || !active) value = 1;
+  if ((value & 0xFF) == 1)
+    OpenChild(QString(), txtAddress->text());
+  else
+    active->Control()->Navigate(txtAddress->text());
+}
+
+void TMainForm::txtAddressKeyDown(int Key) {
+  if (Key == 13) btnMoveClick();
+}
+
+void TMainForm::mnuFile_SaveAsClick() {
+  TBrowserChild* c = ActiveMDIChild();
+  if (!c) return;
+  c->Control()->ExecWB(OLECMDID_SAVEAS, c->IsIE() ? OLECMDEXECOPT_PROMPTUSER : OLECMDEXECOPT_DODEFAULT);
+}
+
+void TMainForm::mnuEdit_CopyClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+}
+
+void TMainForm::mnuEdit_slrAllClick() {
+  if (TBrowserChild* c = ActiveMDIChild()) c->Control()->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+}
+
+void TMainForm::TextSizeCommand(int n) {
+  auto* ie = qobject_cast<Tfrm_IE*>(ActiveMDIChild());
+  if (!ie) return;
+  if (ie->Control()->Busy()) return;
+  MojiSize = n;
+  ie->ChildMojiSize = static_cast<quint8>(n);
+  ie->Control()->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, n);
+  ShowMojiSize(static_cast<quint8>(n));
+}
+
+void TMainForm::mnuSize_MaxClick() { TextSizeCommand(4); }
+void TMainForm::mnuSize_LargeClick() { TextSizeCommand(3); }
+void TMainForm::mnuSize_middleClick() { TextSizeCommand(2); }
+void TMainForm::mnuSize_SmallClick() { TextSizeCommand(1); }
+void TMainForm::mnuSize_MinClick() { TextSizeCommand(0); }

@@ -1,0 +1,195 @@
+#include "browser/browser_child.h"
+
+#include "app/main_form.h"
+#include "browser/engine_control.h"
+#include "browser/progress.h"
+#include "browser/web_engine_control.h"
+#include "browser/webkit_control.h"
+#include "platform/guarded.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QProgressBar>
+#include <QToolButton>
+
+namespace {
+
+TBrowserChild::ControlFactory& factory() {
+  static TBrowserChild::ControlFactory f;
+  return f;
+}
+
+qint16 bool16(bool b) { return b ? TBrowserChild::kTrue : TBrowserChild::kFalse; }
+
+}  // namespace
+
+void TBrowserChild::setControlFactoryForTests(ControlFactory f) { factory() = std::move(f); }
+
+TBrowserChild::TBrowserChild(TMainForm* frame, bool ie) : frame_(frame) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(ie ? QStringLiteral("frm_IE") : QStringLiteral("frm_MZ"));
+  if (factory())
+    control_ = factory()(ie, this);
+  else if (ie)
+    control_ = new TWebBrowser(this);
+  else
+    control_ = new TMozillaBrowser(this);
+  control_->setObjectName(ie ? QStringLiteral("TWeb_IE") : QStringLiteral("TWeb_MZ"));
+  setWidget(control_);
+  connectControl();
+}
+
+void TBrowserChild::connectControl() {
+  // The engine's events arrive through the message loop like any other
+  // handler and go through the same guard.
+  connect(control_, &IWebBrowser2::StatusTextChange, this,
+          [this](const QString& t) { guarded::run([&] { StatusTextChange(t); }); });
+  connect(control_, &IWebBrowser2::TitleChange, this,
+          [this](const QString& t) { guarded::run([&] { TitleChange(t); }); });
+  connect(control_, &IWebBrowser2::ProgressChange, this,
+          [this](qint32 p, qint32 m) { guarded::run([&] { ProgressChange(p, m); }); });
+  connect(control_, &IWebBrowser2::CommandStateChange, this,
+          [this](qint32 c, bool e) { guarded::run([&] { CommandStateChange(c, e); }); });
+  connect(control_, &IWebBrowser2::NewWindow2, this, [this](const QString& url, bool* cancel) {
+    guarded::run([&] { NewWindow2(url, cancel, IsIE() ? QStringLiteral("Internet Explorer") : QStringLiteral("Mozilla")); });
+  });
+}
+
+void TBrowserChild::FormActivate() {
+  frame_->txtAddress->setText(control_->LocationURL());
+  frame_->ProgressBar1->setValue(progress::clampToBar(Tag));
+  if (!IsIE()) FormResize();
+  frame_->BackCtrl->setEnabled(BackEnable != kFalse);
+  frame_->FrwrdCtrl->setEnabled(FrwrdEnable != kFalse);
+  frame_->StopCtrl->setEnabled(StopEnable != kFalse);
+  frame_->ReLoadCtrl->setEnabled(ReLoadEnable != kFalse);
+  frame_->mnuFile_SaveAs->setEnabled(true);
+  frame_->mnuEdit_slrAll->setEnabled(true);
+  frame_->mnuEdit_Copy->setEnabled(true);
+  if (IsIE()) {
+    frame_->ShowMojiSize(static_cast<Tfrm_IE*>(this)->ChildMojiSize);
+    frame_->mnuShow_Size->setEnabled(true);
+  } else {
+    frame_->mnuShow_Size->setEnabled(false);
+  }
+}
+
+void TBrowserChild::FormResize() {
+  // The control fills the content area exactly; the child frame's border
+  // and caption are the window system's.
+  if (control_) control_->setGeometry(contentsRect());
+}
+
+void TBrowserChild::FormCanResize() {}
+
+void TBrowserChild::resizeEvent(QResizeEvent* event) {
+  QMdiSubWindow::resizeEvent(event);
+  guarded::run([this] { FormResize(); });
+}
+
+void TBrowserChild::StatusTextChange(const QString& Text) {
+  frame_->StatusPanel0->setText(Text);
+  LastStatus = Text;
+}
+
+void TBrowserChild::TitleChange(const QString& Text) {
+  setWindowTitle(Text);
+  frame_->txtAddress->setText(control_->LocationURL());
+}
+
+void TBrowserChild::CommandStateChange(qint32 Command, bool Enable) {
+  if (Command == CSC_NAVIGATEFORWARD) frame_->FrwrdCtrl->setEnabled(Enable);
+  if (Command == CSC_NAVIGATEBACK) frame_->BackCtrl->setEnabled(Enable);
+  frame_->ReLoadCtrl->setEnabled(true);
+  SubChange(Alive);
+}
+
+void TBrowserChild::SubChange(qint16 alive) {
+  if (alive != kFalse) {
+    if (TBrowserChild* active = frame_->ActiveMDIChild()) {
+      active->BackEnable = bool16(frame_->BackCtrl->isEnabled());
+      active->FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
+      active->StopEnable = bool16(frame_->StopCtrl->isEnabled());
+      active->ReLoadEnable = bool16(frame_->ReLoadCtrl->isEnabled());
+    }
+    return;
+  }
+  frame_->ProgressBar1->setValue(0);
+  frame_->txtAddress->clear();
+  frame_->StatusPanel0->clear();
+  for (QToolButton* b : {frame_->BackCtrl, frame_->FrwrdCtrl, frame_->StopCtrl, frame_->ReLoadCtrl})
+    b->setEnabled(false);
+}
+
+void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& caption) {
+  // The page's own address for the new window when the engine knows it;
+  // otherwise the link last shown in the status bar.
+  if (Cancel) *Cancel = true;
+  frame_->OpenChild(caption, URL.isEmpty() ? LastStatus : URL);
+}
+
+void TBrowserChild::FormClose() {
+  Alive = kFalse;
+  SubChange(kFalse);
+  frame_->mnuFile_SaveAs->setEnabled(false);
+  frame_->mnuEdit_slrAll->setEnabled(false);
+  frame_->mnuEdit_Copy->setEnabled(false);
+  frame_->mnuShow_Size->setEnabled(false);
+}
+
+void TBrowserChild::closeEvent(QCloseEvent* event) {
+  guarded::run([this] { FormClose(); });
+  QMdiSubWindow::closeEvent(event);
+}
+
+// ---- IE child ---------------------------------------------------------------
+
+Tfrm_IE::Tfrm_IE(TMainForm* frame) : TBrowserChild(frame, true) { TWeb_IE = control_; }
+
+void Tfrm_IE::FormCreate() {
+  ChildMojiSize = static_cast<quint8>(frame_->MojiSize & 0xFF);
+  show();
+  BackEnable = bool16(frame_->BackCtrl->isEnabled());
+  FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
+  StopEnable = bool16(frame_->StopCtrl->isEnabled());
+  Alive = kTrue;
+  FormResize();
+}
+
+void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
+  Tag = Progress;
+  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax))
+    frame_->ProgressBar1->setValue(progress::clampToBar(*pos));
+  // Stop is usable on both kinds: enabled while loading, disabled once the
+  // bar reached 100 or the load ended (0 of 0).
+  const bool ended = frame_->ProgressBar1->value() == 100 || (Progress == 0 && ProgressMax == 0);
+  frame_->StopCtrl->setEnabled(!ended);
+}
+
+// ---- Gecko child ------------------------------------------------------------
+
+Tfrm_MZ::Tfrm_MZ(TMainForm* frame) : TBrowserChild(frame, false) { TWeb_MZ = control_; }
+
+void Tfrm_MZ::FormCreate() {
+  FormResize();
+  BackEnable = bool16(frame_->BackCtrl->isEnabled());
+  FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
+  StopEnable = bool16(frame_->StopCtrl->isEnabled());
+  Alive = kTrue;
+}
+
+void Tfrm_MZ::ProgressChange(qint32 Progress, qint32 ProgressMax) {
+  Tag = Progress;
+  if (const auto pos = progress::geckoNewPosition(Progress, ProgressMax))
+    frame_->ProgressBar1->setValue(progress::clampToBar(*pos));
+  if (frame_->ProgressBar1->value() == 100) {
+    frame_->ProgressBar1->setValue(0);
+    frame_->StopCtrl->setEnabled(false);
+  } else {
+    frame_->StopCtrl->setEnabled(true);
+  }
+}

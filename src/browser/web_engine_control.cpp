@@ -1,0 +1,186 @@
+#include "browser/web_engine_control.h"
+
+#include "browser/address.h"
+#include "browser/save_dialog.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+
+QString htmlEscaped(const QString& s) { return s.toHtmlEscaped(); }
+
+}  // namespace
+
+QWebEngineProfile* TWebBrowser::sharedProfile() {
+  static QPointer<QWebEngineProfile> profile;
+  if (!profile) {
+    profile = new QWebEngineProfile(QStringLiteral("zelvo"), QCoreApplication::instance());
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty()) {
+      profile->setPersistentStoragePath(data + QStringLiteral("/webengine"));
+      const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+      if (!cache.isEmpty()) profile->setCachePath(cache + QStringLiteral("/webengine"));
+    }
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
+    profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
+  }
+  return profile;
+}
+
+double TWebBrowser::zoomFactorFor(int size) {
+  static const double factors[] = {0.75, 0.875, 1.0, 1.25, 1.5};
+  if (size < 0 || size > 4) return 1.0;
+  return factors[size];
+}
+
+TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
+  view_ = new QWebEngineView(this);
+  view_->setObjectName(QStringLiteral("WebEngineView"));
+  auto* page = new QWebEnginePage(sharedProfile(), view_);
+  view_->setPage(page);
+  setFocusProxy(view_);
+
+  connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
+  connect(page, &QWebEnginePage::loadStarted, this, [this] {
+    busy_ = true;
+    crashed_ = false;
+    emit ProgressChange(0, 100);
+  });
+  connect(page, &QWebEnginePage::loadProgress, this, [this](int p) {
+    if (busy_) emit ProgressChange(p, 100);
+  });
+  connect(page, &QWebEnginePage::loadFinished, this, [this](bool) {
+    busy_ = false;
+    emit ProgressChange(100, 100);
+    emit ProgressChange(0, 0);
+    reportHistory();
+  });
+  connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl&) { reportHistory(); });
+  connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& t) { emit TitleChange(t); });
+  connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
+    bool cancel = false;
+    emit NewWindow2(request.requestedUrl().toString(), &cancel);
+    // Not opened here: the frame opened its own window, or nobody wanted one.
+  });
+  connect(page, &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            if (status == QWebEnginePage::NormalTerminationStatus) return;
+            const QUrl url = view_->url();
+            // The crash page is shown once the dead renderer has been replaced.
+            QMetaObject::invokeMethod(this, [this, url] { showCrashPage(url); }, Qt::QueuedConnection);
+          });
+}
+
+TWebBrowser::~TWebBrowser() = default;
+
+void TWebBrowser::resizeEvent(QResizeEvent* event) {
+  IWebBrowser2::resizeEvent(event);
+  view_->setGeometry(rect());
+}
+
+void TWebBrowser::reportHistory() {
+  emit CommandStateChange(CSC_NAVIGATEBACK, view_->history()->canGoBack());
+  emit CommandStateChange(CSC_NAVIGATEFORWARD, view_->history()->canGoForward());
+}
+
+void TWebBrowser::showCrashPage(const QUrl& url) {
+  crashed_ = true;
+  crashedUrl_ = url;
+  busy_ = false;
+  const QString html = QStringLiteral(
+                           "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\"><title>%1</title></head>"
+                           "<body style=\"font-family: sans-serif; margin: 2em\"><h2>%1</h2>"
+                           "<p>このページを表示していたプロセスが終了しました。</p>"
+                           "<p><a href=\"%2\">再読み込み</a></p><p style=\"color:#666\">%3</p></body></html>")
+                           .arg(QStringLiteral("ページを表示できません"), htmlEscaped(url.toString(QUrl::FullyEncoded)),
+                                htmlEscaped(url.toDisplayString()));
+  view_->setHtml(html);
+}
+
+void TWebBrowser::GoBack() { view_->back(); }
+void TWebBrowser::GoForward() { view_->forward(); }
+
+void TWebBrowser::Navigate(const QString& URL) {
+  crashed_ = false;
+  view_->load(addressToUrl(URL));
+}
+
+void TWebBrowser::Refresh() {
+  if (crashed_) {
+    crashed_ = false;
+    view_->load(crashedUrl_);
+    return;
+  }
+  view_->reload();
+}
+
+void TWebBrowser::Stop() { view_->stop(); }
+
+QString TWebBrowser::LocationURL() const {
+  if (crashed_) return crashedUrl_.toString();
+  return view_->url().toString();
+}
+
+bool TWebBrowser::Busy() const { return busy_; }
+
+void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
+  switch (cmdID) {
+    case OLECMDID_SAVEAS: {
+      const QList<SaveFormat> formats = {
+          {QStringLiteral("ウェブページ、完全 (*.html *.htm)"), QStringLiteral("html"),
+           QWebEngineDownloadRequest::CompleteHtmlSaveFormat},
+          {QStringLiteral("ウェブページ、HTML のみ (*.html *.htm)"), QStringLiteral("html"),
+           QWebEngineDownloadRequest::SingleHtmlSaveFormat},
+          {QStringLiteral("Web アーカイブ、単一のファイル (*.mht *.mhtml)"), QStringLiteral("mht"),
+           QWebEngineDownloadRequest::MimeHtmlSaveFormat},
+      };
+      const SaveChoice choice = askSaveAs(this, fileNameFromTitle(view_->title()), formats);
+      if (choice.path.isEmpty()) return;
+      // The page arrives as a download; watch it so a failure is reported.
+      QPointer<TWebBrowser> self(this);
+      auto conn = std::make_shared<QMetaObject::Connection>();
+      *conn = connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this,
+                      [this, conn](QWebEngineDownloadRequest* d) {
+                        if (!d->isSavePageDownload() || d->page() != view_->page()) return;
+                        disconnect(*conn);
+                        watchDownload(d);
+                      });
+      view_->page()->save(choice.path, static_cast<QWebEngineDownloadRequest::SavePageFormat>(choice.formatId));
+      return;
+    }
+    case OLECMDID_COPY:
+      view_->page()->triggerAction(QWebEnginePage::Copy);
+      return;
+    case OLECMDID_SELECTALL:
+      view_->page()->triggerAction(QWebEnginePage::SelectAll);
+      return;
+    case OLECMDID_ZOOM:
+      view_->setZoomFactor(zoomFactorFor(input.toInt()));
+      return;
+    default:
+      throw EEngineError(QStringLiteral("このコマンドは実行できません (%1)").arg(cmdID));
+  }
+}
+
+void TWebBrowser::watchDownload(QWebEngineDownloadRequest* download) {
+  connect(download, &QWebEngineDownloadRequest::stateChanged, this, [download](QWebEngineDownloadRequest::DownloadState s) {
+    if (s != QWebEngineDownloadRequest::DownloadInterrupted) return;
+    guarded::run([&] {
+      throw EInOutError(QStringLiteral("%1 に保存できません").arg(QDir::toNativeSeparators(download->downloadDirectory() +
+                                                                                u'/' + download->downloadFileName())));
+    });
+  });
+}
