@@ -1,14 +1,5 @@
 #include "app/main_form.h"
 
-#include "app/about_box.h"
-#include "app/app_path.h"
-#include "app/cool_bar.h"
-#include "app/forms.h"
-#include "app/window_arrange.h"
-#include "browser/browser_child.h"
-#include "platform/guarded.h"
-#include "platform/ini_file.h"
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
@@ -33,6 +24,15 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/app_path.h"
+#include "app/cool_bar.h"
+#include "app/forms.h"
+#include "app/window_arrange.h"
+#include "browser/browser_child.h"
+#include "platform/guarded.h"
+#include "platform/ini_file.h"
 
 namespace {
 
@@ -214,7 +214,8 @@ void TMainForm::CreateMenus() {
   mnuEdit_Copy = newAction(this, "mnuEdit_Copy", QStringLiteral("コピー(&P)"));
   mnuEdit->addAction(mnuEdit_Copy);
   N5 = separator(mnuEdit, "N5");
-  mnuEdit_slrAll = newAction(this, "mnuEdit_slrAll", QStringLiteral("全て選択(&A)"), QKeySequence(Qt::CTRL | Qt::Key_A));
+  mnuEdit_slrAll =
+      newAction(this, "mnuEdit_slrAll", QStringLiteral("全て選択(&A)"), QKeySequence(Qt::CTRL | Qt::Key_A));
   mnuEdit->addAction(mnuEdit_slrAll);
 
   mnuShow = named(bar->addMenu(QStringLiteral("表示(&V)")), QStringLiteral("mnuShow"));
@@ -481,15 +482,11 @@ void TMainForm::Moz_ItemClick() {
 
 // ---- MDI children and the window menu -----------------------------------
 
-QList<QMdiSubWindow*> TMainForm::MDIChildren() const {
-  return MDIClient->subWindowList(QMdiArea::CreationOrder);
-}
+QList<QMdiSubWindow*> TMainForm::MDIChildren() const { return MDIClient->subWindowList(QMdiArea::CreationOrder); }
 
 int TMainForm::MDIChildCount() const { return static_cast<int>(MDIChildren().size()); }
 
-TBrowserChild* TMainForm::ActiveMDIChild() const {
-  return qobject_cast<TBrowserChild*>(MDIClient->currentSubWindow());
-}
+TBrowserChild* TMainForm::ActiveMDIChild() const { return qobject_cast<TBrowserChild*>(MDIClient->currentSubWindow()); }
 
 void TMainForm::UpdateWindowActions() {
   const bool any = !MDIClient->subWindowList().isEmpty();

@@ -122,9 +122,9 @@ class TMainForm : public QMainWindow {
   QAction* HelpAbout1 = nullptr;
 
   // ---- state -------------------------------------------------------------
-  QString AppPath;      // folder of config.ini, ending in "/"
-  int MojiSize = 2;     // current text size, 0 smallest .. 4 largest
-  QStringList FUrlList; // side-bar tree addresses, one per node in pre-order
+  QString AppPath;       // folder of config.ini, ending in "/"
+  int MojiSize = 2;      // current text size, 0 smallest .. 4 largest
+  QStringList FUrlList;  // side-bar tree addresses, one per node in pre-order
 
   QString ConfigPath() const { return AppPath + QStringLiteral("config.ini"); }
 

@@ -1,16 +1,16 @@
 // The frame's browser windows and the browsing commands that act on the
 // active one.
-#include "app/main_form.h"
-#include "browser/browser_child.h"
-#include "browser/engine_control.h"
-#include "platform/errors.h"
-#include "platform/ini_file.h"
-
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+
+#include "app/main_form.h"
+#include "browser/browser_child.h"
+#include "browser/engine_control.h"
+#include "platform/errors.h"
+#include "platform/ini_file.h"
 
 void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
   QString mozPath;

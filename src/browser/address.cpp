@@ -8,8 +8,8 @@ QUrl addressToUrl(const QString& text) {
   // Names with a scheme the engines know are taken as they stand.
   const QUrl direct(t, QUrl::StrictMode);
   if (direct.isValid() && !direct.scheme().isEmpty() && direct.scheme().size() > 1) {
-    static const QStringList known = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
-                                      QStringLiteral("about"), QStringLiteral("data"), QStringLiteral("ftp"),
+    static const QStringList known = {QStringLiteral("http"),       QStringLiteral("https"), QStringLiteral("file"),
+                                      QStringLiteral("about"),      QStringLiteral("data"),  QStringLiteral("ftp"),
                                       QStringLiteral("view-source")};
     if (known.contains(direct.scheme().toLower())) return direct;
   }

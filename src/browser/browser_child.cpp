@@ -1,12 +1,5 @@
 #include "browser/browser_child.h"
 
-#include "app/main_form.h"
-#include "browser/engine_control.h"
-#include "browser/progress.h"
-#include "browser/web_engine_control.h"
-#include "browser/webkit_control.h"
-#include "platform/guarded.h"
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -15,6 +8,13 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QToolButton>
+
+#include "app/main_form.h"
+#include "browser/engine_control.h"
+#include "browser/progress.h"
+#include "browser/web_engine_control.h"
+#include "browser/webkit_control.h"
+#include "platform/guarded.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ void TBrowserChild::connectControl() {
   connect(control_, &IWebBrowser2::CommandStateChange, this,
           [this](qint32 c, bool e) { guarded::run([&] { CommandStateChange(c, e); }); });
   connect(control_, &IWebBrowser2::NewWindow2, this, [this](const QString& url, bool* cancel) {
-    guarded::run([&] { NewWindow2(url, cancel, IsIE() ? QStringLiteral("Internet Explorer") : QStringLiteral("Mozilla")); });
+    guarded::run(
+        [&] { NewWindow2(url, cancel, IsIE() ? QStringLiteral("Internet Explorer") : QStringLiteral("Mozilla")); });
   });
 }
 

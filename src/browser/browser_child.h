@@ -2,7 +2,6 @@
 
 #include <QMdiSubWindow>
 #include <QString>
-
 #include <functional>
 
 class IWebBrowser2;

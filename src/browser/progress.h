@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <optional>
 
 // The progress bar arithmetic of the child windows. Products and quotients

@@ -1,10 +1,5 @@
 #include "browser/web_engine_control.h"
 
-#include "browser/address.h"
-#include "browser/save_dialog.h"
-#include "platform/errors.h"
-#include "platform/guarded.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
@@ -16,6 +11,11 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include "browser/address.h"
+#include "browser/save_dialog.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
 
 namespace {
 
@@ -80,7 +80,8 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
-            QMetaObject::invokeMethod(this, [this, url] { showCrashPage(url); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, url] { showCrashPage(url); }, Qt::QueuedConnection);
           });
 }
 
@@ -176,11 +177,13 @@ void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
 }
 
 void TWebBrowser::watchDownload(QWebEngineDownloadRequest* download) {
-  connect(download, &QWebEngineDownloadRequest::stateChanged, this, [download](QWebEngineDownloadRequest::DownloadState s) {
-    if (s != QWebEngineDownloadRequest::DownloadInterrupted) return;
-    guarded::run([&] {
-      throw EInOutError(QStringLiteral("%1 に保存できません").arg(QDir::toNativeSeparators(download->downloadDirectory() +
-                                                                                u'/' + download->downloadFileName())));
-    });
-  });
+  connect(
+      download, &QWebEngineDownloadRequest::stateChanged, this, [download](QWebEngineDownloadRequest::DownloadState s) {
+        if (s != QWebEngineDownloadRequest::DownloadInterrupted) return;
+        guarded::run([&] {
+          throw EInOutError(
+              QStringLiteral("%1 に保存できません")
+                  .arg(QDir::toNativeSeparators(download->downloadDirectory() + u'/' + download->downloadFileName())));
+        });
+      });
 }

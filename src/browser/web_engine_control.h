@@ -1,8 +1,8 @@
 #pragma once
 
-#include "browser/engine_control.h"
-
 #include <QUrl>
+
+#include "browser/engine_control.h"
 
 class QWebEngineView;
 class QWebEngineProfile;

@@ -1,12 +1,12 @@
 #include "platform/atomic_file.h"
 
-#include <QFileInfo>
-
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 // The program's one error type. A handler that cannot finish throws it; the
@@ -9,8 +8,7 @@
 // standard error box.
 class ZelvoError : public std::runtime_error {
  public:
-  explicit ZelvoError(const QString& message)
-      : std::runtime_error(message.toStdString()), text_(message) {}
+  explicit ZelvoError(const QString& message) : std::runtime_error(message.toStdString()), text_(message) {}
   const QString& text() const noexcept { return text_; }
 
  private:

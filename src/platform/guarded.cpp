@@ -20,8 +20,7 @@ void report(const QString& message) {
     currentReporter()(text);
     return;
   }
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelvo"), text, QMessageBox::Ok,
-                  QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelvo"), text, QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName(QStringLiteral("ZelvoErrorBox"));
   box.exec();
 }

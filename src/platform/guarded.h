@@ -1,11 +1,10 @@
 #pragma once
 
-#include "platform/errors.h"
-
 #include <QString>
-
 #include <exception>
 #include <functional>
+
+#include "platform/errors.h"
 
 // The one dispatcher every UI handler runs through. A handler that throws
 // ends at that step; the error is shown in the standard "Zelvo" box and the

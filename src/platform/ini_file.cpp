@@ -1,13 +1,12 @@
 #include "platform/ini_file.h"
 
+#include <QFile>
+#include <limits>
+#include <vector>
+
 #include "platform/atomic_file.h"
 #include "platform/errors.h"
 #include "platform/text_codec.h"
-
-#include <QFile>
-
-#include <limits>
-#include <vector>
 
 namespace {
 
@@ -158,9 +157,12 @@ std::optional<int> IniFile::parseInteger(QStringView s) {
     for (QChar c : digits) {
       const char16_t u = c.unicode();
       int d = -1;
-      if (u >= u'0' && u <= u'9') d = u - u'0';
-      else if (u >= u'a' && u <= u'f') d = u - u'a' + 10;
-      else if (u >= u'A' && u <= u'F') d = u - u'A' + 10;
+      if (u >= u'0' && u <= u'9')
+        d = u - u'0';
+      else if (u >= u'a' && u <= u'f')
+        d = u - u'a' + 10;
+      else if (u >= u'A' && u <= u'F')
+        d = u - u'A' + 10;
       if (d < 0) return std::nullopt;
       v = (v << 4) | quint32(d);
     }
@@ -242,8 +244,7 @@ void IniFile::WriteString(const QString& section, const QString& ident, const QS
   }
 
   QString why;
-  if (!atomicReplaceFile(fileName_, out, &why))
-    throw EInOutError(QStringLiteral("%1 に書き込めません").arg(fileName_));
+  if (!atomicReplaceFile(fileName_, out, &why)) throw EInOutError(QStringLiteral("%1 に書き込めません").arg(fileName_));
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& ident, int value) {

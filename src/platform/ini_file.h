@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
-
 #include <optional>
 
 // The settings file: named sections of key=value lines, read and written one

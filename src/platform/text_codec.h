@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <optional>
 
 // Text encodings the program's files use: UTF-8, and Shift_JIS (the Windows
