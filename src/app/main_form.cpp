@@ -286,6 +286,14 @@ void TMainForm::CreateMenus() {
 
 void TMainForm::BindHandlers() {
   using guarded::handler;
+  // Qt flips a checkable item's mark before its handler runs; these
+  // handlers set the marks themselves, so the flip is undone first.
+  auto checkItem = [this](QAction* item, void (TMainForm::*method)()) {
+    connect(item, &QAction::triggered, this, [this, item, method] {
+      item->setChecked(!item->isChecked());
+      guarded::run([&] { (this->*method)(); });
+    });
+  };
   connect(FileNew1, &QAction::triggered, this, handler(this, &TMainForm::FileNew1Execute));
   connect(FileOpen1, &QAction::triggered, this, handler(this, &TMainForm::FileOpen1Execute));
   connect(FileClose1, &QAction::triggered, this, handler(this, &TMainForm::FileClose1Execute));
@@ -300,14 +308,14 @@ void TMainForm::BindHandlers() {
   connect(EditCopy1, &QAction::triggered, this, [this] { guarded::run([this] { txtAddress->copy(); }); });
   connect(EditPaste1, &QAction::triggered, this, [this] { guarded::run([this] { txtAddress->paste(); }); });
   connect(ToolButton1, &QToolButton::clicked, this, handler(this, &TMainForm::ToolButton1Click));
-  connect(IE_item, &QAction::triggered, this, handler(this, &TMainForm::IE_ItemClick));
-  connect(Moz_Item, &QAction::triggered, this, handler(this, &TMainForm::Moz_ItemClick));
+  checkItem(IE_item, &TMainForm::IE_ItemClick);
+  checkItem(Moz_Item, &TMainForm::Moz_ItemClick);
   connect(mnuOption, &QAction::triggered, this, handler(this, &TMainForm::mnuOptionClick));
 
-  connect(mnuShow_default, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_defaultClick));
-  connect(mnuShow_Address, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_AddressClick));
-  connect(mnuShow_Status, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_StatusClick));
-  connect(mnuShow_Z, &QAction::triggered, this, handler(this, &TMainForm::mnuShow_ZClick));
+  checkItem(mnuShow_default, &TMainForm::mnuShow_defaultClick);
+  checkItem(mnuShow_Address, &TMainForm::mnuShow_AddressClick);
+  checkItem(mnuShow_Status, &TMainForm::mnuShow_StatusClick);
+  checkItem(mnuShow_Z, &TMainForm::mnuShow_ZClick);
   connect(btnBar, &QToolButton::clicked, this, handler(this, &TMainForm::btnBarClick));
   connect(CoolBar1, &TCoolBar::mouseUp, this, handler(this, &TMainForm::CoolBar1MouseUp));
 
@@ -319,11 +327,11 @@ void TMainForm::BindHandlers() {
   connect(mnuFile_SaveAs, &QAction::triggered, this, handler(this, &TMainForm::mnuFile_SaveAsClick));
   connect(mnuEdit_Copy, &QAction::triggered, this, handler(this, &TMainForm::mnuEdit_CopyClick));
   connect(mnuEdit_slrAll, &QAction::triggered, this, handler(this, &TMainForm::mnuEdit_slrAllClick));
-  connect(mnuSize_Max, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_MaxClick));
-  connect(mnuSize_Large, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_LargeClick));
-  connect(mnuSize_middle, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_middleClick));
-  connect(mnuSize_Small, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_SmallClick));
-  connect(mnuSize_Min, &QAction::triggered, this, handler(this, &TMainForm::mnuSize_MinClick));
+  checkItem(mnuSize_Max, &TMainForm::mnuSize_MaxClick);
+  checkItem(mnuSize_Large, &TMainForm::mnuSize_LargeClick);
+  checkItem(mnuSize_middle, &TMainForm::mnuSize_middleClick);
+  checkItem(mnuSize_Small, &TMainForm::mnuSize_SmallClick);
+  checkItem(mnuSize_Min, &TMainForm::mnuSize_MinClick);
 
   connect(mnuBMEdit, &QAction::triggered, this, handler(this, &TMainForm::mnuBMEditClick));
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
@@ -333,9 +341,7 @@ void TMainForm::BindHandlers() {
   // of the active child (not when the whole program regains activation).
   connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
     UpdateWindowActions();
-    if (!w || w == lastActivated_) return;
-    lastActivated_ = w;
-    if (auto* child = qobject_cast<TBrowserChild*>(w)) guarded::run([child] { child->FormActivate(); });
+    if (auto* child = qobject_cast<TBrowserChild*>(w)) ActivateChild(child);
   });
   connect(Window1, &QMenu::aboutToShow, this, [this] { guarded::run([this] { FillWindowMenu(); }); });
 }
@@ -487,6 +493,17 @@ QList<QMdiSubWindow*> TMainForm::MDIChildren() const { return MDIClient->subWind
 int TMainForm::MDIChildCount() const { return static_cast<int>(MDIChildren().size()); }
 
 TBrowserChild* TMainForm::ActiveMDIChild() const { return qobject_cast<TBrowserChild*>(MDIClient->currentSubWindow()); }
+
+void TMainForm::ActivateChild(TBrowserChild* child) {
+  // A child still being created is activated once its creation is done.
+  if (child == lastActivated_ || child->Alive == TBrowserChild::kFalse) return;
+  if (MDIClient->currentSubWindow() != child) {
+    MDIClient->setActiveSubWindow(child);  // its signal comes back here
+    if (child == lastActivated_ || MDIClient->currentSubWindow() != child) return;
+  }
+  lastActivated_ = child;
+  guarded::run([child] { child->FormActivate(); });
+}
 
 void TMainForm::UpdateWindowActions() {
   const bool any = !MDIClient->subWindowList().isEmpty();

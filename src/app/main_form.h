@@ -165,6 +165,8 @@ class TMainForm : public QMainWindow {
   void ZBarMouseUp(QMouseEvent* event);
   void CoolBar1MouseUp();
   // bar-layout additions
+  int ZBarWidthLimit() const;    // widest the side bar may be made
+  void SetZBarWidth(int width);  // clamped to 11..ZBarWidthLimit()
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
   void OpenChild(const QString& Caption, const QString& URL);
@@ -185,6 +187,8 @@ class TMainForm : public QMainWindow {
   void mnuSize_SmallClick();
   void mnuSize_MinClick();
   void TextSizeCommand(int n);
+  // Makes the child active and runs its activation once per change.
+  void ActivateChild(TBrowserChild* child);
   // browser additions
 
   // ---- bookmarks (main_form_bookmarks.cpp) -------------------------------

@@ -38,7 +38,7 @@ void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
     mz->FormCreate();
     mz->show();
   }
-  MDIClient->setActiveSubWindow(child);
+  ActivateChild(child);
   child->setWindowTitle(Caption);
   child->Control()->Navigate(URL);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QStringList>
+
 #include "browser/engine_control.h"
 #include "platform/errors.h"
-
-#include <QStringList>
 
 // A scripted engine control: records every call, and lets a test raise the
 // engine's events by hand.
