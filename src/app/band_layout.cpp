@@ -56,12 +56,19 @@ std::vector<BandLayout::Placed> BandLayout::layout(int totalWidth) const {
     if (r > 0) y += kRowGap;
     int x = 0;
     const int k = static_cast<int>(row.size());
+    // The last band of a shared row keeps what it asks for, up to an even
+    // share, so a wide neighbour (or a wide saved width) cannot squeeze it.
+    const Band& last = bands_[static_cast<size_t>(row.back())];
+    const int lastReserve =
+        k > 1 ? std::clamp(kGripperWidth + std::clamp(last.width, kMinBarWidth, std::max(kMinBarWidth, W)), kMinBand,
+                           std::max(kMinBand, W / k))
+              : 0;
     for (int j = 0; j < k; ++j) {
       const Band& b = bands_[static_cast<size_t>(row[static_cast<size_t>(j)])];
       int w;
       if (j < k - 1) {
         // Leave every band after this one at least its minimum.
-        const int room = W - x - (k - 1 - j) * kMinBand;
+        const int room = W - x - (k - 2 - j) * kMinBand - lastReserve;
         const int wanted = kGripperWidth + std::clamp(b.width, kMinBarWidth, std::max(kMinBarWidth, W));
         w = std::clamp(wanted, 0, std::max(0, room));
       } else {
@@ -155,6 +162,10 @@ bool BandLayout::drag(int pos, const QPoint& p, int totalWidth) {
       const int w = std::clamp(p.x() - pp.band.x() - kGripperWidth, kMinBarWidth, std::max(kMinBarWidth, room));
       if (w == bands_[static_cast<size_t>(prev)].width) return false;
       bands_[static_cast<size_t>(prev)].width = w;
+      // The last band of the row now asks for exactly the rest.
+      if (j == k - 1)
+        bands_[static_cast<size_t>(pos)].width =
+            std::max(kMinBarWidth, totalWidth - (pp.band.x() + kGripperWidth + w) - kGripperWidth);
       return true;
     }
     if (k > 1) {
@@ -183,6 +194,14 @@ bool BandLayout::drag(int pos, const QPoint& p, int totalWidth) {
     size_t at = 0;
     while (at < dest.size() && placedOf(dest[at]).band.center().x() < p.x()) ++at;
     dest.insert(dest.begin() + static_cast<long>(at), pos);
+    // A band that filled its row alone asks for all of it; in a shared row
+    // it gets no more than an even share, so the newcomer is not squeezed.
+    const int k2 = static_cast<int>(dest.size());
+    const int share = std::max(kMinBarWidth, totalWidth / k2 - kGripperWidth);
+    for (int i = 0; i + 1 < k2; ++i) {
+      Band& b = bands_[static_cast<size_t>(dest[static_cast<size_t>(i)])];
+      if (b.width > share) b.width = share;
+    }
   }
   applyRows(rs);
   return true;

@@ -74,3 +74,11 @@ class BandLayout {
   void applyRows(const Rows& rows);
   std::vector<Band> bands_;
 };
+
+// Width of the side bar for a wanted width: never below the collapsed width
+// (so its button stays reachable), never above `limit`.
+constexpr int kZBarCollapsedWidth = 11;
+constexpr int zbarWidth(int wanted, int limit) {
+  const int hi = limit > kZBarCollapsedWidth ? limit : kZBarCollapsedWidth;
+  return wanted < kZBarCollapsedWidth ? kZBarCollapsedWidth : (wanted > hi ? hi : wanted);
+}

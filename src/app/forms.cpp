@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/main_form.h"
+#include "options/option_form.h"
 // start-up form headers
 
 TMainForm* MainForm = nullptr;
@@ -12,6 +13,7 @@ TAboutBox* AboutBox = nullptr;
 void CreateForms() {
   MainForm = new TMainForm;
   // options dialog (hidden; reading its settings sets Moz_Item)
+  frm_Option = new Tfrm_Option(MainForm);
   // bookmark editor (hidden; reads bookmark.xml into its tree)
   AboutBox = new TAboutBox(MainForm);
 }
@@ -20,6 +22,8 @@ void DestroyForms() {
   delete AboutBox;
   AboutBox = nullptr;
   // destroy editor and options dialog
+  delete frm_Option;
+  frm_Option = nullptr;
   delete MainForm;
   MainForm = nullptr;
 }

@@ -1,4 +1,11 @@
 // The frame's options command.
 #include "app/main_form.h"
+#include "options/option_form.h"
 
-void TMainForm::mnuOptionClick() {}
+void TMainForm::mnuOptionClick() {
+  // A new dialog each time; it lives (hidden once closed) until the program ends.
+  auto* dialog = new Tfrm_Option(this);
+  dialog->show();
+  dialog->raise();
+  dialog->activateWindow();
+}

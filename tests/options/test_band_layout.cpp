@@ -49,6 +49,14 @@ class TestBandLayout : public QObject {
     QCOMPARE(ps[1].band.x(), 150 + BandLayout::kGripperWidth);
     QCOMPARE(ps[1].band.right(), 599);
     QCOMPARE(m.height(600), 24);
+    // A saved width as wide as the row still leaves the last band its own.
+    m.setWidth(0, 589);
+    const auto wide = m.layout(600);
+    QCOMPARE(wide[1].band.width(), 211);  // its own 200, under the even share
+    QCOMPARE(wide[1].band.right(), 599);
+    // A last band that asks for little lets the first one have the rest.
+    m.setWidth(1, 50);
+    QCOMPARE(m.layout(600)[1].band.width(), 61);
   }
 
   void savedIdentitiesReorderAndUnknownOnesKeepPlaces() {

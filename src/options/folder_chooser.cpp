@@ -1,0 +1,344 @@
+#include "options/folder_chooser.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "options/placement.h"
+#include "platform/guarded.h"
+
+namespace {
+
+constexpr int MAX_PATH = 260;
+constexpr int kIdRole = Qt::UserRole;
+constexpr int kFilledRole = Qt::UserRole + 1;
+
+// Copies `text` into a zero-terminated buffer of `size` bytes without cutting
+// a character in two.
+void copyToBuffer(char* buffer, std::size_t size, const QString& text) {
+  QByteArray utf8 = text.toUtf8();
+  std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(utf8.size()), size - 1);
+  while (n > 0 && n < static_cast<std::size_t>(utf8.size()) && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80)
+    --n;
+  std::memcpy(buffer, utf8.constData(), n);
+  buffer[n] = '\0';
+}
+
+}  // namespace
+
+// ---- the dialog ------------------------------------------------------------------
+
+TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo& info)
+    : QDialog(info.hwndOwner), shell_(shell), info_(info) {
+  setObjectName(QStringLiteral("FolderBrowseDialog"));
+  setWindowTitle(QStringLiteral("フォルダの参照"));
+  setWindowModality(Qt::ApplicationModal);
+  resize(320, 380);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(10, 10, 10, 10);
+  column->setSpacing(6);
+  TitleLabel = new QLabel(info.lpszTitle, this);
+  TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+  TitleLabel->setWordWrap(true);
+  TitleLabel->setTextFormat(Qt::PlainText);
+  column->addWidget(TitleLabel);
+  StatusLabel = new QLabel(this);
+  StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+  StatusLabel->setTextFormat(Qt::PlainText);
+  StatusLabel->setVisible(info.ulFlags & shell::BIF_STATUSTEXT);
+  column->addWidget(StatusLabel);
+  Tree = new QTreeWidget(this);
+  Tree->setObjectName(QStringLiteral("FolderTree"));
+  Tree->setHeaderHidden(true);
+  Tree->setUniformRowHeights(true);
+  column->addWidget(Tree, 1);
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  OKButton->setDefault(true);
+  CancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+  CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  buttons->addWidget(OKButton);
+  buttons->addWidget(CancelButton);
+  column->addLayout(buttons);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+  QTreeWidgetItem* root = addItem(nullptr, info.pidlRoot->id);
+  fill(root);
+  root->setExpanded(true);
+  Tree->setCurrentItem(root);
+
+  connect(Tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { guarded::run([&] { fill(item); }); });
+  connect(Tree, &QTreeWidget::currentItemChanged, this, [this] { guarded::run([this] { selectionChanged(); }); });
+}
+
+QTreeWidgetItem* TFolderBrowseDialog::addItem(QTreeWidgetItem* parent, const QString& id) {
+  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Tree);
+  item->setText(0, shell::displayName(id));
+  item->setData(0, kIdRole, id);
+  item->setToolTip(0, shell::isVirtual(id) ? shell::displayName(id) : id);
+  QStyle* st = style();
+  if (id == shell::desktopId())
+    item->setIcon(0, st->standardIcon(QStyle::SP_DesktopIcon));
+  else if (id == shell::drivesId())
+    item->setIcon(0, st->standardIcon(QStyle::SP_ComputerIcon));
+  else if (id == QLatin1String("/"))
+    item->setIcon(0, st->standardIcon(QStyle::SP_DriveHDIcon));
+  else
+    item->setIcon(0, st->standardIcon(QStyle::SP_DirIcon));
+  // Whether a folder has sub-folders is found out when it is opened.
+  item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  return item;
+}
+
+void TFolderBrowseDialog::fill(QTreeWidgetItem* item) {
+  if (!item || item->data(0, kFilledRole).toBool()) return;
+  item->setData(0, kFilledRole, true);
+  const QString id = item->data(0, kIdRole).toString();
+  for (const QString& child : shell::subfolders(id)) addItem(item, child);
+  if (item->childCount() == 0) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+}
+
+QString TFolderBrowseDialog::currentId() const {
+  const QTreeWidgetItem* item = Tree->currentItem();
+  return item ? item->data(0, kIdRole).toString() : QString();
+}
+
+void TFolderBrowseDialog::setStatusText(const QString& text) {
+  if (info_.ulFlags & shell::BIF_STATUSTEXT) StatusLabel->setText(text);
+}
+
+void TFolderBrowseDialog::enableOK(bool enable) { OKButton->setEnabled(enable); }
+
+void TFolderBrowseDialog::setSelection(shell::PItemIDList target) {
+  if (!target) return;
+  const QString want = target->id;
+  QTreeWidgetItem* at = Tree->topLevelItem(0);
+  if (!at || !shell::isAncestor(at->data(0, kIdRole).toString(), want)) return;
+  while (at->data(0, kIdRole).toString() != want) {
+    fill(at);
+    QTreeWidgetItem* next = nullptr;
+    int best = -1;
+    for (int i = 0; i < at->childCount(); ++i) {
+      const QString id = at->child(i)->data(0, kIdRole).toString();
+      if (shell::isAncestor(id, want) && static_cast<int>(id.size()) > best) {
+        next = at->child(i);
+        best = static_cast<int>(id.size());
+      }
+    }
+    if (!next) {
+      // Folders the listing leaves out (hidden ones) are still reachable.
+      const QString here = at->data(0, kIdRole).toString();
+      if (shell::isVirtual(here)) return;
+      const QString base = here == QLatin1String("/") ? here : here + u'/';
+      const QString step = base + want.mid(base.size()).section(u'/', 0, 0);
+      if (step == base || !shell::isFolder(step)) return;
+      next = addItem(at, step);
+    }
+    at->setExpanded(true);
+    at = next;
+  }
+  Tree->setCurrentItem(at);
+  Tree->scrollToItem(at);
+}
+
+void TFolderBrowseDialog::send(int msg, shell::PItemIDList item) {
+  if (info_.lpfn) info_.lpfn(this, msg, item, info_.lParam);
+}
+
+void TFolderBrowseDialog::selectionChanged() {
+  shell::ItemIdList item{currentId()};
+  // Folders only: OK only for items with a file-system path.
+  if (info_.ulFlags & (shell::BIF_RETURNONLYFSDIRS | shell::BIF_RETURNFSANCESTORS))
+    OKButton->setEnabled(!item.id.isEmpty() && shell_.GetPathFromIDList(&item).has_value());
+  else
+    OKButton->setEnabled(!item.id.isEmpty());
+  send(BFFM_SELCHANGED, &item);
+}
+
+shell::PItemIDList TFolderBrowseDialog::BrowseForFolder(shell::ShellFolders& shell, BrowseInfo& info) {
+  shell::Malloc* malloc = shell.GetMalloc();
+  if (!info.pidlRoot || !malloc) return nullptr;
+  TFolderBrowseDialog dialog(shell, info);
+  {
+    // The root's OK state, then set-up, then the selection the set-up left.
+    const QSignalBlocker block(dialog.Tree);
+    shell::ItemIdList root{dialog.currentId()};
+    dialog.OKButton->setEnabled(!(info.ulFlags & (shell::BIF_RETURNONLYFSDIRS | shell::BIF_RETURNFSANCESTORS)) ||
+                                shell.GetPathFromIDList(&root).has_value());
+  }
+  const QString before = dialog.currentId();
+  guarded::run([&] { dialog.send(BFFM_INITIALIZED, nullptr); });
+  if (dialog.currentId() == before) guarded::run([&] { dialog.selectionChanged(); });
+  if (dialog.exec() != QDialog::Accepted) return nullptr;
+  const QString chosen = dialog.currentId();
+  if (chosen.isEmpty()) return nullptr;
+  if (info.pszDisplayName) copyToBuffer(info.pszDisplayName, MAX_PATH, shell::displayName(chosen));
+  return malloc->AllocItem(chosen);
+}
+
+// ---- the component ---------------------------------------------------------------
+
+TSHBrowseForFolderEx::TSHBrowseForFolderEx(QObject* AOwner) : QObject(AOwner) {}
+
+TSHBrowseForFolderEx::~TSHBrowseForFolderEx() = default;
+
+bool TSHBrowseForFolderEx::IsFolderID(shell::PItemIDList id) {
+  const unsigned asked = shell::SFGAO_FOLDER | shell::SFGAO_HASSUBFOLDER;
+  return (shell().GetAttributesOf(id, asked) & asked) != 0;
+}
+
+shell::PItemIDList TSHBrowseForFolderEx::FolderID(int ordinal, bool manual, const QString& name) {
+  if (manual && !name.isEmpty()) {
+    if (shell::PItemIDList id = shell().ParseDisplayName(name)) {
+      if (IsFolderID(id)) return id;
+      if (shell::Malloc* m = shell().GetMalloc()) m->Free(id);
+    }
+  }
+  return shell().GetSpecialFolderLocation(shbffex::csidlOf(ordinal));
+}
+
+shell::PItemIDList TSHBrowseForFolderEx::GetSelectFolderID() {
+  return FolderID(FSelectFolder, FSelectFolder == sfManual, FSelectFolderName);
+}
+
+shell::PItemIDList TSHBrowseForFolderEx::GetRootFolderID() {
+  return FolderID(FRootFolder, FRootFolder == rfManual, FRootFolderName);
+}
+
+QWidget* TSHBrowseForFolderEx::ownerForm() const {
+  auto* w = qobject_cast<QWidget*>(parent());
+  return w ? w->window() : nullptr;
+}
+
+bool TSHBrowseForFolderEx::Execute() {
+  bool result = false;
+  FSelectedPath.clear();
+  FDisplayName.clear();
+  shell::ShellFolders& sh = shell();
+  shell::Malloc* malloc = sh.GetMalloc();
+  if (!malloc) return false;
+  if (!sh.GetDesktopFolder()) return false;
+
+  // Every id taken here goes back to the allocator, also when the dialog
+  // ends with an error.
+  struct Cleanup {
+    TSHBrowseForFolderEx* self;
+    shell::Malloc* malloc;
+    ~Cleanup() {
+      if (self->FSelectID) malloc->Free(self->FSelectID);
+      self->FSelectID = nullptr;
+    }
+  } cleanup{this, malloc};
+
+  FSelectID = GetSelectFolderID();
+  shell::PItemIDList root = GetRootFolderID();
+  if (!root) return false;
+  char* buffer = malloc->Alloc(MAX_PATH);
+  if (!buffer) {
+    malloc->Free(root);
+    return false;
+  }
+  struct FreeBuffers {
+    shell::Malloc* malloc;
+    char* buffer;
+    shell::PItemIDList root;
+    ~FreeBuffers() {
+      malloc->Free(buffer);
+      malloc->Free(root);
+    }
+  } freeBuffers{malloc, buffer, root};
+
+  QWidget* appWindow = ownerForm() ? ownerForm() : QApplication::activeWindow();
+  TFolderBrowseDialog::BrowseInfo bi;
+  bi.hwndOwner = appWindow;
+  bi.pidlRoot = root;
+  bi.pszDisplayName = buffer;
+  bi.lpszTitle = Caption;
+  const shbffex::BrowseFlags flags = shbffex::browseFlags(Options);
+  bi.ulFlags = flags.flags;
+  FShowPath = flags.showPath;
+  bi.lpfn = &TSHBrowseForFolderEx::BrowseCallback;
+  bi.lParam = this;
+
+  shell::PItemIDList chosen = nullptr;
+  {
+    struct BackToFront {
+      QWidget* w;
+      ~BackToFront() {
+        if (w) {
+          w->raise();
+          w->activateWindow();
+        }
+      }
+    } backToFront{appWindow};
+    chosen = TFolderBrowseDialog::BrowseForFolder(sh, bi);
+  }
+  if (chosen) {
+    result = true;
+    FDisplayName = QString::fromUtf8(buffer);
+    // The path is taken whole, however long it is.
+    if (const std::optional<QString> path = sh.GetPathFromIDList(chosen)) FSelectedPath = *path;
+    malloc->Free(chosen);
+  }
+  return result;
+}
+
+void TSHBrowseForFolderEx::DoSelectionChanged(QWidget* Wnd, const QString& Path, QString& ShowText,
+                                              TOKButtonState& OKButtonState) {
+  if (OnSelectionChanged) OnSelectionChanged(this, Wnd, Path, ShowText, OKButtonState);
+}
+
+int TSHBrowseForFolderEx::BrowseCallback(TFolderBrowseDialog* Wnd, int uMsg, shell::PItemIDList lParam,
+                                         QObject* lpData) {
+  auto* self = qobject_cast<TSHBrowseForFolderEx*>(lpData);
+  if (!self || !Wnd) return 0;
+  QString path;
+  QString showText;
+  TOKButtonState okState = obsNoChange;
+  if (uMsg == TFolderBrowseDialog::BFFM_INITIALIZED) {
+    if (self->FSelectID) Wnd->setSelection(self->FSelectID);
+    switch (self->FShowStyle) {
+      case ssCenterScreen: {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        const std::optional<QRect> area = s ? std::optional<QRect>(s->availableGeometry()) : std::nullopt;
+        if (const auto p = placement::centerOnWorkArea(Wnd->frameGeometry(), area)) Wnd->move(*p);
+        break;
+      }
+      case ssClient: {
+        QWidget* owner = qobject_cast<QWidget*>(self->parent());
+        if (owner && owner->isWindow() && owner->internalWinId()) {
+          QPoint origin = owner->mapToGlobal(QPoint(0, 0));
+          // A main window's client area starts below its menu bar.
+          if (auto* mw = qobject_cast<QMainWindow*>(owner); mw && mw->menuWidget() && mw->menuWidget()->isVisible())
+            origin.ry() += mw->menuWidget()->height();
+          Wnd->move(placement::moveToOwnerClient(Wnd->frameGeometry(), origin).topLeft());
+        }
+        break;
+      }
+      case ssNone:
+        break;
+    }
+  } else if (uMsg == TFolderBrowseDialog::BFFM_SELCHANGED) {
+    if (const std::optional<QString> p = self->shell().GetPathFromIDList(lParam)) path = *p;
+    self->DoSelectionChanged(Wnd, path, showText, okState);
+  }
+  if (self->FShowPath) showText = path;
+  Wnd->setStatusText(showText);
+  if (okState == obsEnable)
+    Wnd->enableOK(true);
+  else if (okState == obsDisable)
+    Wnd->enableOK(false);
+  return 0;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "options/browse_options.h"
+#include "platform/shell_folders.h"
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TSHBrowseForFolderEx;
+
+// Raised each time the selection changes: Path is the new item's file-system
+// path (empty when it has none); ShowText (arrives empty) becomes the status
+// line; OKButtonState (arrives obsNoChange) enables or disables OK.
+using TSHBrowseEvent = std::function<void(QObject* Sender, QWidget* Wnd, const QString& Path, QString& ShowText,
+                                          TOKButtonState& OKButtonState)>;
+
+// The folder-browsing dialog the chooser runs: a tree of the namespace under
+// a root, the instruction text, a status line and OK / Cancel. It tells its
+// callback when it is set up and when the selection changes; the callback
+// answers through setStatusText, enableOK and setSelection.
+class TFolderBrowseDialog : public QDialog {
+  Q_OBJECT
+ public:
+  static constexpr int BFFM_INITIALIZED = 1;
+  static constexpr int BFFM_SELCHANGED = 2;
+  using Callback = std::function<int(TFolderBrowseDialog* Wnd, int uMsg, shell::PItemIDList lParam, QObject* lpData)>;
+
+  struct BrowseInfo {
+    QWidget* hwndOwner = nullptr;
+    shell::PItemIDList pidlRoot = nullptr;
+    char* pszDisplayName = nullptr;  // 260 bytes, filled with the chosen item's name (UTF-8)
+    QString lpszTitle;
+    unsigned ulFlags = 0;
+    Callback lpfn;
+    QObject* lParam = nullptr;
+  };
+
+  // Runs the dialog modally; the chosen item's id (freed by the caller
+  // through the service's allocator) or nullptr on Cancel.
+  static shell::PItemIDList BrowseForFolder(shell::ShellFolders& shell, BrowseInfo& info);
+
+  // What the callback may send.
+  void setStatusText(const QString& text);
+  void enableOK(bool enable);
+  void setSelection(shell::PItemIDList item);
+
+  QTreeWidget* Tree = nullptr;
+  QLabel* TitleLabel = nullptr;
+  QLabel* StatusLabel = nullptr;
+  QPushButton* OKButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+
+ private:
+  TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo& info);
+  QTreeWidgetItem* addItem(QTreeWidgetItem* parent, const QString& id);
+  void fill(QTreeWidgetItem* item);
+  void selectionChanged();
+  void send(int msg, shell::PItemIDList item);
+  QString currentId() const;
+
+  shell::ShellFolders& shell_;
+  BrowseInfo& info_;
+};
+
+// The folder chooser: a non-visual component owned by a form. Execute shows
+// the dialog with the root, initial selection and placement its properties
+// ask for, and leaves the chosen folder in SelectedPath.
+class TSHBrowseForFolderEx : public QObject {
+  Q_OBJECT
+ public:
+  explicit TSHBrowseForFolderEx(QObject* AOwner);
+  ~TSHBrowseForFolderEx() override;
+
+  virtual bool Execute();
+  virtual void DoSelectionChanged(QWidget* Wnd, const QString& Path, QString& ShowText, TOKButtonState& OKButtonState);
+
+  TShowStyle ShowStyle() const { return FShowStyle; }
+  void SetShowStyle(TShowStyle v) {
+    if (v != FShowStyle) FShowStyle = v;
+  }
+  TSelectFolder SelectFolder() const { return FSelectFolder; }
+  void SetSelectFolder(TSelectFolder v) {
+    if (v != FSelectFolder) FSelectFolder = v;
+  }
+  QString SelectFolderName() const { return FSelectFolderName; }
+  void SetSelectFolderName(const QString& v) {
+    if (v != FSelectFolderName) FSelectFolderName = v;
+  }
+  TRootFolder RootFolder() const { return FRootFolder; }
+  void SetRootFolder(TRootFolder v) {
+    if (v != FRootFolder) FRootFolder = v;
+  }
+  QString RootFolderName() const { return FRootFolderName; }
+  void SetRootFolderName(const QString& v) {
+    if (v != FRootFolderName) FRootFolderName = v;
+  }
+  QString SelectedPath() const { return FSelectedPath; }
+  QString DisplayName() const { return FDisplayName; }
+
+  QString Caption;
+  TSHBrowseOptions Options{sboReturnOnlyFSDirs};
+  TSHBrowseEvent OnSelectionChanged;
+
+  // The service used (the process's one unless a test sets another).
+  shell::ShellFolders* Shell = nullptr;
+
+ private:
+  shell::PItemIDList GetSelectFolderID();
+  shell::PItemIDList GetRootFolderID();
+  shell::PItemIDList FolderID(int ordinal, bool manual, const QString& name);
+  bool IsFolderID(shell::PItemIDList id);
+  static int BrowseCallback(TFolderBrowseDialog* Wnd, int uMsg, shell::PItemIDList lParam, QObject* lpData);
+  shell::ShellFolders& shell() { return Shell ? *Shell : shell::ShellFolders::instance(); }
+  QWidget* ownerForm() const;
+
+  TShowStyle FShowStyle = ssClient;
+  shell::PItemIDList FSelectID = nullptr;
+  bool FShowPath = false;
+  TSelectFolder FSelectFolder = sfDrives;
+  QString FSelectFolderName;
+  QString FSelectedPath;
+  QString FRootFolderName;
+  TRootFolder FRootFolder = rfDesktop;
+  QString FDisplayName;
+};

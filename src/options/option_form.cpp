@@ -1,0 +1,186 @@
+#include "options/option_form.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/main_form.h"
+#include "options/folder_chooser.h"
+#include "platform/guarded.h"
+#include "platform/ini_file.h"
+
+namespace {
+
+template <class W>
+W* named(W* w, const char* name) {
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+// The system colours the text box switches between.
+const QColor kCaptionText(255, 255, 255);     // COLOR_CAPTIONTEXT
+const QColor kInactiveBorder(212, 208, 200);  // COLOR_INACTIVEBORDER
+
+void setBackground(QLineEdit* edit, const QColor& colour) {
+  QPalette pal = edit->palette();
+  pal.setColor(QPalette::Base, colour);
+  edit->setPalette(pal);
+}
+
+const QString kMain = QStringLiteral("Option_Main");
+const QString kWindow = QStringLiteral("Option_Window");
+
+}  // namespace
+
+Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(frame), frame_(frame) {
+  setObjectName(QStringLiteral("frm_Option"));
+  setWindowTitle(QStringLiteral("オプション"));
+  setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setSizeGripEnabled(false);
+  QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+  f.setPixelSize(12);
+  setFont(f);
+  setGeometry(250, 174, 463, 178);
+
+  TreeView1 = named(new QTreeWidget(this), "TreeView1");
+  TreeView1->setGeometry(8, 8, 113, 105);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setIndentation(19);
+  TreeView1->setRootIsDecorated(false);
+  new QTreeWidgetItem(TreeView1, QStringList{QStringLiteral("全般")});
+  new QTreeWidgetItem(TreeView1, QStringList{QStringLiteral("ウィンドウ")});
+
+  Panel1 = named(new QFrame(this), "Panel1");
+  Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Panel1->setGeometry(136, 8, 305, 105);
+  // Page control whose tabs are never shown: the tree picks the page.
+  PageCTL = named(new QStackedWidget(Panel1), "PageCTL");
+  PageCTL->setGeometry(4, 4, 289, 93);
+
+  TabSheet1 = named(new QWidget(), "TabSheet1");
+  chkMoz = named(new QCheckBox(QStringLiteral("Geckoを使用する"), TabSheet1), "chkMoz");
+  chkMoz->setGeometry(0, 2, 129, 17);
+  txtMozPath = named(new QLineEdit(TabSheet1), "txtMozPath");
+  txtMozPath->setGeometry(8, 23, 249, 20);
+  BitBtn1 = named(new QPushButton(TabSheet1), "BitBtn1");
+  BitBtn1->setGeometry(256, 23, 20, 18);
+  BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  BitBtn1->setIconSize(QSize(16, 15));
+  BitBtn1->setAutoDefault(false);
+  BitBtn1->setToolTip(QStringLiteral("参照"));
+  PageCTL->addWidget(TabSheet1);
+
+  TabSheet2 = named(new QWidget(), "TabSheet2");
+  Label1 = named(new QLabel(QStringLiteral("自動的に新規ウインドウで開く"), TabSheet2), "Label1");
+  Label1->move(0, 0);
+  Label1->adjustSize();
+  chkWin1 = named(new QCheckBox(QStringLiteral("ブックマーク"), TabSheet2), "chkWin1");
+  chkWin1->setGeometry(32, 24, 97, 17);
+  chkWin2 = named(new QCheckBox(QStringLiteral("アドレスバー"), TabSheet2), "chkWin2");
+  chkWin2->setGeometry(32, 48, 81, 17);
+  PageCTL->addWidget(TabSheet2);
+
+  Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
+  Button1->setGeometry(312, 122, 65, 23);
+  Button1->setAutoDefault(false);
+  Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button2");
+  Button2->setGeometry(390, 122, 59, 23);
+  Button2->setAutoDefault(false);
+
+  selectFolder = new TSHBrowseForFolderEx(this);
+  selectFolder->setObjectName(QStringLiteral("selectFolder"));
+  selectFolder->Caption = QStringLiteral("Mozillaのあるフォルダを選択してください。");
+
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+  connect(chkMoz, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkMozClick(); }); });
+  connect(chkWin1, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkWin1Click(); }); });
+  connect(chkWin2, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkWin2Click(); }); });
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded::run([this] { BitBtn1Click(); }); });
+  connect(Button1, &QPushButton::clicked, this, [this] { guarded::run([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { guarded::run([this] { Button2Click(); }); });
+
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->accessibleName().isEmpty()) w->setAccessibleName(w->objectName());
+
+  guarded::run([this] { FormCreate(); });
+}
+
+int Tfrm_Option::Tag(const QCheckBox* box) { return box->property("Tag").toInt(); }
+
+void Tfrm_Option::FormCreate() {
+  AppPath = frame_ ? frame_->AppPath : QString();
+  ReadIni();
+  // Tabs are hidden: a stacked widget has none. The first node shows "全般".
+  TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+}
+
+void Tfrm_Option::ReadIni() {
+  const IniFile ini(AppPath + QStringLiteral("config.ini"));
+  chkMoz->setChecked(ini.ReadInteger(kMain, QStringLiteral("Mozilla"), 0) != 0);
+  chkMozClick();
+  txtMozPath->setText(ini.ReadString(kMain, QStringLiteral("MozPath"), QString()));
+  chkWin1->setChecked(ini.ReadInteger(kWindow, QStringLiteral("BookMark"), 0) != 0);
+  chkWin1Click();
+  chkWin2->setChecked(ini.ReadInteger(kWindow, QStringLiteral("AddressBar"), 0) != 0);
+  chkWin2Click();
+}
+
+void Tfrm_Option::TreeView1Change(QTreeWidgetItem* Node) {
+  if (!Node) return;
+  if (Node->text(0) == QLatin1String("全般"))
+    PageCTL->setCurrentWidget(TabSheet1);
+  else if (Node->text(0) == QLatin1String("ウィンドウ"))
+    PageCTL->setCurrentWidget(TabSheet2);
+}
+
+void Tfrm_Option::chkMozClick() {
+  const bool on = chkMoz->isChecked();
+  chkMoz->setProperty("Tag", on ? 1 : 0);
+  txtMozPath->setEnabled(on);
+  setBackground(txtMozPath, on ? kCaptionText : kInactiveBorder);
+  BitBtn1->setEnabled(on);
+  if (frame_ && frame_->Moz_Item) frame_->Moz_Item->setEnabled(on);
+}
+
+void Tfrm_Option::chkWin1Click() { chkWin1->setProperty("Tag", chkWin1->isChecked() ? 1 : 0); }
+
+void Tfrm_Option::chkWin2Click() { chkWin2->setProperty("Tag", chkWin2->isChecked() ? 1 : 0); }
+
+void Tfrm_Option::BitBtn1Click() {
+  if (selectFolder->Execute()) txtMozPath->setText(selectFolder->SelectedPath());
+}
+
+void Tfrm_Option::Button1Click() {
+  // A refused write ends here: the dialog stays open with what the user chose.
+  IniFile ini(AppPath + QStringLiteral("config.ini"));
+  ini.WriteString(kMain, QStringLiteral("MozPath"), txtMozPath->text());
+  ini.WriteInteger(kMain, QStringLiteral("Mozilla"), Tag(chkMoz));
+  ini.WriteInteger(kWindow, QStringLiteral("BookMark"), Tag(chkWin1));
+  ini.WriteInteger(kWindow, QStringLiteral("AddressBar"), Tag(chkWin2));
+  close();
+}
+
+void Tfrm_Option::Button2Click() { close(); }
+
+void Tfrm_Option::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The window manager's frame is known only once the window is up.
+  if (!placed_) QTimer::singleShot(0, this, [this] { fitOuterSize(); });
+  placed_ = true;
+}
+
+void Tfrm_Option::fitOuterSize() {
+  const QRect outer = frameGeometry();
+  const int dw = outer.width() - width();
+  const int dh = outer.height() - height();
+  resize(std::max(0, 463 - dw), std::max(0, 178 - dh));
+  move(250, 174);
+}

@@ -1,0 +1,301 @@
+// The folder chooser: root and initial selection from its properties and
+// their fallbacks, the OK state and status line from the selection event,
+// placement, the early returns, and that every id goes back to the allocator.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+
+#include "options/folder_chooser.h"
+#include "options/placement.h"
+#include "platform/guarded.h"
+
+namespace {
+
+// What the dialog looked like when it came up.
+struct Seen {
+  bool shown = false;
+  QString root, current, status;
+  bool okEnabled = false;
+  QPoint pos;
+};
+
+QString idOf(const QTreeWidgetItem* item) { return item ? item->data(0, Qt::UserRole).toString() : QString(); }
+
+// Runs Execute; `act` looks at the dialog and ends it (default: Cancel).
+bool run(TSHBrowseForFolderEx& c, Seen& seen, std::function<void(TFolderBrowseDialog*)> act = {}) {
+  QTimer::singleShot(0, [&seen, act] {
+    auto* d = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    seen.shown = true;
+    seen.root = idOf(d->Tree->topLevelItem(0));
+    seen.current = idOf(d->Tree->currentItem());
+    seen.status = d->StatusLabel->text();
+    seen.okEnabled = d->OKButton->isEnabled();
+    seen.pos = d->frameGeometry().topLeft();
+    if (act)
+      act(d);
+    else
+      d->CancelButton->click();
+  });
+  const bool r = c.Execute();
+  QCoreApplication::processEvents();  // a timer of a dialog never shown fires here
+  return r;
+}
+
+void select(TFolderBrowseDialog* d, const QString& id) {
+  shell::ItemIdList item{id};
+  d->setSelection(&item);
+}
+
+class CountingService : public shell::ShellFolders {
+ public:
+  bool noMalloc = false, noDesktop = false, noBuffer = false;
+  struct M : shell::Malloc {
+    bool fail = false;
+    char* Alloc(std::size_t n) override { return fail ? nullptr : shell::Malloc::Alloc(n); }
+  } m;
+  shell::Malloc* GetMalloc() override { return noMalloc ? nullptr : (m.fail = noBuffer, &m); }
+  bool GetDesktopFolder() override { return !noDesktop; }
+};
+
+}  // namespace
+
+class TestFolderChooser : public QObject {
+  Q_OBJECT
+  QWidget* owner_ = nullptr;
+  CountingService service_;
+  QStringList boxes_;
+
+  TSHBrowseForFolderEx* make() {
+    auto* c = new TSHBrowseForFolderEx(owner_);
+    c->Shell = &service_;
+    return c;
+  }
+
+ private slots:
+  void initTestCase() {
+    guarded::setReporter([this](const QString& t) { boxes_ << t; });
+    owner_ = new QWidget;
+    owner_->setGeometry(140, 120, 500, 400);
+    owner_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(owner_));
+  }
+  void cleanupTestCase() {
+    delete owner_;
+    guarded::setReporter({});
+  }
+  void cleanup() {
+    service_.noMalloc = service_.noDesktop = service_.noBuffer = false;
+    QCOMPARE(service_.m.liveCount(), 0);
+    QCOMPARE(boxes_, QStringList());
+  }
+
+  void defaults() {
+    TSHBrowseForFolderEx c(owner_);
+    c.Shell = &service_;
+    QCOMPARE(c.ShowStyle(), ssClient);
+    QCOMPARE(c.RootFolder(), rfDesktop);
+    QCOMPARE(c.SelectFolder(), sfDrives);
+    QCOMPARE(c.Options, (TSHBrowseOptions{sboReturnOnlyFSDirs}));
+    QVERIFY(c.Caption.isEmpty() && c.SelectFolderName.isEmpty() && c.RootFolderName().isEmpty());
+
+    Seen seen;
+    QVERIFY(!run(c, seen));
+    QVERIFY(seen.shown);
+    QCOMPARE(seen.root, shell::desktopId());
+    QCOMPARE(seen.current, shell::drivesId());
+    QVERIFY(!seen.okEnabled);  // the computer has no file-system path
+    QCOMPARE(seen.pos, owner_->mapToGlobal(QPoint(0, 0)));
+    QVERIFY(c.SelectedPath().isEmpty() && c.DisplayName().isEmpty());
+  }
+
+  void chosenFolderAndCancelAfterIt() {
+    QTemporaryDir tmp;
+    const QString dir = tmp.path() + QStringLiteral("/選んだ");
+    QVERIFY(QDir().mkdir(dir));
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    Seen seen;
+    QVERIFY(run(*c, seen, [&](TFolderBrowseDialog* d) {
+      select(d, dir);
+      QCOMPARE(idOf(d->Tree->currentItem()), dir);
+      QVERIFY(d->OKButton->isEnabled());
+      d->OKButton->click();
+    }));
+    QCOMPARE(c->SelectedPath(), dir);
+    QCOMPARE(c->DisplayName(), QStringLiteral("選んだ"));
+    QVERIFY(!run(*c, seen));
+    QVERIFY(c->SelectedPath().isEmpty());
+    QVERIFY(c->DisplayName().isEmpty());
+  }
+
+  void manualSelectionAndItsFallbacks_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("existing folder") << QStringLiteral("DIR") << true;
+    QTest::newRow("missing") << QStringLiteral("DIR/missing") << false;
+    QTest::newRow("a file") << QStringLiteral("DIR/file.txt") << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("relative") << QStringLiteral("some/where") << false;
+    QTest::newRow("invalid UTF-8") << QString::fromUtf8("/tmp/\xc3\x28\xff") << false;
+  }
+  void manualSelectionAndItsFallbacks() {
+    QFETCH(QString, name);
+    QFETCH(bool, used);
+    QTemporaryDir tmp;
+    QFile f(tmp.path() + QStringLiteral("/file.txt"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    name.replace(QStringLiteral("DIR"), tmp.path());
+    for (bool asRoot : {false, true}) {
+      std::unique_ptr<TSHBrowseForFolderEx> c(make());
+      if (asRoot) {
+        c->SetRootFolder(rfManual);
+        c->SetRootFolderName(name);
+        c->SetSelectFolder(sfDesktop);
+      } else {
+        c->SetSelectFolder(sfManual);
+        c->SelectFolderName = name;
+      }
+      Seen seen;
+      QVERIFY(!run(*c, seen));
+      QVERIFY(seen.shown);
+      const QString expected = used ? tmp.path() : shell::desktopId();
+      QCOMPARE(asRoot ? seen.root : seen.current, expected);
+    }
+  }
+
+  void statusLineShowsThePathWhateverTheHandlerSays() {
+    QTemporaryDir tmp;
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->Options = TSHBrowseOptions{sboStatusTextAndShowPath, sboStatusText};
+    int calls = 0;
+    c->OnSelectionChanged = [&](QObject* sender, QWidget*, const QString&, QString& text, TOKButtonState&) {
+      QCOMPARE(sender, c.get());
+      QVERIFY(text.isEmpty());
+      text = QStringLiteral("handler text");
+      ++calls;
+    };
+    Seen seen;
+    QStringList lines;
+    run(*c, seen, [&](TFolderBrowseDialog* d) {
+      QVERIFY(d->StatusLabel->isVisible());
+      select(d, tmp.path());
+      lines << d->StatusLabel->text();
+      select(d, shell::drivesId());
+      lines << d->StatusLabel->text();
+      d->CancelButton->click();
+    });
+    QCOMPARE(lines, (QStringList{tmp.path(), QString()}));
+    QVERIFY(calls >= 2);
+  }
+
+  void handlerSetsTheStatusAndTheOkState() {
+    QTemporaryDir tmp;
+    QVERIFY(QDir().mkpath(tmp.path() + QStringLiteral("/no")));
+    QVERIFY(QDir().mkpath(tmp.path() + QStringLiteral("/yes")));
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->Options = TSHBrowseOptions{sboStatusText};
+    c->OnSelectionChanged = [](QObject*, QWidget*, const QString& path, QString& text, TOKButtonState& ok) {
+      text = QStringLiteral("見た: ") + path;
+      if (path.endsWith(QLatin1String("/no"))) ok = obsDisable;
+      if (path.isEmpty()) ok = obsEnable;
+    };
+    Seen seen;
+    run(*c, seen, [&](TFolderBrowseDialog* d) {
+      select(d, tmp.path() + QStringLiteral("/no"));
+      QVERIFY(!d->OKButton->isEnabled());
+      QCOMPARE(d->StatusLabel->text(), QStringLiteral("見た: ") + tmp.path() + QStringLiteral("/no"));
+      select(d, tmp.path() + QStringLiteral("/yes"));
+      QVERIFY(d->OKButton->isEnabled());
+      select(d, shell::drivesId());
+      QVERIFY(d->OKButton->isEnabled());  // the handler enabled it for a virtual folder
+      d->CancelButton->click();
+    });
+    // Without the status flag there is no status line to write to.
+    c->Options = TSHBrowseOptions{};
+    c->OnSelectionChanged = {};
+    run(*c, seen, [&](TFolderBrowseDialog* d) {
+      QVERIFY(d->StatusLabel->isHidden());
+      QVERIFY(d->OKButton->isEnabled());  // no folder-only flag: the computer may be chosen
+      d->OKButton->click();
+    });
+    QCOMPARE(c->DisplayName(), QStringLiteral("コンピュータ"));
+    QVERIFY(c->SelectedPath().isEmpty());
+  }
+
+  void placement() {
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->SetShowStyle(ssCenterScreen);
+    Seen seen;
+    QRect frame;
+    run(*c, seen, [&](TFolderBrowseDialog* d) {
+      frame = d->frameGeometry();
+      d->CancelButton->click();
+    });
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(seen.pos, *placement::centerOnWorkArea(frame, area));
+    // An owner that is no window: the dialog stays where it was put.
+    QWidget inner(owner_);
+    TSHBrowseForFolderEx child(&inner);
+    child.Shell = &service_;
+    run(child, seen);
+    QVERIFY(seen.shown);
+  }
+
+  void nothingToShowReturnsFalseAtOnce() {
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    Seen seen;
+    service_.noMalloc = true;
+    QVERIFY(!run(*c, seen));
+    QVERIFY(!seen.shown);
+    service_.noMalloc = false;
+    service_.noDesktop = true;
+    QVERIFY(!run(*c, seen));
+    QVERIFY(!seen.shown);
+    service_.noDesktop = false;
+    service_.noBuffer = true;
+    QVERIFY(!run(*c, seen));
+    QVERIFY(!seen.shown);
+    QCOMPARE(service_.m.liveCount(), 0);
+    service_.noBuffer = false;
+    // A special root that does not exist here.
+    qputenv("XDG_CONFIG_HOME", QByteArray("/nonexistent-zelvo-config"));
+    c->SetRootFolder(rfStartup);
+    QVERIFY(!run(*c, seen));
+    QVERIFY(!seen.shown);
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY(c->SelectedPath().isEmpty());
+  }
+
+  void unreadableOrHiddenFoldersDoNotBreakTheTree() {
+    QTemporaryDir tmp;
+    const QString hidden = tmp.path() + QStringLiteral("/.hidden/inner");
+    QVERIFY(QDir().mkpath(hidden));
+    const QString locked = tmp.path() + QStringLiteral("/locked");
+    QVERIFY(QDir().mkpath(locked + QStringLiteral("/sub")));
+    QFile::setPermissions(locked, QFileDevice::Permissions{});
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->SetSelectFolder(sfManual);
+    c->SelectFolderName = hidden;  // left out of listings, still reachable
+    Seen seen;
+    run(*c, seen, [&](TFolderBrowseDialog* d) {
+      select(d, locked);
+      d->Tree->currentItem()->setExpanded(true);
+      d->OKButton->click();
+    });
+    QCOMPARE(seen.current, hidden);
+    QCOMPARE(c->SelectedPath(), locked);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+};
+
+QTEST_MAIN(TestFolderChooser)
+#include "test_folder_chooser.moc"
