@@ -1,6 +1,7 @@
 #include "browser/address.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QUrl addressToUrl(const QString& text) {
   const QString t = text.trimmed();
@@ -13,7 +14,15 @@ QUrl addressToUrl(const QString& text) {
                                       QStringLiteral("view-source")};
     if (known.contains(direct.scheme().toLower())) return direct;
   }
-  const QUrl guess = QUrl::fromUserInput(t, QDir::currentPath(), QUrl::AssumeLocalFile);
+  // Paths, and names of files that exist here, are local files; anything
+  // else is a host name (with or without a path after it).
+  const bool pathLike = t.startsWith(u'/') || t.startsWith(QLatin1String("~/")) || t.startsWith(QLatin1String("./")) ||
+                        t.startsWith(QLatin1String("../"));
+  if (pathLike || QFileInfo::exists(t)) {
+    QString path = t.startsWith(QLatin1String("~/")) ? QDir::homePath() + t.mid(1) : t;
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+  }
+  const QUrl guess = QUrl::fromUserInput(t);
   if (guess.isValid()) return guess;
   return QUrl(QStringLiteral("about:blank"));
 }

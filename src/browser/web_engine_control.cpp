@@ -56,7 +56,6 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     busy_ = true;
-    crashed_ = false;
     emit ProgressChange(0, 100);
   });
   connect(page, &QWebEnginePage::loadProgress, this, [this](int p) {
@@ -68,7 +67,11 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     emit ProgressChange(0, 0);
     reportHistory();
   });
-  connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl&) { reportHistory(); });
+  connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+    // Leaving the crash page (its own link, or history) ends the crash state.
+    if (url.scheme() != QLatin1String("data")) crashed_ = false;
+    reportHistory();
+  });
   connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& t) { emit TitleChange(t); });
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     bool cancel = false;
