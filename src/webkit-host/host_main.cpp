@@ -1,0 +1,516 @@
+// zelvo-webkit-host: the WebKitGTK engine of the Gecko windows, run as a
+// process of its own so that a failing engine never takes the frame down.
+// One shared web context for all views; one undecorated top-level window per
+// view, whose X11 id the frame embeds. Commands arrive one JSON object per
+// line on stdin, events leave the same way on stdout. End of stdin ends the
+// host.
+#include <fcntl.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "browser/webkit_protocol.h"
+
+namespace {
+
+using wkproto::Message;
+
+int protoOut = -1;  // the real stdout; fd 1 itself goes to stderr
+int protoIn = -1;
+wkproto::LineReader reader;
+WebKitWebContext* context = nullptr;
+WebKitSettings* settings = nullptr;
+
+struct View {
+  int id = 0;
+  GtkWidget* window = nullptr;
+  WebKitWebView* web = nullptr;
+  std::string status;
+  bool canBack = false;
+  bool canForward = false;
+};
+std::map<int, View*> views;
+
+void send(const Message& m) {
+  if (protoOut < 0) return;
+  std::string line = wkproto::encode(m);
+  line += '\n';
+  const char* p = line.data();
+  std::size_t left = line.size();
+  while (left > 0) {
+    const ssize_t n = write(protoOut, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      // The frame is gone; nobody is left to show anything to.
+      _exit(0);
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+Message event(const char* name, int view) {
+  Message m;
+  m.set("ev", name);
+  if (view) m.set("view", view);
+  return m;
+}
+
+void sendError(int view, const std::string& text) { send(event("error", view).set("message", text)); }
+
+void sendHistory(View* v) {
+  v->canBack = webkit_web_view_can_go_back(v->web);
+  v->canForward = webkit_web_view_can_go_forward(v->web);
+  send(event("history", v->id).set("back", v->canBack).set("forward", v->canForward));
+}
+
+std::string htmlEscape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// The page shown in a view whose web process died. Loaded as alternate
+// content for the failed address, so reloading loads that address again.
+std::string crashPage(const std::string& uri) {
+  const std::string u = htmlEscape(uri);
+  return "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\"><title>ページを表示できません</title>"
+         "<style>body{font-family:sans-serif;margin:2em;color:#222}code{word-break:break-all}</style></head><body>"
+         "<h1>ページを表示できません</h1>"
+         "<p>このページを表示していたプロセスが終了しました。</p><p><code>" +
+         u +
+         "</code></p><p>再読み込みすると、もう一度読み込みます。</p>"
+         "<p><button onclick=\"location.reload()\">再読み込み</button></p></body></html>";
+}
+
+// --- WebKit signals -------------------------------------------------------
+
+void onMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  std::string text;
+  if (webkit_hit_test_result_context_is_link(hit)) {
+    const char* uri = webkit_hit_test_result_get_link_uri(hit);
+    if (uri) text = uri;
+  }
+  if (text == v->status) return;
+  v->status = text;
+  send(event("status", v->id).set("text", text));
+}
+
+void onProgress(GObject*, GParamSpec*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  send(event("progress", v->id).set("value", webkit_web_view_get_estimated_load_progress(v->web)));
+}
+
+void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* phase = "started";
+  switch (load) {
+    case WEBKIT_LOAD_STARTED:
+      phase = "started";
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      phase = "redirected";
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      phase = "committed";
+      break;
+    case WEBKIT_LOAD_FINISHED:
+      phase = "finished";
+      break;
+  }
+  Message m = event("load", v->id).set("phase", phase);
+  if (const char* uri = webkit_web_view_get_uri(v->web)) m.set("uri", uri);
+  if (load == WEBKIT_LOAD_FINISHED) {
+    const char* title = webkit_web_view_get_title(v->web);
+    m.set("title", title ? title : "");
+  }
+  send(m);
+  if (load == WEBKIT_LOAD_COMMITTED || load == WEBKIT_LOAD_FINISHED) sendHistory(v);
+}
+
+gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+  send(event("load-failed", v->id)
+           .set("uri", uri ? uri : "")
+           .set("message", error ? error->message : "")
+           .set("cancelled", cancelled));
+  return FALSE;  // WebKit shows its own error page
+}
+
+void onTitle(GObject*, GParamSpec*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* title = webkit_web_view_get_title(v->web);
+  send(event("title", v->id).set("text", title ? title : ""));
+}
+
+void onUri(GObject*, GParamSpec*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* uri = webkit_web_view_get_uri(v->web);
+  send(event("uri", v->id).set("uri", uri ? uri : ""));
+}
+
+void onBackForward(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (webkit_web_view_can_go_back(v->web) != v->canBack || webkit_web_view_can_go_forward(v->web) != v->canForward)
+    sendHistory(v);
+}
+
+// A page asks for a window of its own (target=_blank, window.open): the
+// frame decides what opens; WebKit opens nothing.
+GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  std::string uri;
+  if (WebKitURIRequest* request = webkit_navigation_action_get_request(action))
+    if (const char* u = webkit_uri_request_get_uri(request)) uri = u;
+  send(event("new-window", v->id).set("uri", uri));
+  return nullptr;
+}
+
+// Clicks reach this window directly and the frame never sees them; it needs
+// to hear of them to activate the child and move keyboard focus here.
+gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  send(event("button-press", v->id).set("button", static_cast<int>(e->button)));
+  return FALSE;
+}
+
+struct CrashReload {
+  int id;
+  std::string uri;
+};
+
+gboolean showCrashPage(gpointer data) {
+  auto* c = static_cast<CrashReload*>(data);
+  auto it = views.find(c->id);
+  if (it != views.end()) {
+    const std::string html = crashPage(c->uri);
+    webkit_web_view_load_alternate_html(it->second->web, html.c_str(), c->uri.empty() ? "about:blank" : c->uri.c_str(),
+                                        nullptr);
+  }
+  delete c;
+  return G_SOURCE_REMOVE;
+}
+
+void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* uri = webkit_web_view_get_uri(v->web);
+  const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
+                    : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
+                                                                         : "terminated";
+  send(event("web-process-terminated", v->id).set("reason", why).set("uri", uri ? uri : ""));
+  // Not from inside the signal: the view is still tearing its process down.
+  g_idle_add(showCrashPage, new CrashReload{v->id, uri ? uri : ""});
+}
+
+// --- commands ---------------------------------------------------------------
+
+View* findView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  auto it = views.find(id);
+  if (it == views.end()) {
+    sendError(id, "no such view");
+    return nullptr;
+  }
+  return it->second;
+}
+
+void createView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  if (id <= 0 || views.count(id)) {
+    sendError(id, "view id in use or invalid");
+    return;
+  }
+  auto* v = new View;
+  v->id = id;
+  v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_decorated(GTK_WINDOW(v->window), FALSE);
+  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(v->window), TRUE);
+  gtk_window_set_skip_pager_hint(GTK_WINDOW(v->window), TRUE);
+  const int w = static_cast<int>(m.integer("width", 640));
+  const int h = static_cast<int>(m.integer("height", 480));
+  gtk_window_set_default_size(GTK_WINDOW(v->window), w > 0 ? w : 640, h > 0 ? h : 480);
+  v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+  gtk_container_add(GTK_CONTAINER(v->window), GTK_WIDGET(v->web));
+
+  g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(onMouseTarget), v);
+  g_signal_connect(v->web, "notify::estimated-load-progress", G_CALLBACK(onProgress), v);
+  g_signal_connect(v->web, "load-changed", G_CALLBACK(onLoadChanged), v);
+  g_signal_connect(v->web, "load-failed", G_CALLBACK(onLoadFailed), v);
+  g_signal_connect(v->web, "notify::title", G_CALLBACK(onTitle), v);
+  g_signal_connect(v->web, "notify::uri", G_CALLBACK(onUri), v);
+  g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
+  g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
+  g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
+  g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
+
+  gtk_widget_realize(v->window);
+  gtk_widget_show_all(v->window);
+  gtk_widget_grab_focus(GTK_WIDGET(v->web));
+  views[id] = v;
+  const auto xid = static_cast<std::int64_t>(gdk_x11_window_get_xid(gtk_widget_get_window(v->window)));
+  send(event("created", id).set("xid", xid));
+
+  const std::string url = m.str("url");
+  if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
+}
+
+void destroyView(const Message& m) {
+  View* v = findView(m);
+  if (!v) return;
+  views.erase(v->id);
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
+  g_signal_handlers_disconnect_by_data(v->web, v);
+  gtk_widget_destroy(v->window);
+  send(event("destroyed", v->id));
+  delete v;
+}
+
+struct SaveJob {
+  int id;
+  std::string path;
+  std::string temp;
+};
+
+void saveDone(const SaveJob* job, GError* error) {
+  if (error) {
+    if (!job->temp.empty()) unlink(job->temp.c_str());
+    send(event("save-failed", job->id).set("path", job->path).set("message", error->message));
+  } else if (!job->temp.empty() && rename(job->temp.c_str(), job->path.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    unlink(job->temp.c_str());
+    send(event("save-failed", job->id).set("path", job->path).set("message", why));
+  } else {
+    send(event("saved", job->id).set("path", job->path));
+  }
+}
+
+void onMhtmlSaved(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* job = static_cast<SaveJob*>(data);
+  GError* error = nullptr;
+  webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(source), result, &error);
+  saveDone(job, error);
+  if (error) g_error_free(error);
+  delete job;
+}
+
+void onHtmlData(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* job = static_cast<SaveJob*>(data);
+  GError* error = nullptr;
+  gsize size = 0;
+  guchar* bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result, &size, &error);
+  // g_file_set_contents writes a temporary file and renames it.
+  if (!error) g_file_set_contents(job->path.c_str(), reinterpret_cast<const char*>(bytes), size, &error);
+  saveDone(job, error);
+  if (error) g_error_free(error);
+  g_free(bytes);
+  delete job;
+}
+
+void save(const Message& m) {
+  View* v = findView(m);
+  if (!v) return;
+  const std::string path = m.str("path");
+  const std::string format = m.str("format", "mhtml");
+  if (path.empty()) {
+    send(event("save-failed", v->id).set("path", path).set("message", "no file name"));
+    return;
+  }
+  if (format == "html") {
+    WebKitWebResource* resource = webkit_web_view_get_main_resource(v->web);
+    if (!resource) {
+      send(event("save-failed", v->id).set("path", path).set("message", "no page loaded"));
+      return;
+    }
+    webkit_web_resource_get_data(resource, nullptr, onHtmlData, new SaveJob{v->id, path, {}});
+    return;
+  }
+  // The archive goes to a temporary name first so a failed save leaves an
+  // older file of that name intact.
+  auto* job = new SaveJob{v->id, path, path + ".part"};
+  GFile* file = g_file_new_for_path(job->temp.c_str());
+  webkit_web_view_save_to_file(v->web, file, WEBKIT_SAVE_MODE_MHTML, nullptr, onMhtmlSaved, job);
+  g_object_unref(file);
+}
+
+struct EvalJob {
+  int id;
+  std::int64_t request;
+};
+
+void onEvaluated(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* job = static_cast<EvalJob*>(data);
+  GError* error = nullptr;
+  JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+  Message m = event("result", job->id).set("id", job->request);
+  if (error) {
+    m.set("error", error->message);
+    g_error_free(error);
+  } else {
+    if (value && !jsc_value_is_undefined(value) && !jsc_value_is_null(value)) {
+      char* text = jsc_value_to_string(value);
+      m.set("value", text ? text : "");
+      g_free(text);
+    } else {
+      m.set("value", "");
+    }
+  }
+  if (value) g_object_unref(value);
+  send(m);
+  delete job;
+}
+
+void evaluate(const Message& m) {
+  View* v = findView(m);
+  if (!v) return;
+  const std::string script = m.str("script");
+  webkit_web_view_evaluate_javascript(v->web, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, onEvaluated, new EvalJob{v->id, m.integer("id")});
+}
+
+void handle(const Message& m) {
+  const std::string cmd = m.str("cmd");
+  if (cmd == "create") return createView(m);
+  if (cmd == "destroy") return destroyView(m);
+  if (cmd == "save") return save(m);
+  if (cmd == "eval") return evaluate(m);
+  if (cmd == "ping") return send(event("pong", 0).set("id", m.integer("id")));
+  View* v = findView(m);
+  if (!v) return;
+  if (cmd == "navigate") {
+    webkit_web_view_load_uri(v->web, m.str("url", "about:blank").c_str());
+  } else if (cmd == "back") {
+    webkit_web_view_go_back(v->web);
+  } else if (cmd == "forward") {
+    webkit_web_view_go_forward(v->web);
+  } else if (cmd == "reload") {
+    webkit_web_view_reload(v->web);
+  } else if (cmd == "stop") {
+    webkit_web_view_stop_loading(v->web);
+  } else if (cmd == "copy") {
+    webkit_web_view_execute_editing_command(v->web, WEBKIT_EDITING_COMMAND_COPY);
+  } else if (cmd == "select-all") {
+    webkit_web_view_execute_editing_command(v->web, WEBKIT_EDITING_COMMAND_SELECT_ALL);
+  } else if (cmd == "zoom") {
+    const double level = m.number("level", 1.0);
+    if (level > 0.05 && level < 20) webkit_web_view_set_zoom_level(v->web, level);
+  } else if (cmd == "resize") {
+    const int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
+    if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
+  } else if (cmd == "terminate-web-process") {
+    webkit_web_view_terminate_web_process(v->web);
+  } else {
+    sendError(v->id, "unknown command: " + cmd);
+  }
+}
+
+gboolean onInput(GIOChannel*, GIOCondition, gpointer) {
+  char buf[65536];
+  const ssize_t n = read(protoIn, buf, sizeof buf);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return G_SOURCE_CONTINUE;
+  if (n <= 0) {
+    gtk_main_quit();
+    return G_SOURCE_REMOVE;
+  }
+  reader.feed(buf, static_cast<std::size_t>(n));
+  while (auto line = reader.next()) {
+    if (line->empty()) continue;
+    std::string why;
+    auto m = wkproto::decode(*line, &why);
+    if (!m) {
+      sendError(0, "malformed command: " + why);
+      continue;
+    }
+    handle(*m);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+// Moves fd onto a close-on-exec descriptor of its own and puts `replacement`
+// in its place, so the engine's helper processes never inherit the protocol.
+int takeOver(int fd, int replacement) {
+  const int own = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  if (own < 0) return -1;
+  dup2(replacement, fd);
+  return own;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);
+  // Normally the end of stdin ends the host; this covers a frame killed
+  // while a read is pending.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+
+  // Stdout carries only the protocol: anything a library prints goes to stderr.
+  protoOut = takeOver(STDOUT_FILENO, STDERR_FILENO);
+  const int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  protoIn = takeOver(STDIN_FILENO, devnull >= 0 ? devnull : STDERR_FILENO);
+  if (devnull >= 0) close(devnull);
+  if (protoOut < 0 || protoIn < 0) return 1;
+
+  gdk_set_allowed_backends("x11");
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fputs("zelvo-webkit-host: cannot open the X display\n", stderr);
+    return 1;
+  }
+
+  gchar* data = g_build_filename(g_get_user_data_dir(), "zelvo", "webkit", nullptr);
+  gchar* cache = g_build_filename(g_get_user_cache_dir(), "zelvo", "webkit", nullptr);
+  WebKitWebsiteDataManager* manager =
+      webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
+  context = webkit_web_context_new_with_website_data_manager(manager);
+  gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
+  webkit_cookie_manager_set_persistent_storage(webkit_web_context_get_cookie_manager(context), cookies,
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  g_free(cookies);
+  g_free(cache);
+  g_free(data);
+  settings = webkit_settings_new();
+  webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+
+  GIOChannel* channel = g_io_channel_unix_new(protoIn);
+  g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);
+  g_io_channel_unref(channel);
+
+  send(event("ready", 0).set("pid", static_cast<int>(getpid())));
+  gtk_main();
+
+  for (auto& [id, v] : views) {
+    gtk_widget_destroy(v->window);
+    delete v;
+  }
+  views.clear();
+  g_object_unref(settings);
+  g_object_unref(context);
+  g_object_unref(manager);
+  return 0;
+}

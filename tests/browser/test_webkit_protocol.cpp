@@ -1,0 +1,161 @@
+// The frame <-> WebKit host line protocol: encoding, decoding, framing and
+// the progress values sent while a page loads.
+#include <QTest>
+
+#include "browser/webkit_protocol.h"
+
+using wkproto::Message;
+
+class TestWebKitProtocol : public QObject {
+  Q_OBJECT
+ private slots:
+  void roundTripKeepsEveryValueType();
+  void stringsNeedingEscapesSurviveOnOneLine();
+  void decodesForeignJson();
+  void rejectsMalformedInput_data();
+  void rejectsMalformedInput();
+  void typedReadsFallBack();
+  void lineReaderSplitsAcrossChunks();
+  void lineReaderDropsOverlongLines();
+  void progressNeverReportsFinishedWhileLoading();
+};
+
+void TestWebKitProtocol::roundTripKeepsEveryValueType() {
+  Message m;
+  m.set("ev", "created").set("view", 7).set("xid", std::int64_t(0x3a00007)).set("back", true).set("forward", false);
+  m.set("value", 0.25).set("whole", 2.0).set("big", std::int64_t(-9007199254740993LL));
+  const std::string line = wkproto::encode(m);
+  auto back = wkproto::decode(line);
+  QVERIFY(back);
+  QVERIFY(*back == m);
+  QCOMPARE(back->integer("xid"), std::int64_t(0x3a00007));
+  QCOMPARE(back->number("value"), 0.25);
+  // A floating-point value with no fraction stays floating-point.
+  QVERIFY(std::holds_alternative<double>(back->fields().at("whole")));
+  QCOMPARE(back->integer("big"), std::int64_t(-9007199254740993LL));
+}
+
+void TestWebKitProtocol::stringsNeedingEscapesSurviveOnOneLine() {
+  const std::string nasty = std::string("a\"b\\c\nd\re\tf") + '\x01' + "\x7f" +
+                            "日本語のタイトル \xe2\x80\xa8 sep \xe2\x80\xa9 end 😀" + std::string(1, '\0') + "z";
+  Message m;
+  m.set("text", nasty);
+  const std::string line = wkproto::encode(m);
+  QVERIFY(line.find('\n') == std::string::npos);
+  QVERIFY(line.find('\r') == std::string::npos);
+  QVERIFY(line.find('\0') == std::string::npos);
+  QVERIFY(line.find("\xe2\x80\xa8") == std::string::npos);
+  auto back = wkproto::decode(line);
+  QVERIFY(back);
+  QCOMPARE(back->str("text"), nasty);
+}
+
+void TestWebKitProtocol::decodesForeignJson() {
+  // Spacing, escaped slashes, \u escapes with a surrogate pair, exponents, null.
+  auto m = wkproto::decode(
+      R"(  { "cmd" : "navigate", "url":"http:\/\/x\/\u65e5\ud83d\ude00", "level": 1.25e0, "n": null, "ok": true }  )");
+  QVERIFY(m);
+  QCOMPARE(m->str("cmd"), std::string("navigate"));
+  QCOMPARE(m->str("url"), std::string("http://x/日😀"));
+  QCOMPARE(m->number("level"), 1.25);
+  QVERIFY(m->has("n"));
+  QCOMPARE(m->str("n", "fallback"), std::string("fallback"));
+  QVERIFY(m->boolean("ok"));
+  auto empty = wkproto::decode("{}");
+  QVERIFY(empty);
+  QVERIFY(empty->fields().empty());
+}
+
+void TestWebKitProtocol::rejectsMalformedInput_data() {
+  QTest::addColumn<QByteArray>("line");
+  QTest::newRow("empty") << QByteArray("");
+  QTest::newRow("not an object") << QByteArray("[1,2]");
+  QTest::newRow("unterminated") << QByteArray(R"({"a":"b)");
+  QTest::newRow("missing colon") << QByteArray(R"({"a" 1})");
+  QTest::newRow("nested object") << QByteArray(R"({"a":{"b":1}})");
+  QTest::newRow("nested array") << QByteArray(R"({"a":[1]})");
+  QTest::newRow("trailing garbage") << QByteArray(R"({"a":1} x)");
+  QTest::newRow("trailing comma") << QByteArray(R"({"a":1,})");
+  QTest::newRow("raw newline in string") << QByteArray("{\"a\":\"x\ny\"}");
+  QTest::newRow("lone low surrogate") << QByteArray(R"({"a":"\udc00"})");
+  QTest::newRow("high surrogate alone") << QByteArray(R"({"a":"\ud800x"})");
+  QTest::newRow("bad escape") << QByteArray(R"({"a":"\q"})");
+  QTest::newRow("bare word") << QByteArray(R"({"a":nope})");
+  QTest::newRow("unquoted key") << QByteArray(R"({a:1})");
+}
+
+void TestWebKitProtocol::rejectsMalformedInput() {
+  QFETCH(QByteArray, line);
+  std::string error;
+  QVERIFY(!wkproto::decode(std::string_view(line.constData(), line.size()), &error));
+  QVERIFY(!error.empty());
+}
+
+void TestWebKitProtocol::typedReadsFallBack() {
+  auto m = wkproto::decode(R"({"view":"3","n":4,"d":2.9,"b":1})");
+  QVERIFY(m);
+  QCOMPARE(m->integer("view", -1), std::int64_t(-1));  // a string is no number
+  QCOMPARE(m->integer("d"), std::int64_t(2));          // truncated
+  QCOMPARE(m->number("n"), 4.0);
+  QCOMPARE(m->boolean("b", false), false);  // 1 is not a boolean
+  QCOMPARE(m->str("missing", "x"), std::string("x"));
+}
+
+void TestWebKitProtocol::lineReaderSplitsAcrossChunks() {
+  wkproto::LineReader r;
+  r.feed("{\"a\":1}\n{\"b\"");
+  auto first = r.next();
+  QVERIFY(first);
+  QCOMPARE(*first, std::string("{\"a\":1}"));
+  QVERIFY(!r.next());
+  QCOMPARE(r.pending(), std::size_t(4));
+  r.feed(":2}\r\n\n{\"c\":3}\n");
+  QCOMPARE(r.next().value_or("?"), std::string("{\"b\":2}"));  // CR dropped
+  QCOMPARE(r.next().value_or("?"), std::string(""));
+  QCOMPARE(r.next().value_or("?"), std::string("{\"c\":3}"));
+  QVERIFY(!r.next());
+  QCOMPARE(r.pending(), std::size_t(0));
+
+  // Byte by byte gives the same lines.
+  wkproto::LineReader slow;
+  const std::string stream = "one\ntwo\nthree\n";
+  for (char c : stream) slow.feed(&c, 1);
+  QCOMPARE(slow.next().value_or("?"), std::string("one"));
+  QCOMPARE(slow.next().value_or("?"), std::string("two"));
+  QCOMPARE(slow.next().value_or("?"), std::string("three"));
+  QVERIFY(!slow.next());
+}
+
+void TestWebKitProtocol::lineReaderDropsOverlongLines() {
+  wkproto::LineReader r(8);
+  r.feed("short\n0123456789");  // the second line is already too long
+  QCOMPARE(r.next().value_or("?"), std::string("short"));
+  QVERIFY(r.pending() <= 8);
+  r.feed("more of the long line");
+  QVERIFY(r.pending() <= 8);
+  r.feed(" end\nok\n");
+  QCOMPARE(r.next().value_or("?"), std::string("ok"));
+  QVERIFY(!r.next());
+  QCOMPARE(r.droppedLines(), std::size_t(1));
+  // A line of exactly the limit passes.
+  r.feed("12345678\n");
+  QCOMPARE(r.next().value_or("?"), std::string("12345678"));
+  // One too long in a single chunk with its line end.
+  r.feed("123456789\nafter\n");
+  QCOMPARE(r.next().value_or("?"), std::string("after"));
+  QCOMPARE(r.droppedLines(), std::size_t(2));
+}
+
+void TestWebKitProtocol::progressNeverReportsFinishedWhileLoading() {
+  QCOMPARE(wkproto::progressWhileLoading(0.0), 0);
+  QCOMPARE(wkproto::progressWhileLoading(-0.5), 0);
+  QCOMPARE(wkproto::progressWhileLoading(std::nan("")), 0);
+  QCOMPARE(wkproto::progressWhileLoading(0.1), 10);
+  QCOMPARE(wkproto::progressWhileLoading(0.567), 56);
+  QCOMPARE(wkproto::progressWhileLoading(0.995), 99);
+  QCOMPARE(wkproto::progressWhileLoading(1.0), 99);
+  QCOMPARE(wkproto::progressWhileLoading(3.0), 99);
+}
+
+QTEST_APPLESS_MAIN(TestWebKitProtocol)
+#include "test_webkit_protocol.moc"
