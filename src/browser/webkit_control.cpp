@@ -1,6 +1,559 @@
 #include "browser/webkit_control.h"
 
-#include "platform/errors.h"
+#include <xcb/xcb.h>
 
-TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {}
-void TMozillaBrowser::Navigate(const QString&) { throw EEngineError(QStringLiteral("Gecko engine not available yet")); }
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "browser/address.h"
+#include "browser/save_dialog.h"
+#include "browser/webkit_protocol.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
+
+namespace {
+
+QString& hostProgramOverride() {
+  static QString path;
+  return path;
+}
+
+QString hostProgram() {
+  QStringList candidates;
+  if (!hostProgramOverride().isEmpty()) candidates << hostProgramOverride();
+  candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/zelvo-webkit-host")
+             << QStringLiteral(ZELVO_LIBEXECDIR "/zelvo-webkit-host");
+  for (const QString& c : candidates) {
+    const QFileInfo info(c);
+    if (info.isFile() && info.isExecutable()) return info.absoluteFilePath();
+  }
+  return {};
+}
+
+std::string utf8(const QString& s) { return s.toStdString(); }
+QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+xcb_connection_t* xcbConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+void setInputFocus(quint64 window) {
+  xcb_connection_t* c = xcbConnection();
+  if (!c || !window) return;
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(window), XCB_CURRENT_TIME);
+  xcb_flush(c);
+}
+
+}  // namespace
+
+// The one host process and its pipe. Controls attach to it with a view id
+// each; messages carrying that id go to that control. The host is started by
+// the first control and told to exit (end of its stdin) when the last one
+// detaches.
+class WebKitHost : public QObject {
+ public:
+  static WebKitHost* acquire() {
+    if (current_ && current_->running()) return current_;
+    auto* host = new WebKitHost;
+    QString why;
+    if (!host->start(&why)) {
+      delete host;
+      throw EEngineError(why);
+    }
+    current_ = host;
+    return host;
+  }
+  static WebKitHost* current() { return current_; }
+
+  bool running() const { return !dead_ && process_.state() != QProcess::NotRunning; }
+  qint64 pid() const { return running() ? process_.processId() : 0; }
+
+  int attach(TMozillaBrowser* control) {
+    const int id = ++lastViewId_;
+    views_[id] = control;
+    return id;
+  }
+
+  void detach(int id) {
+    if (views_.erase(id) && running()) send(wkproto::Message().set("cmd", "destroy").set("view", id));
+    if (views_.empty()) shutDown();
+  }
+
+  void send(const wkproto::Message& m) {
+    if (!running()) return;
+    std::string line = wkproto::encode(m);
+    line += '\n';
+    process_.write(line.data(), static_cast<qint64>(line.size()));
+  }
+
+  ~WebKitHost() override {
+    if (current_ == this) current_ = nullptr;
+    process_.disconnect(this);
+    if (process_.state() != QProcess::NotRunning) {
+      process_.closeWriteChannel();
+      if (!process_.waitForFinished(2000)) {
+        process_.kill();
+        process_.waitForFinished(2000);
+      }
+    }
+  }
+
+ private:
+  // Owned by the application object, so that whatever is still running is
+  // ended when the program ends.
+  WebKitHost() : QObject(QCoreApplication::instance()) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(&process_, &QProcess::readyReadStandardOutput, this, [this] { guarded::run([&] { readMessages(); }); });
+    connect(&process_, &QProcess::finished, this, [this] { guarded::run([&] { lost(); }); });
+    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+      if (e == QProcess::Crashed || e == QProcess::FailedToStart) guarded::run([&] { lost(); });
+    });
+  }
+
+  bool start(QString* why) {
+    const QString program = hostProgram();
+    if (program.isEmpty()) {
+      *why = QStringLiteral("WebKit エンジン (zelvo-webkit-host) が見つかりません");
+      return false;
+    }
+    process_.start(program, {});
+    if (!process_.waitForStarted(10000)) {
+      *why = QStringLiteral("WebKit エンジン (%1) を起動できません: %2").arg(program, process_.errorString());
+      return false;
+    }
+    return true;
+  }
+
+  void readMessages() {
+    const QByteArray data = process_.readAllStandardOutput();
+    reader_.feed(data.constData(), static_cast<std::size_t>(data.size()));
+    while (auto line = reader_.next()) {
+      if (line->empty()) continue;
+      std::string why;
+      auto m = wkproto::decode(*line, &why);
+      if (!m) {
+        qWarning("zelvo-webkit-host: unreadable message (%s)", why.c_str());
+        continue;
+      }
+      const int view = static_cast<int>(m->integer("view"));
+      auto it = views_.find(view);
+      if (it != views_.end()) {
+        QPointer<TMozillaBrowser> control = it->second;
+        // Each event is a handler of its own: one that fails ends there and
+        // the next still arrives.
+        if (control) guarded::run([&] { control->hostMessage(*m); });
+      } else if (m->str("ev") == "error") {
+        qWarning("zelvo-webkit-host: %s", m->str("message").c_str());
+      }
+    }
+  }
+
+  void lost() {
+    if (dead_) return;
+    dead_ = true;
+    if (current_ == this) current_ = nullptr;
+    if (!shuttingDown_) qWarning("zelvo-webkit-host ended unexpectedly");
+    const auto views = views_;
+    views_.clear();
+    for (const auto& [id, control] : views)
+      if (control) guarded::run([&] { control->hostLost(); });
+    if (process_.state() == QProcess::NotRunning)
+      deleteLater();
+    else
+      shutDown();
+  }
+
+  void shutDown() {
+    if (current_ == this) current_ = nullptr;
+    if (shuttingDown_) return;
+    shuttingDown_ = true;
+    if (process_.state() == QProcess::NotRunning) {
+      deleteLater();
+      return;
+    }
+    connect(&process_, &QProcess::finished, this, &QObject::deleteLater);
+    process_.closeWriteChannel();
+    // A host that does not take its end of input is ended.
+    QTimer::singleShot(5000, this, [this] {
+      if (process_.state() != QProcess::NotRunning) process_.kill();
+    });
+  }
+
+  static inline WebKitHost* current_ = nullptr;
+  static inline int lastViewId_ = 0;  // unique over all hosts, so stale ids never match
+  QProcess process_;
+  wkproto::LineReader reader_;
+  std::map<int, QPointer<TMozillaBrowser>> views_;
+  bool dead_ = false;
+  bool shuttingDown_ = false;
+};
+
+// --- TMozillaBrowser --------------------------------------------------------
+
+TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setMinimumSize(1, 1);
+  QString why;
+  // A host that cannot start leaves the error page; the first Navigate
+  // then reports the failure.
+  if (!startView(&why)) showHostErrorPage(why);
+}
+
+TMozillaBrowser::~TMozillaBrowser() {
+  dropContainer();
+  if (host_) host_->detach(viewId_);
+}
+
+bool TMozillaBrowser::startView(QString* error) {
+  WebKitHost* host = nullptr;
+  try {
+    host = WebKitHost::acquire();
+  } catch (const ZelvoError& e) {
+    *error = e.text();
+    return false;
+  }
+  host_ = host;
+  viewId_ = host->attach(this);
+  xid_ = 0;
+  send(wkproto::Message()
+           .set("cmd", "create")
+           .set("view", viewId_)
+           .set("width", std::max(width(), 1))
+           .set("height", std::max(height(), 1)));
+  if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
+  if (errorPage_) {
+    delete errorPage_;
+    errorPage_ = nullptr;
+  }
+  return true;
+}
+
+void TMozillaBrowser::ensureView() {
+  if (host_ && host_->running() && viewId_) return;
+  QString why;
+  if (!startView(&why)) throw EEngineError(why);
+}
+
+void TMozillaBrowser::requireView() const {
+  if (!host_ || !host_->running() || !viewId_)
+    throw EEngineError(QStringLiteral("WebKit エンジンが終了しています。再読み込みしてください"));
+}
+
+void TMozillaBrowser::send(wkproto::Message m) {
+  if (!host_) return;
+  m.set("view", viewId_);
+  host_->send(m);
+}
+
+void TMozillaBrowser::GoBack() {
+  requireView();
+  send(wkproto::Message().set("cmd", "back"));
+}
+
+void TMozillaBrowser::GoForward() {
+  requireView();
+  send(wkproto::Message().set("cmd", "forward"));
+}
+
+void TMozillaBrowser::Navigate(const QString& URL) {
+  ensureView();
+  const QString url = QString::fromUtf8(addressToUrl(URL).toEncoded());
+  location_ = url;
+  beginLoad();
+  send(wkproto::Message().set("cmd", "navigate").set("url", utf8(url)));
+}
+
+void TMozillaBrowser::Refresh() {
+  if (!host_ || !host_->running() || !viewId_) {
+    // After the host died: a new host, a new view, the last address.
+    ensureView();
+    beginLoad();
+    send(wkproto::Message().set("cmd", "navigate").set("url", utf8(location_.isEmpty() ? "about:blank" : location_)));
+    return;
+  }
+  beginLoad();
+  send(wkproto::Message().set("cmd", "reload"));
+}
+
+void TMozillaBrowser::Stop() {
+  // Nothing loads in a view that is gone.
+  if (!host_ || !host_->running() || !viewId_) return;
+  send(wkproto::Message().set("cmd", "stop"));
+}
+
+double TMozillaBrowser::zoomLevelFor(int size) {
+  static const double levels[] = {0.75, 0.875, 1.0, 1.25, 1.5};
+  return size >= 0 && size <= 4 ? levels[size] : 1.0;
+}
+
+void TMozillaBrowser::ExecWB(int cmdID, int, const QVariant& input) {
+  switch (cmdID) {
+    case OLECMDID_SAVEAS: {
+      requireView();
+      // WebKit writes a complete page as an MHTML archive; "HTML only" is the
+      // document as it was received.
+      const QList<SaveFormat> formats = {
+          {QStringLiteral("ウェブ アーカイブ、単一ファイル (*.mht *.mhtml)"), QStringLiteral("mht"), 0},
+          {QStringLiteral("ウェブページ、HTML のみ (*.htm *.html)"), QStringLiteral("html"), 1},
+      };
+      const SaveChoice choice = askSaveAs(this, fileNameFromTitle(title_), formats);
+      if (choice.path.isEmpty()) return;
+      requireView();  // the host may have gone while the dialog was open
+      send(wkproto::Message()
+               .set("cmd", "save")
+               .set("path", utf8(QDir::toNativeSeparators(choice.path)))
+               .set("format", choice.formatId == 1 ? "html" : "mhtml"));
+      return;
+    }
+    case OLECMDID_COPY:
+      requireView();
+      send(wkproto::Message().set("cmd", "copy"));
+      return;
+    case OLECMDID_SELECTALL:
+      requireView();
+      send(wkproto::Message().set("cmd", "select-all"));
+      return;
+    case OLECMDID_ZOOM: {
+      bool ok = false;
+      const int size = input.toInt(&ok);
+      if (!ok || size < 0 || size > 4) throw EEngineError(QStringLiteral("文字サイズの値が正しくありません"));
+      requireView();
+      zoom_ = zoomLevelFor(size);
+      send(wkproto::Message().set("cmd", "zoom").set("level", zoom_));
+      return;
+    }
+    default:
+      throw EEngineError(QStringLiteral("WebKit エンジンはこのコマンドに対応していません"));
+  }
+}
+
+void TMozillaBrowser::runJavaScript(const QString& script, std::function<void(const QString&, const QString&)> done) {
+  requireView();
+  const qint64 id = nextScript_++;
+  scripts_[id] = std::move(done);
+  send(wkproto::Message().set("cmd", "eval").set("id", static_cast<std::int64_t>(id)).set("script", utf8(script)));
+}
+
+void TMozillaBrowser::terminateWebProcess() {
+  requireView();
+  send(wkproto::Message().set("cmd", "terminate-web-process"));
+}
+
+qint64 TMozillaBrowser::hostProcessId() {
+  WebKitHost* host = WebKitHost::current();
+  return host ? host->pid() : 0;
+}
+
+void TMozillaBrowser::setHostProgramForTests(const QString& path) { hostProgramOverride() = path; }
+
+void TMozillaBrowser::beginLoad() {
+  busy_ = true;
+  lastProgress_ = -1;
+}
+
+void TMozillaBrowser::endLoad() {
+  if (!busy_) return;
+  busy_ = false;
+  lastProgress_ = 100;
+  emit ProgressChange(100, 100);
+}
+
+void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
+  const std::string ev = m.str("ev");
+  if (ev == "created") {
+    embed(static_cast<quint64>(m.integer("xid")));
+  } else if (ev == "status") {
+    const QString text = qstr(m.str("text"));
+    if (text == status_) return;
+    status_ = text;
+    emit StatusTextChange(text);
+  } else if (ev == "progress") {
+    if (!busy_) return;
+    // WebKit's estimate may step back at the start of a load; the bar only
+    // moves forward.
+    const int p = wkproto::progressWhileLoading(m.number("value"));
+    if (p <= lastProgress_) return;
+    lastProgress_ = p;
+    emit ProgressChange(p, 100);
+  } else if (ev == "load") {
+    const std::string phase = m.str("phase");
+    if (m.has("uri")) location_ = qstr(m.str("uri"));
+    if (phase == "started") {
+      if (!busy_) {  // a load the page began itself (a link, a script)
+        busy_ = true;
+        lastProgress_ = -1;
+      }
+      if (lastProgress_ < 0) {
+        lastProgress_ = 0;
+        emit ProgressChange(0, 100);
+      }
+    } else if (phase == "committed") {
+      // Until the page names itself, its caption is its address.
+      title_.clear();
+      if (!location_.isEmpty()) emit TitleChange(location_);
+    } else if (phase == "finished") {
+      endLoad();
+    }
+  } else if (ev == "uri") {
+    location_ = qstr(m.str("uri"));
+  } else if (ev == "title") {
+    title_ = qstr(m.str("text"));
+    if (!title_.isEmpty()) emit TitleChange(title_);
+  } else if (ev == "history") {
+    emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
+    emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
+  } else if (ev == "new-window") {
+    bool cancel = false;
+    emit NewWindow2(qstr(m.str("uri")), &cancel);
+  } else if (ev == "button-press") {
+    focusPage();
+  } else if (ev == "web-process-terminated") {
+    // The host shows its error page in this view; reload loads the page again.
+    endLoad();
+    if (!status_.isEmpty()) {
+      status_.clear();
+      emit StatusTextChange(QString());
+    }
+  } else if (ev == "save-failed") {
+    throw EEngineError(QStringLiteral("%1 に保存できません (%2)").arg(qstr(m.str("path")), qstr(m.str("message"))));
+  } else if (ev == "result") {
+    auto it = scripts_.find(m.integer("id"));
+    if (it == scripts_.end()) return;
+    auto done = std::move(it->second);
+    scripts_.erase(it);
+    if (done) done(qstr(m.str("value")), qstr(m.str("error")));
+  } else if (ev == "error") {
+    qWarning("zelvo-webkit-host, view %d: %s", viewId_, m.str("message").c_str());
+  }
+}
+
+void TMozillaBrowser::hostLost() {
+  host_ = nullptr;
+  viewId_ = 0;
+  dropContainer();
+  for (auto& [id, done] : scripts_)
+    if (done) done(QString(), QStringLiteral("host ended"));
+  scripts_.clear();
+  endLoad();
+  if (!status_.isEmpty()) {
+    status_.clear();
+    emit StatusTextChange(QString());
+  }
+  // A new host starts with a fresh history.
+  emit CommandStateChange(CSC_NAVIGATEBACK, false);
+  emit CommandStateChange(CSC_NAVIGATEFORWARD, false);
+  showHostErrorPage(QString());
+}
+
+void TMozillaBrowser::embed(quint64 xid) {
+  dropContainer();
+  xid_ = xid;
+  foreign_ = QWindow::fromWinId(static_cast<WId>(xid));
+  if (!foreign_) return;
+  container_ = QWidget::createWindowContainer(foreign_, this);
+  container_->setObjectName(QStringLiteral("webkitView"));
+  container_->setFocusPolicy(Qt::StrongFocus);
+  container_->setGeometry(rect());
+  container_->installEventFilter(this);
+  setFocusProxy(container_);
+  container_->show();
+  if (hasFocus() || container_->hasFocus()) setInputFocus(xid_);
+}
+
+void TMozillaBrowser::dropContainer() {
+  if (!container_) return;
+  const bool hadFocus = container_->hasFocus();
+  container_->removeEventFilter(this);
+  setFocusProxy(nullptr);
+  if (foreign_ && host_ && host_->running()) {
+    // Out of our window tree before our windows go: the host destroys it
+    // later, and an X window destroyed under it would upset GTK.
+    foreign_->hide();
+    foreign_->setParent(nullptr);
+  }
+  delete container_;
+  container_ = nullptr;
+  foreign_ = nullptr;
+  xid_ = 0;
+  if (hadFocus && window()) setInputFocus(window()->winId());
+}
+
+void TMozillaBrowser::showHostErrorPage(const QString& why) {
+  if (errorPage_) delete errorPage_;
+  errorPage_ = new QWidget(this);
+  errorPage_->setObjectName(QStringLiteral("hostErrorPage"));
+  errorPage_->setAutoFillBackground(true);
+  auto* layout = new QVBoxLayout(errorPage_);
+  layout->setContentsMargins(24, 24, 24, 24);
+  auto* heading = new QLabel(QStringLiteral("ページを表示できません"), errorPage_);
+  QFont f = heading->font();
+  f.setBold(true);
+  f.setPointSizeF(f.pointSizeF() * 1.5);
+  heading->setFont(f);
+  layout->addWidget(heading);
+  auto* text = new QLabel(errorPage_);
+  text->setObjectName(QStringLiteral("lblHostError"));
+  text->setWordWrap(true);
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QString message = why.isEmpty() ? QStringLiteral("WebKit エンジンが終了しました。") : why;
+  if (!location_.isEmpty()) message += u'\n' + location_;
+  message += QStringLiteral("\n再読み込みすると、エンジンを起動し直してもう一度読み込みます。");
+  text->setText(message);
+  layout->addWidget(text);
+  auto* button = new QPushButton(QStringLiteral("再読み込み"), errorPage_);
+  button->setObjectName(QStringLiteral("btnReload"));
+  connect(button, &QPushButton::clicked, this, [this] { guarded::run([&] { Refresh(); }); });
+  layout->addWidget(button, 0, Qt::AlignLeft);
+  layout->addStretch(1);
+  errorPage_->setGeometry(rect());
+  errorPage_->show();
+}
+
+void TMozillaBrowser::focusPage() {
+  for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) {
+      if (QMdiArea* area = sub->mdiArea(); area && area->activeSubWindow() != sub) area->setActiveSubWindow(sub);
+      break;
+    }
+  }
+  if (!container_) return;
+  container_->setFocus(Qt::MouseFocusReason);
+  // Qt hands its focus to the container, but the X input focus has to be
+  // moved into the foreign window by hand.
+  setInputFocus(xid_);
+}
+
+void TMozillaBrowser::resizeEvent(QResizeEvent* event) {
+  IWebBrowser2::resizeEvent(event);
+  if (container_) container_->setGeometry(rect());
+  if (errorPage_) errorPage_->setGeometry(rect());
+}
+
+bool TMozillaBrowser::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == container_) {
+    if (event->type() == QEvent::FocusIn) {
+      setInputFocus(xid_);
+    } else if (event->type() == QEvent::FocusOut) {
+      // Focus went to another of our widgets: the X input focus follows it
+      // back to our own window. Not when another program was activated.
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && window())
+        setInputFocus(window()->winId());
+    }
+  }
+  return IWebBrowser2::eventFilter(watched, event);
+}

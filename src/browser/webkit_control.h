@@ -1,18 +1,88 @@
 #pragma once
 
+#include <QPointer>
+#include <functional>
+#include <map>
+
 #include "browser/engine_control.h"
 
-// Placeholder until the WebKit host control lands (being written).
+class QWindow;
+class WebKitHost;
+namespace wkproto {
+class Message;
+}
+
+// The "Gecko" slot: WebKitGTK, rendered by the separate program
+// zelvo-webkit-host. One host process serves every control; each control
+// owns one view in it and embeds that view's X11 window. When the host dies
+// the control shows an error page of its own, and Refresh/Navigate start a
+// new host at the last address.
 class TMozillaBrowser : public IWebBrowser2 {
   Q_OBJECT
  public:
   explicit TMozillaBrowser(QWidget* parent = nullptr);
-  void GoBack() override {}
-  void GoForward() override {}
+  ~TMozillaBrowser() override;
+
+  void GoBack() override;
+  void GoForward() override;
   void Navigate(const QString& URL) override;
-  void Refresh() override {}
-  void Stop() override {}
-  void ExecWB(int, int, const QVariant& = QVariant()) override {}
-  QString LocationURL() const override { return {}; }
-  bool Busy() const override { return false; }
+  void Refresh() override;
+  void Stop() override;
+  void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) override;
+  QString LocationURL() const override { return location_; }
+  bool Busy() const override { return busy_; }
+
+  // The zoom level of each text size 0..4.
+  static double zoomLevelFor(int size);
+
+  // True while the host is gone and the error page stands in for the view.
+  bool showsHostErrorPage() const { return errorPage_ != nullptr; }
+  // The embedded view's window (0 until the host reported it).
+  quint64 viewWindowId() const { return xid_; }
+
+  // Runs a script in the page; done(value, error) gets its result as text.
+  // For tests and diagnostics: the interface has no such operation.
+  void runJavaScript(const QString& script, std::function<void(const QString&, const QString&)> done);
+  // Ends this view's web process, as a crash would.
+  void terminateWebProcess();
+  // The running host's process id, or 0.
+  static qint64 hostProcessId();
+  // Where the host program is looked for first; tests point it at the build.
+  static void setHostProgramForTests(const QString& path);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class WebKitHost;
+  void hostMessage(const wkproto::Message& m);
+  void hostLost();
+
+  bool startView(QString* error);
+  void ensureView();
+  void requireView() const;
+  void send(wkproto::Message m);
+  void embed(quint64 xid);
+  void dropContainer();
+  void showHostErrorPage(const QString& why);
+  void focusPage();
+  void beginLoad();
+  void endLoad();
+
+  QPointer<WebKitHost> host_;
+  int viewId_ = 0;
+  quint64 xid_ = 0;
+  QWindow* foreign_ = nullptr;
+  QWidget* container_ = nullptr;
+  QWidget* errorPage_ = nullptr;
+
+  QString location_;
+  QString title_;
+  QString status_;
+  bool busy_ = false;
+  int lastProgress_ = -1;
+  double zoom_ = 1.0;
+  qint64 nextScript_ = 1;
+  std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
 };
