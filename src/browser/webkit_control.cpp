@@ -33,9 +33,11 @@ QString& hostProgramOverride() {
 
 QString hostProgram() {
   QStringList candidates;
-  if (!hostProgramOverride().isEmpty()) candidates << hostProgramOverride();
-  candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/zelvo-webkit-host")
-             << QStringLiteral(ZELVO_LIBEXECDIR "/zelvo-webkit-host");
+  if (!hostProgramOverride().isEmpty())
+    candidates << hostProgramOverride();
+  else
+    candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/zelvo-webkit-host")
+               << QStringLiteral(ZELVO_LIBEXECDIR "/zelvo-webkit-host");
   for (const QString& c : candidates) {
     const QFileInfo info(c);
     if (info.isFile() && info.isExecutable()) return info.absoluteFilePath();

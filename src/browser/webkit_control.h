@@ -47,7 +47,8 @@ class TMozillaBrowser : public IWebBrowser2 {
   void terminateWebProcess();
   // The running host's process id, or 0.
   static qint64 hostProcessId();
-  // Where the host program is looked for first; tests point it at the build.
+  // The host program to use instead of the one beside the program or in
+  // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
 
  protected:
