@@ -1,0 +1,161 @@
+#include "bookmarks/bookmark_editor.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "bookmarks/bookmark_edit_rules.h"
+#include "bookmarks/bookmark_file.h"
+#include "platform/guarded.h"
+
+namespace {
+
+template <class W>
+W* named(W* w, const char* name) {
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+// The editor's tree as the edit rules see it.
+struct EditorTree {
+  using Node = QTreeWidgetItem*;
+
+  QTreeWidget* view;
+  const QList<QIcon>& icons;
+
+  int childCount(Node p) const { return p ? p->childCount() : view->topLevelItemCount(); }
+  Node child(Node p, int row) const { return p ? p->child(row) : view->topLevelItem(row); }
+  Node parent(Node n) const { return n->parent(); }
+  int row(Node n) const { return n->parent() ? n->parent()->indexOfChild(n) : view->indexOfTopLevelItem(n); }
+  bool isFolder(Node n) const { return n->data(0, Tfrm_BMEdit::kImageRole).toInt() == 0; }
+  QString caption(Node n) const { return n->text(0); }
+
+  Node insert(Node p, int row, const QString& caption, bool folder) {
+    auto* item = new QTreeWidgetItem(QStringList(caption));
+    item->setData(0, Tfrm_BMEdit::kImageRole, folder ? 0 : 1);
+    item->setIcon(0, icons[folder ? 0 : 1]);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    if (p)
+      p->insertChild(row, item);
+    else
+      view->insertTopLevelItem(row, item);
+    return item;
+  }
+  void remove(Node n) { delete n; }
+};
+
+using EditRules = bookmarks::BookmarkEditRules<EditorTree>;
+
+}  // namespace
+
+Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frm_BMEdit"));
+  setWindowTitle(QStringLiteral("ブックマークの編集"));
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(12);
+  setFont(font);
+  // Client area of the 460 x 288 window (4-pixel borders, 23-pixel caption).
+  setFixedSize(452, 261);
+  move(254, 120);
+
+  const QStyle* st = QApplication::style();
+  ImageList1 = {QIcon::fromTheme(QStringLiteral("folder"), st->standardIcon(QStyle::SP_DirIcon)),
+                QIcon::fromTheme(QStringLiteral("text-html"), st->standardIcon(QStyle::SP_FileLinkIcon))};
+
+  Label2 = named(new QLabel(QStringLiteral("名前："), this), "Label2");
+  Label2->move(16, 8);
+  txtName = named(new QLineEdit(QStringLiteral("txtName"), this), "txtName");
+  txtName->setGeometry(48, 8, 153, 20);
+  Label1 = named(new QLabel(QStringLiteral("URL："), this), "Label1");
+  Label1->move(16, 32);
+  txtURL = named(new QLineEdit(QStringLiteral("txtURL"), this), "txtURL");
+  txtURL->setGeometry(48, 32, 297, 20);
+  for (QLabel* l : {Label2, Label1}) l->adjustSize();
+
+  TreeView1 = named(new QTreeWidget(this), "TreeView1");
+  TreeView1->setGeometry(48, 64, 297, 161);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setIndentation(19);
+  TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+
+  auto button = [this](const char* name, const QString& caption, int x, int y, int w, int h) {
+    auto* b = named(new QPushButton(caption, this), name);
+    b->setGeometry(x, y, w, h);
+    // Enter in the edit fields adds nothing and closes nothing.
+    b->setAutoDefault(false);
+    return b;
+  };
+  btnAdd = button("btnAdd", QStringLiteral("追   加"), 355, 16, 89, 17);
+  btnDel = button("btnDel", QStringLiteral("削\u3000  除"), 355, 40, 89, 17);
+  btnMD = button("btnMD", QStringLiteral("フォルダの作成"), 355, 64, 89, 17);
+  btnOK = button("btnOK", QStringLiteral("O   K"), 355, 192, 89, 25);
+  btnCancel = button("btnCancel", QStringLiteral("キャンセル"), 355, 224, 89, 25);
+
+  using guarded::handler;
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+  connect(btnAdd, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnAddClick));
+  connect(btnDel, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnDelClick));
+  connect(btnMD, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnMDClick));
+  connect(btnOK, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnOKClick));
+  connect(btnCancel, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnCancelClick));
+
+  for (QWidget* w : findChildren<QWidget*>())
+    if (!w->objectName().isEmpty()) w->setAccessibleName(w->objectName());
+
+  guarded::run([this] { FormCreate(); });
+}
+
+void Tfrm_BMEdit::FormCreate() {
+  EditorTree tree{TreeView1, ImageList1};
+  EditRules(tree, FUrlList)
+      .load(bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName));
+}
+
+void Tfrm_BMEdit::TreeView1Change(QTreeWidgetItem* Node) { FCurNode = Node; }
+
+QTreeWidgetItem* Tfrm_BMEdit::InsertNode(const QString& caption, bool folder) {
+  if (!FCurNode) {
+    FCurNode = TreeView1->itemAt(0, 0);
+    if (!FCurNode) FCurNode = TreeView1->topLevelItem(0);
+  }
+  EditorTree tree{TreeView1, ImageList1};
+  QTreeWidgetItem* node = EditRules(tree, FUrlList).insert(FCurNode, caption, folder, txtURL->text());
+  if (QTreeWidgetItem* holder = node->parent()) holder->setExpanded(true);
+  return node;
+}
+
+void Tfrm_BMEdit::btnAddClick() { InsertNode(txtName->text(), false); }
+
+void Tfrm_BMEdit::btnMDClick() {
+  QTreeWidgetItem* node = InsertNode(QStringLiteral("新しいフォルダ"), true);
+  TreeView1->scrollToItem(node);
+  TreeView1->editItem(node);
+}
+
+void Tfrm_BMEdit::btnDelClick() {
+  if (!FCurNode) return;
+  QTreeWidgetItem* node = FCurNode;
+  // If the tree reports a new current node while it removes this one, that
+  // report sets FCurNode; otherwise nothing is current.
+  FCurNode = nullptr;
+  EditorTree tree{TreeView1, ImageList1};
+  EditRules(tree, FUrlList).remove(node);
+}
+
+void Tfrm_BMEdit::btnOKClick() {
+  EditorTree tree{TreeView1, ImageList1};
+  bookmarks::saveBookmarkFile(bookmarks::kFileName, EditRules(tree, FUrlList).collect());
+  if (MainForm) {
+    MainForm->BuildBookmarkMenu();
+    MainForm->BuildBookmarkBar();
+  }
+  hide();
+}
+
+void Tfrm_BMEdit::btnCancelClick() { close(); }

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+#include <QStringList>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The bookmark editor: reads the bookmark file into its tree once, when it
+// is created; adds links, makes folders, deletes and renames entries; OK
+// writes the whole file and has the frame rebuild its menu and side bar.
+// Modeless, hidden rather than destroyed when closed.
+class Tfrm_BMEdit : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tfrm_BMEdit(QWidget* parent = nullptr);
+
+  // ---- components --------------------------------------------------------
+  QLabel* Label2 = nullptr;
+  QLineEdit* txtName = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* txtURL = nullptr;
+  QTreeWidget* TreeView1 = nullptr;
+  QPushButton* btnAdd = nullptr;
+  QPushButton* btnDel = nullptr;
+  QPushButton* btnMD = nullptr;
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QList<QIcon> ImageList1;  // 0 folder, 1 web page
+
+  // ---- state -------------------------------------------------------------
+  QStringList FUrlList;                 // one entry per node in pre-order
+  QTreeWidgetItem* FCurNode = nullptr;  // the node last reported current
+
+  // Item data role holding a node's image index (0 folder, 1 link).
+  static constexpr int kImageRole = Qt::UserRole;
+
+  // ---- handlers ----------------------------------------------------------
+  void FormCreate();
+  void TreeView1Change(QTreeWidgetItem* Node);
+  void btnAddClick();
+  void btnMDClick();
+  void btnDelClick();
+  void btnOKClick();
+  void btnCancelClick();
+
+ private:
+  QTreeWidgetItem* InsertNode(const QString& caption, bool folder);
+};
