@@ -1,0 +1,103 @@
+// Zelvo's browser windows, measured through the frame:
+//   children ie|gecko time URL     ms from OpenChild to the end of the load
+//   children ie|gecko memory URL   PSS of the whole process tree with 1 and
+//                                  with 5 windows of that kind open
+#include "app/app_path.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "browser/browser_child.h"
+#include "browser/engine_control.h"
+#include "browser/webkit_control.h"
+#include "pss.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// Waits until the window's load ended (the bar's pairs end with the
+// engine no longer busy and a title shown).
+bool waitLoaded(TBrowserChild* c, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < timeoutMs) {
+    if (!c->windowTitle().isEmpty() && !c->Control()->Busy()) return true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return false;
+}
+
+void settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: children ie|gecko time|memory URL\n");
+    return 2;
+  }
+  setenv("QT_WIDGETS_RHI", "1", 1);
+  if (geteuid() == 0) {
+    std::string flags = getenv("QTWEBENGINE_CHROMIUM_FLAGS") ? getenv("QTWEBENGINE_CHROMIUM_FLAGS") : "";
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").c_str(), 1);
+  }
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
+  const bool ie = QByteArray(argv[1]) == "ie";
+  const bool memory = QByteArray(argv[2]) == "memory";
+  const QString url = QString::fromLocal8Bit(argv[3]);
+
+  QTemporaryDir dir;
+  {
+    QFile ini(dir.filePath(QStringLiteral("config.ini")));
+    if (ini.open(QIODevice::WriteOnly)) ini.write("[General]\nLastEngine=IE\n[Option_Main]\nMozilla=1\n");
+  }
+  setProgramFolderForTests(dir.path());
+  QDir::setCurrent(dir.path());
+  const QString host = QCoreApplication::applicationDirPath() + QStringLiteral("/../zelvo-webkit-host");
+  if (QFile::exists(host)) TMozillaBrowser::setHostProgramForTests(host);
+  CreateForms();
+  MainForm->resize(1000, 750);
+  (ie ? MainForm->IE_item : MainForm->Moz_Item)->trigger();
+  settle(300);
+
+  auto open = [&] {
+    MainForm->OpenChild(QString(), url);
+    return MainForm->ActiveMDIChild();
+  };
+  int rc = 0;
+  if (!memory) {
+    QElapsedTimer t;
+    t.start();
+    TBrowserChild* c = open();
+    if (waitLoaded(c, 60000))
+      std::printf("%.1f\n", t.nsecsElapsed() / 1e6);
+    else
+      rc = 1;
+  } else {
+    TBrowserChild* first = open();
+    waitLoaded(first, 60000);
+    settle(2000);
+    const qint64 one = treePssKiB(QCoreApplication::applicationPid());
+    for (int i = 0; i < 4; ++i) waitLoaded(open(), 60000);
+    settle(2000);
+    const qint64 five = treePssKiB(QCoreApplication::applicationPid());
+    std::printf("%lld %lld\n", static_cast<long long>(one), static_cast<long long>(five));
+  }
+  std::fflush(stdout);
+  DestroyForms();
+  return rc;
+}
