@@ -135,9 +135,9 @@ void Tfrm_Option::ReadIni() {
 
 void Tfrm_Option::TreeView1Change(QTreeWidgetItem* Node) {
   if (!Node) return;
-  if (Node->text(0) == QLatin1String("全般"))
+  if (Node->text(0) == QStringLiteral("全般"))
     PageCTL->setCurrentWidget(TabSheet1);
-  else if (Node->text(0) == QLatin1String("ウィンドウ"))
+  else if (Node->text(0) == QStringLiteral("ウィンドウ"))
     PageCTL->setCurrentWidget(TabSheet2);
 }
 

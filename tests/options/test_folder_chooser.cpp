@@ -105,7 +105,7 @@ class TestFolderChooser : public QObject {
     QCOMPARE(c.RootFolder(), rfDesktop);
     QCOMPARE(c.SelectFolder(), sfDrives);
     QCOMPARE(c.Options, (TSHBrowseOptions{sboReturnOnlyFSDirs}));
-    QVERIFY(c.Caption.isEmpty() && c.SelectFolderName.isEmpty() && c.RootFolderName().isEmpty());
+    QVERIFY(c.Caption.isEmpty() && c.SelectFolderName().isEmpty() && c.RootFolderName().isEmpty());
 
     Seen seen;
     QVERIFY(!run(c, seen));
@@ -162,7 +162,7 @@ class TestFolderChooser : public QObject {
         c->SetSelectFolder(sfDesktop);
       } else {
         c->SetSelectFolder(sfManual);
-        c->SelectFolderName = name;
+        c->SetSelectFolderName(name);
       }
       Seen seen;
       QVERIFY(!run(*c, seen));
@@ -284,7 +284,7 @@ class TestFolderChooser : public QObject {
     QFile::setPermissions(locked, QFileDevice::Permissions{});
     std::unique_ptr<TSHBrowseForFolderEx> c(make());
     c->SetSelectFolder(sfManual);
-    c->SelectFolderName = hidden;  // left out of listings, still reachable
+    c->SetSelectFolderName(hidden);  // left out of listings, still reachable
     Seen seen;
     run(*c, seen, [&](TFolderBrowseDialog* d) {
       select(d, locked);

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -169,9 +170,10 @@ class TestOptionForm : public QObject {
 
   void refusedWriteKeepsTheDialogOpenWithTheChoices() {
     makeFrame("");
+    auto* d = new Tfrm_Option(frame_);
+    d->show();
     QVERIFY(QFile::remove(ini()));
     QVERIFY(QDir().mkdir(ini()));  // a folder where the file should be: every write fails
-    Tfrm_Option* d = dialogs().first();
     d->chkMoz->click();
     d->txtMozPath->setText(QStringLiteral("/keep/me"));
     d->Button1->click();
