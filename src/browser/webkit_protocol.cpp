@@ -220,10 +220,10 @@ struct Parser {
           out += '\t';
           break;
         case 'u': {
-          std::uint32_t cp;
+          std::uint32_t cp = 0;
           if (!hex4(cp)) return false;
           if (cp >= 0xd800 && cp < 0xdc00) {
-            std::uint32_t low;
+            std::uint32_t low = 0;
             if (!literal("\\u") || !hex4(low) || low < 0xdc00 || low >= 0xe000) return fail("unpaired surrogate");
             cp = 0x10000 + ((cp - 0xd800) << 10) + (low - 0xdc00);
           } else if (cp >= 0xdc00 && cp < 0xe000) {
