@@ -85,7 +85,9 @@ TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo&
 
 QTreeWidgetItem* TFolderBrowseDialog::addItem(QTreeWidgetItem* parent, const QString& id) {
   auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Tree);
-  item->setText(0, shell::displayName(id));
+  // Mount points are told apart by their whole path.
+  const bool mount = parent && parent->data(0, kIdRole).toString() == shell::drivesId();
+  item->setText(0, mount ? id : shell::displayName(id));
   item->setData(0, kIdRole, id);
   item->setToolTip(0, shell::isVirtual(id) ? shell::displayName(id) : id);
   QStyle* st = style();
