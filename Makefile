@@ -35,5 +35,10 @@ fuzz: deps
 bench: build
 	scripts/run-benchmarks $(BUILD)
 
+# The Debian package installs under /usr; the build is configured to match.
+deb: CMAKE_FLAGS += -DCMAKE_INSTALL_PREFIX=/usr
+deb: build
+	cd $(BUILD) && cpack -G DEB
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

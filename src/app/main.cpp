@@ -1,10 +1,13 @@
 // Program entry: environment for the engines, the application object, the
 // four start-up forms, then the message loop until the frame closes.
+#include "app/app_path.h"
 #include "app/forms.h"
 #include "app/main_form.h"
+#include "platform/guarded.h"
 #include "platform/zelvo_application.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -48,6 +51,9 @@ int main(int argc, char** argv) {
   ZelvoApplication app(qtArgc, argv);
   (void)argc;
   QCoreApplication::setApplicationName(QStringLiteral("Zelvo"));
+  app.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvo-256.png")));
+  // An installed program keeps bookmark.xml in the user's data folder.
+  guarded::run([] { enterUserDataFolder(); });
 
   // The forms are designed in this font; IPAPGothic has its metrics.
   QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
