@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 #include "options/option_form.h"
 // start-up form headers
+#include "bookmarks/bookmark_editor.h"
 
 TMainForm* MainForm = nullptr;
 Tfrm_Option* frm_Option = nullptr;
@@ -15,6 +16,7 @@ void CreateForms() {
   // options dialog (hidden; reading its settings sets Moz_Item)
   frm_Option = new Tfrm_Option(MainForm);
   // bookmark editor (hidden; reads bookmark.xml into its tree)
+  frm_BMEdit = new Tfrm_BMEdit(MainForm);
   AboutBox = new TAboutBox(MainForm);
 }
 
@@ -22,6 +24,8 @@ void DestroyForms() {
   delete AboutBox;
   AboutBox = nullptr;
   // destroy editor and options dialog
+  delete frm_BMEdit;
+  frm_BMEdit = nullptr;
   delete frm_Option;
   frm_Option = nullptr;
   delete MainForm;

@@ -198,6 +198,9 @@ class TMainForm : public QMainWindow {
   void TreeView1Change(QTreeWidgetItem* Node);
   void mnuBMEditClick();
   // bookmark additions
+  QAction* NewBookmarkItem(QMenu* Parent, const QString& Caption, int Index, bool Folder);
+  void LoadMenuFolder(const struct BookmarkEntry& Entry, QMenu* Item);
+  void OpenBookmark();  // steps shared by menu and side bar: new or active window
 
  signals:
   // The frame has closed; the program ends.

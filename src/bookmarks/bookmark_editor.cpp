@@ -115,6 +115,9 @@ void Tfrm_BMEdit::FormCreate() {
   EditorTree tree{TreeView1, ImageList1};
   EditRules(tree, FUrlList)
       .load(bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName));
+  // Nothing is current; set explicitly, so that the view does not make the
+  // first node current by itself when it takes the focus.
+  TreeView1->setCurrentIndex(QModelIndex());
 }
 
 void Tfrm_BMEdit::TreeView1Change(QTreeWidgetItem* Node) { FCurNode = Node; }
