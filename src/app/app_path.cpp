@@ -21,14 +21,12 @@ QString userFolder(QStandardPaths::StandardLocation base) {
 
 // The folder the build installs the program into counts as installed even
 // for root, who could write there: settings do not belong in /usr/bin.
+#ifndef ZELVO_BINDIR
+#error "ZELVO_BINDIR (the install folder of the program) must be defined"
+#endif
 bool isInstallBinFolder(const QString& folder) {
-#ifdef ZELVO_BINDIR
   const QString bin = QFileInfo(QStringLiteral(ZELVO_BINDIR)).canonicalFilePath();
   return !bin.isEmpty() && QFileInfo(folder).canonicalFilePath() == bin;
-#else
-  (void)folder;
-  return false;
-#endif
 }
 
 struct Placement {
