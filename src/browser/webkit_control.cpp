@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlatformSurfaceEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <cstdlib>
 
 #include "browser/address.h"
 #include "browser/save_dialog.h"
@@ -51,6 +53,21 @@ QString qstr(const std::string& s) { return QString::fromStdString(s); }
 xcb_connection_t* xcbConnection() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 ? x11->connection() : nullptr;
+}
+
+// Hands an embedded window back to the root window, unmapped, so that it
+// survives our windows going first (X destroys a window's children with it,
+// and GTK does not take that well).
+void releaseToRoot(quint64 window) {
+  xcb_connection_t* c = xcbConnection();
+  if (!c || !window) return;
+  const auto w = static_cast<xcb_window_t>(window);
+  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
+  if (!tree) return;  // gone already
+  xcb_unmap_window(c, w);
+  xcb_reparent_window(c, w, tree->root, 0, 0);
+  free(tree);
+  xcb_flush(c);
 }
 
 void setInputFocus(quint64 window) {
@@ -438,6 +455,12 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     auto done = std::move(it->second);
     scripts_.erase(it);
     if (done) done(qstr(m.str("value")), qstr(m.str("error")));
+  } else if (ev == "destroyed") {
+    // Not asked for: the view's window went with one of ours.
+    if (m.boolean("lost")) {
+      if (host_) host_->detach(viewId_);
+      hostLost();
+    }
   } else if (ev == "error") {
     qWarning("zelvo-webkit-host, view %d: %s", viewId_, m.str("message").c_str());
   }
@@ -471,6 +494,7 @@ void TMozillaBrowser::embed(quint64 xid) {
   container_->setFocusPolicy(Qt::StrongFocus);
   container_->setGeometry(rect());
   container_->installEventFilter(this);
+  foreign_->installEventFilter(this);
   setFocusProxy(container_);
   container_->show();
   if (hasFocus() || container_->hasFocus()) setInputFocus(xid_);
@@ -481,12 +505,8 @@ void TMozillaBrowser::dropContainer() {
   const bool hadFocus = container_->hasFocus();
   container_->removeEventFilter(this);
   setFocusProxy(nullptr);
-  if (foreign_ && host_ && host_->running()) {
-    // Out of our window tree before our windows go: the host destroys it
-    // later, and an X window destroyed under it would upset GTK.
-    foreign_->hide();
-    foreign_->setParent(nullptr);
-  }
+  if (foreign_) foreign_->removeEventFilter(this);
+  if (host_ && host_->running()) releaseToRoot(xid_);  // the host destroys it later
   delete container_;
   container_ = nullptr;
   foreign_ = nullptr;
@@ -546,7 +566,13 @@ void TMozillaBrowser::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMozillaBrowser::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == container_) {
+  if (watched == foreign_ && event->type() == QEvent::PlatformSurface &&
+      static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+          QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+    // Qt takes the window tree down child first: the moment to get the
+    // view's window out of it, whoever is being destroyed.
+    if (host_ && host_->running()) releaseToRoot(xid_);
+  } else if (watched == container_) {
     if (event->type() == QEvent::FocusIn) {
       setInputFocus(xid_);
     } else if (event->type() == QEvent::FocusOut) {

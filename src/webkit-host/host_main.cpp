@@ -4,6 +4,7 @@
 // view, whose X11 id the frame embeds. Commands arrive one JSON object per
 // line on stdin, events leave the same way on stdout. End of stdin ends the
 // host.
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -242,6 +243,8 @@ View* findView(const Message& m) {
   return it->second;
 }
 
+void onWindowDestroyed(GtkWidget*, gpointer data);
+
 void createView(const Message& m) {
   const int id = static_cast<int>(m.integer("view"));
   if (id <= 0 || views.count(id)) {
@@ -271,6 +274,8 @@ void createView(const Message& m) {
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
+  g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
+
   gtk_widget_realize(v->window);
   gtk_widget_show_all(v->window);
   gtk_widget_grab_focus(GTK_WIDGET(v->web));
@@ -282,14 +287,31 @@ void createView(const Message& m) {
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
 }
 
-void destroyView(const Message& m) {
-  View* v = findView(m);
-  if (!v) return;
+void forgetView(View* v) {
   views.erase(v->id);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
+  g_signal_handlers_disconnect_by_data(v->window, v);
+}
+
+void destroyView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  auto it = views.find(id);
+  // A view whose window went with the frame's is gone already.
+  if (it == views.end()) return send(event("destroyed", id));
+  View* v = it->second;
+  forgetView(v);
   gtk_widget_destroy(v->window);
-  send(event("destroyed", v->id));
+  send(event("destroyed", id));
+  delete v;
+}
+
+// The X window was destroyed under us (its embedder's window went first);
+// GTK destroys the widgets with it, so the view is gone.
+void onWindowDestroyed(GtkWidget*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  forgetView(v);
+  send(event("destroyed", v->id).set("lost", true));
   delete v;
 }
 
@@ -453,6 +475,16 @@ gboolean onInput(GIOChannel*, GIOCondition, gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
+XErrorHandler gdkErrorHandler = nullptr;
+
+// Our windows live inside the frame's. When the frame takes its windows
+// down before it has handed ours back, requests on ours fail with these two
+// errors; they mean "that window is gone", which the host learns anyway.
+int onXError(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  return gdkErrorHandler ? gdkErrorHandler(display, error) : 0;
+}
+
 // Moves fd onto a close-on-exec descriptor of its own and puts `replacement`
 // in its place, so the engine's helper processes never inherit the protocol.
 int takeOver(int fd, int replacement) {
@@ -482,6 +514,7 @@ int main(int argc, char** argv) {
     std::fputs("zelvo-webkit-host: cannot open the X display\n", stderr);
     return 1;
   }
+  gdkErrorHandler = XSetErrorHandler(onXError);
 
   gchar* data = g_build_filename(g_get_user_data_dir(), "zelvo", "webkit", nullptr);
   gchar* cache = g_build_filename(g_get_user_cache_dir(), "zelvo", "webkit", nullptr);
@@ -504,11 +537,12 @@ int main(int argc, char** argv) {
   send(event("ready", 0).set("pid", static_cast<int>(getpid())));
   gtk_main();
 
-  for (auto& [id, v] : views) {
+  while (!views.empty()) {
+    View* v = views.begin()->second;
+    forgetView(v);
     gtk_widget_destroy(v->window);
     delete v;
   }
-  views.clear();
   g_object_unref(settings);
   g_object_unref(context);
   g_object_unref(manager);

@@ -391,6 +391,13 @@ void TestWebKitControl::clicksActivateTheChildAndTypingReachesThePage() {
   xdotool({"type", "--delay", "30", "xy"});
   QTRY_COMPARE_WITH_TIMEOUT(address->text(), QStringLiteral("xy"), 5000);
   QCOMPARE(js(first, "document.getElementById('field').value"), QStringLiteral("abc"));
+
+  // Closing one child leaves the host and the other view working.
+  const qint64 host = TMozillaBrowser::hostProcessId();
+  delete subSecond;
+  QTest::qWait(500);
+  QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+  QCOMPARE(js(first, "document.title"), QStringLiteral("最初の頁"));
 }
 
 void TestWebKitControl::deadWebProcessShowsErrorPageInItsViewOnly() {
