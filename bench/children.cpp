@@ -2,13 +2,7 @@
 //   children ie|gecko time URL     ms from OpenChild to the end of the load
 //   children ie|gecko memory URL   PSS of the whole process tree with 1 and
 //                                  with 5 windows of that kind open
-#include "app/app_path.h"
-#include "app/forms.h"
-#include "app/main_form.h"
-#include "browser/browser_child.h"
-#include "browser/engine_control.h"
-#include "browser/webkit_control.h"
-#include "pss.h"
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -16,10 +10,16 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+
+#include "app/app_path.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "browser/browser_child.h"
+#include "browser/engine_control.h"
+#include "browser/webkit_control.h"
+#include "pss.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // The yardstick for a WebEngine window: a bare QWebEngineView.
 //   webengine_bare time URL     ms from creating the view to the end of the load
 //   webengine_bare memory URL   PSS of the process tree with 1 and with 5 views
-#include "pss.h"
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWebEngineView>
-
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+
+#include "pss.h"
 
 namespace {
 void loadAndWait(QWebEngineView* v, const QUrl& url) {
@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
       loadAndWait(views.last(), url);
       if (i == 0 || i == 4) {
         settle(2000);
-        std::printf(i == 0 ? "%lld " : "%lld\n", static_cast<long long>(treePssKiB(QCoreApplication::applicationPid())));
+        std::printf(i == 0 ? "%lld " : "%lld\n",
+                    static_cast<long long>(treePssKiB(QCoreApplication::applicationPid())));
       }
     }
     qDeleteAll(views);

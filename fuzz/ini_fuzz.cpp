@@ -1,16 +1,15 @@
 // Any bytes as a settings file: read, write one key, read again. The key
 // must read back as written and no other key may change.
-#include "platform/ini_file.h"
-#include "platform/text_codec.h"
-
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <cstdlib>
 #include <utility>
 #include <vector>
+
+#include "platform/ini_file.h"
+#include "platform/text_codec.h"
 
 namespace {
 

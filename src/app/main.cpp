@@ -1,21 +1,21 @@
 // Program entry: environment for the engines, the application object, the
 // four start-up forms, then the message loop until the frame closes.
-#include "app/app_path.h"
-#include "app/forms.h"
-#include "app/main_form.h"
-#include "platform/guarded.h"
-#include "platform/zelvo_application.h"
+#include <unistd.h>
 
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+
+#include "app/app_path.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "platform/guarded.h"
+#include "platform/zelvo_application.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // Many windows of both engines opened and closed through the frame: the
 // frame stays whole and no host process is left behind.
-#include "browser/browser_child.h"
-#include "browser/webkit_control.h"
-#include "frame_fixture.h"
-#include "test_main.h"
-
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
+
+#include "browser/browser_child.h"
+#include "browser/webkit_control.h"
+#include "frame_fixture.h"
+#include "test_main.h"
 
 namespace {
 
