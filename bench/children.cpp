@@ -16,10 +16,10 @@
 #include "app/app_path.h"
 #include "app/forms.h"
 #include "app/main_form.h"
+#include "bench_support.h"
 #include "browser/browser_child.h"
 #include "browser/engine_control.h"
 #include "browser/webkit_control.h"
-#include "pss.h"
 
 namespace {
 
@@ -33,12 +33,6 @@ bool waitLoaded(TBrowserChild* c, int timeoutMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
   return false;
-}
-
-void settle(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
 }
 
 }  // namespace

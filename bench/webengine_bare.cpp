@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "pss.h"
+#include "bench_support.h"
 
 namespace {
 void loadAndWait(QWebEngineView* v, const QUrl& url) {
@@ -20,11 +20,6 @@ void loadAndWait(QWebEngineView* v, const QUrl& url) {
   QTimer::singleShot(60000, &loop, &QEventLoop::quit);
   v->load(url);
   v->show();
-  loop.exec();
-}
-void settle(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
 }
 }  // namespace

@@ -14,6 +14,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "platform/errors.h"
 #include "platform/text_codec.h"
+#include "run_as_nobody.h"
 
 using namespace bmtest;
 using bookmarks::TopLevelAddress;
@@ -24,19 +25,6 @@ QByteArray sjis(const QString& s) { return *textcodec::encodeShiftJis(s); }
 
 BookmarkTree read(const QByteArray& bytes, TopLevelAddress rule = TopLevelAddress::LastChild) {
   return bookmarks::parseBookmarks(bytes, rule).entries;
-}
-
-// Runs `body` in a child process as an ordinary user, so that permissions
-// apply even when the tests run as root. Returns the child's exit code.
-int runAsNobody(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
 }
 
 // A tree of `top` folders, each with `mid` folders of `leaves` links.

@@ -14,6 +14,7 @@
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
+#include "run_as_nobody.h"
 
 namespace {
 
@@ -26,20 +27,6 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.write(bytes);
-}
-
-// Runs `body` in a child process as an ordinary user, so that folder
-// permissions apply even when the tests run as root. Returns the child's
-// exit code.
-int runAsNobody(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
 }
 
 }  // namespace

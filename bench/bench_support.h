@@ -1,12 +1,16 @@
 #pragma once
 
-// Memory of a process tree: the summed proportional set size (PSS, in KiB)
-// of a process and all its descendants, from /proc.
+// Helpers of the engine benchmarks: memory of a process tree, and letting
+// the event loop run for a while.
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 
+// The summed proportional set size (PSS, in KiB) of a process and all its
+// descendants, from /proc.
 inline qint64 treePssKiB(qint64 root) {
   QHash<qint64, QList<qint64>> children;
   for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -31,4 +35,11 @@ inline qint64 treePssKiB(qint64 root) {
       if (line.startsWith("Pss:")) total += line.mid(4).trimmed().split(' ').first().toLongLong();
   }
   return total;
+}
+
+// Runs the event loop for `ms` milliseconds.
+inline void settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
 }
