@@ -43,11 +43,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   setenv("QT_WIDGETS_RHI", "1", 1);
-  if (geteuid() == 0) {
-    std::string flags = getenv("QTWEBENGINE_CHROMIUM_FLAGS") ? getenv("QTWEBENGINE_CHROMIUM_FLAGS") : "";
-    setenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").c_str(), 1);
-  }
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  prepareWebEngine();
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   const bool ie = QByteArray(argv[1]) == "ie";

@@ -29,11 +29,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: webengine_bare time|memory URL\n");
     return 2;
   }
-  if (geteuid() == 0) {
-    std::string flags = getenv("QTWEBENGINE_CHROMIUM_FLAGS") ? getenv("QTWEBENGINE_CHROMIUM_FLAGS") : "";
-    setenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").c_str(), 1);
-  }
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  prepareWebEngine();
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   const QUrl url(QString::fromLocal8Bit(argv[2]));

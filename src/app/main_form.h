@@ -171,6 +171,7 @@ class TMainForm : public QMainWindow {
   // ---- browser children and commands (main_form_browse.cpp) --------------
   void OpenChild(const QString& Caption, const QString& URL);
   void ShowMojiSize(quint8 Size);
+  QAction* SizeItem(int n) const;
   void ReadMojiSize();
   void BackCtrlClick();
   void FrwrdCtrlClick();

@@ -43,17 +43,21 @@ void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
   child->Control()->Navigate(URL);
 }
 
-void TMainForm::ShowMojiSize(quint8 Size) {
+// The size menu's entry for text size 0..4, or nullptr for other values.
+QAction* TMainForm::SizeItem(int n) const {
   const QList<QAction*> items = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
-  for (QAction* a : items) a->setChecked(false);
-  if (Size < items.size()) items[Size]->setChecked(true);
+  return n >= 0 && n < items.size() ? items[n] : nullptr;
+}
+
+void TMainForm::ShowMojiSize(quint8 Size) {
+  for (QAction* a : mnuShow_Size->actions()) a->setChecked(false);
+  if (QAction* item = SizeItem(Size)) item->setChecked(true);
 }
 
 void TMainForm::ReadMojiSize() {
   const int stored = IniFile(ConfigPath()).ReadInteger(QStringLiteral("General"), QStringLiteral("LastMojiSize"), 2);
   const quint8 n = static_cast<quint8>(stored & 0xFF);
-  const QList<QAction*> items = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
-  if (n < items.size()) items[n]->setChecked(true);
+  if (QAction* item = SizeItem(n)) item->setChecked(true);
   MojiSize = n;
 }
 
