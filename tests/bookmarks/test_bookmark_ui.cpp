@@ -252,6 +252,9 @@ class TestBookmarkUi : public QObject {
     QCOMPARE(f->MDIChildCount(), 1);
     f->mnuBMEdit->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(frm_BMEdit));
+    // In-place editors take the focus only in the active window.
+    frm_BMEdit->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frm_BMEdit));
     Tfrm_BMEdit* e = frm_BMEdit;
     QTreeWidget* t = e->TreeView1;
 
@@ -281,8 +284,8 @@ class TestBookmarkUi : public QObject {
     e->btnMD->click();
     QTreeWidgetItem* made = t->topLevelItem(0);
     QCOMPARE(made->text(0), QString("新しいフォルダ"));
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()) && t->isAncestorOf(QApplication::focusWidget()));
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    QVERIFY(editor && t->isAncestorOf(editor));
     editor->selectAll();
     editor->insert(QStringLiteral("作ったフォルダ"));
     QTest::keyClick(editor, Qt::Key_Return);
@@ -291,8 +294,8 @@ class TestBookmarkUi : public QObject {
 
     // Rename a link in place: its address stays.
     t->editItem(editNode("朝刊"));
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    QVERIFY(editor);
     editor->setText("  朝刊（改）");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
@@ -383,9 +386,13 @@ class TestBookmarkUi : public QObject {
     frm_BMEdit->txtName->setText("唯一");
     frm_BMEdit->btnAdd->click();
     QVERIFY(QTest::qWaitForWindowExposed(frm_BMEdit));
+    // The in-place editor takes the focus only once the editor window is the
+    // active one, which a loaded machine may take a moment to make it.
+    frm_BMEdit->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frm_BMEdit));
     frm_BMEdit->btnMD->click();
+    QTRY_VERIFY(QApplication::focusWidget() && frm_BMEdit->TreeView1->isAncestorOf(QApplication::focusWidget()));
     QWidget* editor = QApplication::focusWidget();
-    QVERIFY(editor && frm_BMEdit->TreeView1->isAncestorOf(editor));
     QTest::keyClick(editor, Qt::Key_Escape);  // keeps the caption it had
     frm_BMEdit->btnOK->click();
     QVERIFY(fx->errors.isEmpty());
