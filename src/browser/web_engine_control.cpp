@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QMenu>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
@@ -66,6 +67,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     emit ProgressChange(100, 100);
     emit ProgressChange(0, 0);
     reportHistory();
+    // Once per load, where redirects have ended; the crash page is no page.
+    const QUrl url = view_->url();
+    if (!crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
   });
   connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
     // Leaving the crash page (its own link, or history) ends the crash state.
@@ -78,6 +82,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     emit NewWindow2(request.requestedUrl().toString(), &cancel);
     // Not opened here: the frame opened its own window, or nobody wanted one.
   });
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             if (status == QWebEnginePage::NormalTerminationStatus) return;
@@ -112,6 +119,19 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
                            .arg(QStringLiteral("ページを表示できません"), htmlEscaped(url.toString(QUrl::FullyEncoded)),
                                 htmlEscaped(url.toDisplayString()));
   view_->setHtml(html);
+}
+
+void TWebBrowser::showContextMenu(const QPoint& pos) {
+  QMenu* menu = view_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(view_);
+  menu->setObjectName(QStringLiteral("PageContextMenu"));
+  const QList<QAction*> extra = ContextActions();
+  if (!extra.isEmpty()) {
+    if (!menu->isEmpty()) menu->addSeparator();
+    menu->addActions(extra);
+  }
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(view_->mapToGlobal(pos));
 }
 
 void TWebBrowser::GoBack() { view_->back(); }

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "browser/engine_control.h"
 
@@ -54,6 +55,7 @@ class TMozillaBrowser : public IWebBrowser2 {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void ContextActionsChanged() override;
 
  private:
   friend class WebKitHost;
@@ -70,6 +72,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   void focusPage();
   void beginLoad();
   void endLoad();
+  // The host builds the page's context menu: it holds a copy of the
+  // window's items, and a chosen one comes back as "context-action".
+  void sendContextItems();
 
   QPointer<WebKitHost> host_;
   int viewId_ = 0;
@@ -86,4 +91,5 @@ class TMozillaBrowser : public IWebBrowser2 {
   double zoom_ = 1.0;
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
+  std::vector<QMetaObject::Connection> contextWatch_;
 };
