@@ -15,6 +15,10 @@
 #include "platform/ini_file.h"
 
 void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
+  OpenChildIn(NewWindowIsIE(URL), Caption, URL);
+}
+
+TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
   QString mozPath;
   int mozilla = 0;
   {
@@ -26,23 +30,26 @@ void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
     throw EInOutError(QStringLiteral("%1 に移動できません").arg(mozPath));
 
   TBrowserChild* child = nullptr;
-  if (IE_item->isChecked()) {
+  if (IE) {
     auto* ie = new Tfrm_IE(this);
     child = ie;
     MDIClient->addSubWindow(ie);
     PlaceNewChild(ie);
+    PrepareChild(ie);
     ie->FormCreate();
   } else {
     auto* mz = new Tfrm_MZ(this);
     child = mz;
     MDIClient->addSubWindow(mz);
     PlaceNewChild(mz);
+    PrepareChild(mz);
     mz->FormCreate();
     mz->show();
   }
   ActivateChild(child);
   child->setWindowTitle(Caption);
   child->Control()->Navigate(URL);
+  return child;
 }
 
 void TMainForm::PlaceNewChild(QMdiSubWindow* child) {
