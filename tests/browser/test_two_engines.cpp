@@ -24,9 +24,9 @@
 
 namespace {
 
-// A screenshot of the whole display when ZELVO_SHOTS names a folder.
+// A screenshot of the whole display when ZELVO_SHOTS_DIR names a folder.
 void shot(const char* name) {
-  const QString dir = qEnvironmentVariable("ZELVO_SHOTS");
+  const QString dir = qEnvironmentVariable("ZELVO_SHOTS_DIR");
   if (dir.isEmpty()) return;
   QTest::qWait(800);
   QProcess::execute(QStringLiteral("import"),
