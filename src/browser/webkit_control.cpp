@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cstdlib>
+#include <deque>
 
 #include "browser/address.h"
 #include "browser/save_dialog.h"
@@ -32,6 +33,17 @@ QString& hostProgramOverride() {
   static QString path;
   return path;
 }
+
+int& livenessIntervalSetting() {
+  static int ms = 1000;
+  return ms;
+}
+int livenessInterval() { return livenessIntervalSetting(); }
+int& livenessTicksSetting() {
+  static int ticks = 4;
+  return ticks;
+}
+int livenessTicks() { return livenessTicksSetting(); }
 
 QString hostProgram() {
   QStringList candidates;
@@ -48,6 +60,12 @@ QString hostProgram() {
 }
 
 std::string utf8(const QString& s) { return s.toStdString(); }
+
+// Whether the sender left this field out for being too long.
+bool wasCut(const wkproto::Message& m, const char* field) {
+  const std::string cut = "," + m.str("cut") + ",";
+  return cut.find("," + std::string(field) + ",") != std::string::npos;
+}
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 xcb_connection_t* xcbConnection() {
@@ -115,6 +133,8 @@ class WebKitHost : public QObject {
   void send(const wkproto::Message& m) {
     if (!running()) return;
     std::string line = wkproto::encode(m);
+    if (line.size() > wkproto::kMaxLine)
+      throw EEngineError(QStringLiteral("WebKit エンジンに渡すには長すぎます (%1 バイト)").arg(line.size()));
     line += '\n';
     process_.write(line.data(), static_cast<qint64>(line.size()));
   }
@@ -136,6 +156,7 @@ class WebKitHost : public QObject {
   // ended when the program ends.
   WebKitHost() : QObject(QCoreApplication::instance()) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(&pingTimer_, &QTimer::timeout, this, [this] { guarded::run([&] { tick(); }); });
     connect(&process_, &QProcess::readyReadStandardOutput, this, [this] { guarded::run([&] { readMessages(); }); });
     connect(&process_, &QProcess::finished, this, [this] { guarded::run([&] { lost(); }); });
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
@@ -149,11 +170,14 @@ class WebKitHost : public QObject {
       *why = QStringLiteral("WebKit エンジン (zelvo-webkit-host) が見つかりません");
       return false;
     }
+    // Not waited for: commands wait in the pipe until the host reads them,
+    // and a program that cannot run is reported as a host that ended.
     process_.start(program, {});
-    if (!process_.waitForStarted(10000)) {
+    if (process_.state() == QProcess::NotRunning) {
       *why = QStringLiteral("WebKit エンジン (%1) を起動できません: %2").arg(program, process_.errorString());
       return false;
     }
+    pingTimer_.start(livenessInterval());
     return true;
   }
 
@@ -162,28 +186,88 @@ class WebKitHost : public QObject {
     reader_.feed(data.constData(), static_cast<std::size_t>(data.size()));
     while (auto line = reader_.next()) {
       if (line->empty()) continue;
+      if (reader_.cut()) {
+        pending_.push_back(overlongNotice(*line));
+        continue;
+      }
       std::string why;
       auto m = wkproto::decode(*line, &why);
       if (!m) {
         qWarning("zelvo-webkit-host: unreadable message (%s)", why.c_str());
         continue;
       }
-      const int view = static_cast<int>(m->integer("view"));
+      heardFrom_ = true;
+      if (m->str("ev") == "pong") {
+        // Answered here, not in turn: a handler's modal box must not make
+        // the host look hung.
+        if (m->integer("id") >= awaitedPing_) {
+          missedTicks_ = 0;
+          awaitedPing_ = 0;
+        }
+        continue;
+      }
+      pending_.push_back(std::move(*m));
+    }
+    dispatch();
+  }
+
+  // Hands the read messages to their controls in order. A handler may run a
+  // nested event loop (an error box), in which more messages arrive and are
+  // dispatched from the same queue, and in which the host may end and be
+  // deleted: nothing of this object is touched once it is gone.
+  void dispatch() {
+    QPointer<WebKitHost> self(this);
+    while (self && !pending_.empty()) {
+      const wkproto::Message m = std::move(pending_.front());
+      pending_.pop_front();
+      const int view = static_cast<int>(m.integer("view"));
       auto it = views_.find(view);
       if (it != views_.end()) {
         QPointer<TMozillaBrowser> control = it->second;
         // Each event is a handler of its own: one that fails ends there and
         // the next still arrives.
-        if (control) guarded::run([&] { control->hostMessage(*m); });
-      } else if (m->str("ev") == "error") {
-        qWarning("zelvo-webkit-host: %s", m->str("message").c_str());
+        if (control) guarded::run([&] { control->hostMessage(m); });
+      } else if (m.str("ev") == "error") {
+        qWarning("zelvo-webkit-host: %s", m.str("message").c_str());
       }
     }
+  }
+
+  // What a line too long to read becomes: a notice to its view.
+  static wkproto::Message overlongNotice(const std::string& head) {
+    const wkproto::Message named = wkproto::decodeHead(head);
+    wkproto::Message m;
+    m.set("ev", "overlong").set("of", named.str("ev"));
+    if (named.has("view")) m.set("view", named.integer("view"));
+    qWarning("zelvo-webkit-host: a message too long to read (%s)", named.str("ev").c_str());
+    return m;
+  }
+
+  // Once a tick: a ping out, and a host that has left the last ones
+  // unanswered for too long is taken for hung. Counted in ticks, not by the
+  // clock, so a frame that was busy itself never blames the host.
+  void tick() {
+    if (!running()) return;
+    if (awaitedPing_) {
+      const int limit = heardFrom_ ? livenessTicks() : livenessTicks() * 4;
+      if (++missedTicks_ >= limit) return hung();
+    }
+    ++lastPing_;
+    if (!awaitedPing_) awaitedPing_ = lastPing_;
+    send(wkproto::Message().set("cmd", "ping").set("id", lastPing_));
+  }
+
+  void hung() {
+    qWarning("zelvo-webkit-host does not answer; ending it");
+    process_.kill();  // also when it is stopped
+    lost();
   }
 
   void lost() {
     if (dead_) return;
     dead_ = true;
+    pingTimer_.stop();
+    pending_.clear();
     if (current_ == this) current_ = nullptr;
     if (!shuttingDown_) qWarning("zelvo-webkit-host ended unexpectedly");
     const auto views = views_;
@@ -200,6 +284,7 @@ class WebKitHost : public QObject {
     if (current_ == this) current_ = nullptr;
     if (shuttingDown_) return;
     shuttingDown_ = true;
+    pingTimer_.stop();
     if (process_.state() == QProcess::NotRunning) {
       deleteLater();
       return;
@@ -216,6 +301,12 @@ class WebKitHost : public QObject {
   static inline int lastViewId_ = 0;  // unique over all hosts, so stale ids never match
   QProcess process_;
   wkproto::LineReader reader_;
+  std::deque<wkproto::Message> pending_;
+  QTimer pingTimer_;
+  std::int64_t lastPing_ = 0;
+  std::int64_t awaitedPing_ = 0;  // the oldest unanswered ping, or 0
+  int missedTicks_ = 0;
+  bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
   bool dead_ = false;
   bool shuttingDown_ = false;
@@ -291,9 +382,10 @@ void TMozillaBrowser::GoForward() {
 void TMozillaBrowser::Navigate(const QString& URL) {
   ensureView();
   const QString url = QString::fromUtf8(addressToUrl(URL).toEncoded());
+  // Sent first: an address too long to pass leaves the page as it was.
+  send(wkproto::Message().set("cmd", "navigate").set("url", utf8(url)));
   location_ = url;
   beginLoad();
-  send(wkproto::Message().set("cmd", "navigate").set("url", utf8(url)));
 }
 
 void TMozillaBrowser::Refresh() {
@@ -379,6 +471,11 @@ qint64 TMozillaBrowser::hostProcessId() {
 
 void TMozillaBrowser::setHostProgramForTests(const QString& path) { hostProgramOverride() = path; }
 
+void TMozillaBrowser::setLivenessForTests(int intervalMs, int ticks) {
+  livenessIntervalSetting() = intervalMs;
+  livenessTicksSetting() = ticks;
+}
+
 void TMozillaBrowser::beginLoad() {
   busy_ = true;
   lastProgress_ = -1;
@@ -428,7 +525,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       endLoad();
     }
   } else if (ev == "uri") {
-    location_ = qstr(m.str("uri"));
+    if (m.has("uri")) location_ = qstr(m.str("uri"));
   } else if (ev == "title") {
     title_ = qstr(m.str("text"));
     if (!title_.isEmpty()) emit TitleChange(title_);
@@ -436,6 +533,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
   } else if (ev == "new-window") {
+    if (wasCut(m, "uri")) throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
     bool cancel = false;
     emit NewWindow2(qstr(m.str("uri")), &cancel);
   } else if (ev == "button-press") {
@@ -461,6 +559,14 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       if (host_) host_->detach(viewId_);
       hostLost();
     }
+  } else if (ev == "overlong" || ev == "rejected") {
+    // A message too long for the other side: a load it was part of ends
+    // here, and the user hears of it.
+    const std::string what = ev == "overlong" ? m.str("of") : m.str("cmd");
+    if (what == "load" || what == "load-failed" || what == "navigate") endLoad();
+    throw EEngineError(
+        ev == "overlong" ? QStringLiteral("WebKit エンジンからの通知 (%1) が長すぎて受け取れません").arg(qstr(what))
+                         : QStringLiteral("WebKit エンジンが長すぎる命令 (%1) を受け取れませんでした").arg(qstr(what)));
   } else if (ev == "error") {
     qWarning("zelvo-webkit-host, view %d: %s", viewId_, m.str("message").c_str());
   }

@@ -50,6 +50,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   // The host program to use instead of the one beside the program or in
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
+  // How often the host is asked whether it is alive, and after how many
+  // unanswered asks it is taken for hung.
+  static void setLivenessForTests(int intervalMs, int ticks);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -41,9 +41,15 @@ struct View {
 };
 std::map<int, View*> views;
 
-void send(const Message& m) {
+void send(Message m) {
   if (protoOut < 0) return;
   std::string line = wkproto::encode(m);
+  if (line.size() > wkproto::kMaxLine) {
+    // Too long for the frame: the event goes without its longest fields
+    // (it says which), so that what it reports still arrives.
+    if (!wkproto::shorten(m)) return;
+    line = wkproto::encode(m);
+  }
   line += '\n';
   const char* p = line.data();
   std::size_t left = line.size();
@@ -464,6 +470,13 @@ gboolean onInput(GIOChannel*, GIOCondition, gpointer) {
   reader.feed(buf, static_cast<std::size_t>(n));
   while (auto line = reader.next()) {
     if (line->empty()) continue;
+    if (reader.cut()) {
+      const Message head = wkproto::decodeHead(*line);
+      send(event("rejected", static_cast<int>(head.integer("view")))
+               .set("cmd", head.str("cmd"))
+               .set("message", "command too long"));
+      continue;
+    }
     std::string why;
     auto m = wkproto::decode(*line, &why);
     if (!m) {
