@@ -71,6 +71,8 @@ class TMozillaBrowser : public IWebBrowser2 {
   void dropContainer();
   void showHostErrorPage(const QString& why);
   void focusPage();
+  void passKeyToFrame(const wkproto::Message& m);
+  void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
 

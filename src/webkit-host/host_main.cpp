@@ -209,6 +209,34 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
+// A key the page did not take comes back here once WebKit is done with it;
+// it belongs to the frame (its shortcuts, menus and mnemonics), which gets
+// it as X gave it to us.
+gboolean onUnhandledKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (e->is_modifier) return FALSE;
+  // Plain Tab and Shift+Tab at the page's ends come as "focus-leaves".
+  const bool tab = e->keyval == GDK_KEY_Tab || e->keyval == GDK_KEY_ISO_Left_Tab || e->keyval == GDK_KEY_KP_Tab;
+  if (tab && !(e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return TRUE;
+  send(event("key", v->id)
+           .set("keycode", static_cast<int>(e->hardware_keycode))
+           .set("state", static_cast<int>(e->state & 0x1fff))
+           .set("group", static_cast<int>(e->group))
+           .set("time", static_cast<std::int64_t>(e->time)));
+  return TRUE;
+}
+
+// Tab past the page's first or last element: the page gives the focus away,
+// and the window, having nothing else, would give it straight back. It goes
+// to the frame instead.
+gboolean onWindowFocus(GtkWidget*, GtkDirectionType direction, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (direction != GTK_DIR_TAB_FORWARD && direction != GTK_DIR_TAB_BACKWARD) return FALSE;
+  if (!gtk_widget_has_focus(GTK_WIDGET(v->web))) return FALSE;
+  send(event("focus-leaves", v->id).set("forward", direction == GTK_DIR_TAB_FORWARD));
+  return TRUE;
+}
+
 struct CrashReload {
   int id;
   std::string uri;
@@ -277,6 +305,8 @@ void createView(const Message& m) {
   g_signal_connect(v->web, "notify::uri", G_CALLBACK(onUri), v);
   g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
+  g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
+  g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
