@@ -39,6 +39,10 @@ class IWebBrowser2 : public QWidget {
   virtual void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) = 0;
   virtual QString LocationURL() const = 0;
   virtual bool Busy() const = 0;
+  // The window is about to close. A control that cannot go yet (it is
+  // inside a page dialog its engine waits for) answers the dialog, returns
+  // true and raises WindowClosing once it can go; the close is then repeated.
+  virtual bool DeferClose() { return false; }
 
  signals:
   // The link under the pointer, or empty when it leaves the link.
@@ -51,4 +55,7 @@ class IWebBrowser2 : public QWidget {
   // The page asks for a new window at URL (empty when the engine cannot
   // tell). A handler that opens the window itself sets *Cancel to true.
   void NewWindow2(const QString& URL, bool* Cancel);
+  // The page's script closed its window (window.close()), or a close that
+  // was deferred may now go ahead.
+  void WindowClosing();
 };

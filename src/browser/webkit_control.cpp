@@ -22,6 +22,7 @@
 #include <deque>
 
 #include "browser/address.h"
+#include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "browser/webkit_protocol.h"
 #include "platform/errors.h"
@@ -315,6 +316,7 @@ class WebKitHost : public QObject {
 // --- TMozillaBrowser --------------------------------------------------------
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
+  services_ = new PageServices(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -380,6 +382,7 @@ void TMozillaBrowser::GoForward() {
 }
 
 void TMozillaBrowser::Navigate(const QString& URL) {
+  if (WindowHandoff::offer(this, URL)) return;  // the opener's page is here already
   ensureView();
   const QString url = QString::fromUtf8(addressToUrl(URL).toEncoded());
   // Sent first: an address too long to pass leaves the page as it was.
@@ -518,6 +521,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
         emit ProgressChange(0, 100);
       }
     } else if (phase == "committed") {
+      services_->newDocument();
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
@@ -533,9 +537,11 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
   } else if (ev == "new-window") {
-    if (wasCut(m, "uri")) throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
-    bool cancel = false;
-    emit NewWindow2(qstr(m.str("uri")), &cancel);
+    newWindow(m);
+  } else if (ev == "dialog") {
+    pageDialog(m);
+  } else if (ev == "close-request") {
+    emit WindowClosing();
   } else if (ev == "button-press") {
     focusPage();
   } else if (ev == "key") {
@@ -576,7 +582,74 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   }
 }
 
+void TMozillaBrowser::newWindow(const wkproto::Message& m) {
+  const QString url = qstr(m.str("uri"));
+  const qint64 pending = m.integer("pending");
+  if (wasCut(m, "uri")) {
+    if (pending) host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
+  }
+  QString blocked;
+  if (!services_->allowPopup(m.boolean("user-gesture"), url, &blocked)) {
+    if (pending)
+      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    status_ = blocked;
+    emit StatusTextChange(blocked);
+    return;
+  }
+  // The frame opens the window; a Gecko window of this host takes the page
+  // that is waiting for it, opener and all.
+  QPointer<WebKitHost> host = host_;
+  WindowHandoff handoff(url, [pending, url, host](IWebBrowser2* opened) {
+    auto* mz = qobject_cast<TMozillaBrowser*>(opened);
+    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending, url);
+  });
+  bool cancel = false;
+  emit NewWindow2(url, &cancel);
+  if (pending && !handoff.taken() && host && host->running())
+    host->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+}
+
+bool TMozillaBrowser::adoptOpened(qint64 pending, const QString& url) {
+  if (!host_ || !host_->running() || !viewId_) return false;
+  location_ = url;
+  beginLoad();
+  send(wkproto::Message()
+           .set("cmd", "adopt")
+           .set("pending", static_cast<std::int64_t>(pending))
+           .set("width", std::max(width(), 1))
+           .set("height", std::max(height(), 1)));
+  return true;
+}
+
+void TMozillaBrowser::pageDialog(const wkproto::Message& m) {
+  const std::string kind = m.str("kind");
+  PageDialogRequest r;
+  r.kind = kind == "confirm"  ? PageDialogKind::Confirm
+           : kind == "prompt" ? PageDialogKind::Prompt
+           : kind == "leave"  ? PageDialogKind::LeavePage
+                              : PageDialogKind::Alert;
+  r.site = siteOf(qstr(m.str("uri")));
+  r.message = qstr(m.str("message"));
+  r.defaultText = qstr(m.str("default"));
+  const std::int64_t id = m.integer("id");
+  // The page waits in its own process; the answer goes back whenever the
+  // user gives it. A view gone by then took its dialogs with it.
+  QPointer<WebKitHost> host = host_;
+  const int view = viewId_;
+  services_->askDialog(r, [host, view, id](const PageDialogAnswer& a) {
+    if (host && host->running())
+      host->send(wkproto::Message()
+                     .set("cmd", "dialog-reply")
+                     .set("view", view)
+                     .set("id", id)
+                     .set("accepted", a.accepted)
+                     .set("text", a.text.toStdString()));
+  });
+}
+
 void TMozillaBrowser::hostLost() {
+  services_->closeDialogs();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();

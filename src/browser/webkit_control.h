@@ -8,6 +8,7 @@
 
 class QWindow;
 class WebKitHost;
+class PageServices;
 namespace wkproto {
 class Message;
 }
@@ -50,6 +51,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   // The host program to use instead of the one beside the program or in
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
+  PageServices* services() const { return services_; }
   // How often the host is asked whether it is alive, and after how many
   // unanswered asks it is taken for hung.
   static void setLivenessForTests(int intervalMs, int ticks);
@@ -75,8 +77,13 @@ class TMozillaBrowser : public IWebBrowser2 {
   void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
+  void pageDialog(const wkproto::Message& m);
+  void newWindow(const wkproto::Message& m);
+  // Takes the page a click opened in another view of the same host.
+  bool adoptOpened(qint64 pending, const QString& url);
 
   QPointer<WebKitHost> host_;
+  PageServices* services_ = nullptr;
   int viewId_ = 0;
   quint64 xid_ = 0;
   QWindow* foreign_ = nullptr;

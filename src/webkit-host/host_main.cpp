@@ -38,8 +38,15 @@ struct View {
   std::string status;
   bool canBack = false;
   bool canForward = false;
+  // Script dialogs the page waits for, by the id the frame answers with.
+  std::map<std::int64_t, WebKitScriptDialog*> dialogs;
 };
 std::map<int, View*> views;
+// Windows a page opened on a click, kept until the frame gives them a view
+// id of its own ("adopt") or drops them ("discard"). Their ids are negative.
+std::map<int, View*> pendingViews;
+int lastPendingId = 0;
+std::int64_t lastDialogId = 0;
 
 void send(Message m) {
   if (protoOut < 0) return;
@@ -190,15 +197,63 @@ void onBackForward(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer,
     sendHistory(v);
 }
 
+View* buildView(int id, int w, int h, WebKitWebView* related);
+
 // A page asks for a window of its own (target=_blank, window.open): the
-// frame decides what opens; WebKit opens nothing.
+// frame decides whether it opens. On a click the new page is made here at
+// once, related to its opener (window.opener, postMessage), and waits for
+// the frame to adopt it; without a click nothing is made.
 GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
   auto* v = static_cast<View*>(data);
   std::string uri;
   if (WebKitURIRequest* request = webkit_navigation_action_get_request(action))
     if (const char* u = webkit_uri_request_get_uri(request)) uri = u;
-  send(event("new-window", v->id).set("uri", uri));
-  return nullptr;
+  const bool gesture = webkit_navigation_action_is_user_gesture(action);
+  Message m = event("new-window", v->id).set("uri", uri).set("user-gesture", gesture);
+  GtkWidget* opened = nullptr;
+  if (gesture) {
+    int w = 640, h = 480;
+    gtk_window_get_size(GTK_WINDOW(v->window), &w, &h);
+    View* p = buildView(--lastPendingId, w, h, v->web);
+    pendingViews[p->id] = p;
+    m.set("pending", p->id);
+    opened = GTK_WIDGET(p->web);
+  }
+  send(m);
+  return opened;
+}
+
+// window.close() from the page's script.
+void onClose(WebKitWebView*, gpointer data) { send(event("close-request", static_cast<View*>(data)->id)); }
+
+// alert, confirm, prompt and "leave this page?" are the frame's dialogs;
+// the page waits until the frame answers.
+gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* kind = "alert";
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_ALERT:
+      kind = "alert";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      kind = "confirm";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      kind = "prompt";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      kind = "leave";
+      break;
+  }
+  const std::int64_t id = ++lastDialogId;
+  v->dialogs[id] = webkit_script_dialog_ref(dialog);
+  Message m = event("dialog", v->id).set("id", id).set("kind", kind);
+  if (const char* text = webkit_script_dialog_get_message(dialog)) m.set("message", text);
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT)
+    if (const char* d = webkit_script_dialog_prompt_get_default_text(dialog)) m.set("default", d);
+  if (const char* uri = webkit_web_view_get_uri(web)) m.set("uri", uri);
+  send(m);
+  return TRUE;
 }
 
 // Clicks reach this window directly and the frame never sees them; it needs
@@ -279,22 +334,21 @@ View* findView(const Message& m) {
 
 void onWindowDestroyed(GtkWidget*, gpointer data);
 
-void createView(const Message& m) {
-  const int id = static_cast<int>(m.integer("view"));
-  if (id <= 0 || views.count(id)) {
-    sendError(id, "view id in use or invalid");
-    return;
-  }
+// A view in an undecorated window of its own, realised so that it has an
+// X window to embed; related views share their opener's web process.
+View* buildView(int id, int w, int h, WebKitWebView* related) {
   auto* v = new View;
   v->id = id;
   v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_decorated(GTK_WINDOW(v->window), FALSE);
   gtk_window_set_skip_taskbar_hint(GTK_WINDOW(v->window), TRUE);
   gtk_window_set_skip_pager_hint(GTK_WINDOW(v->window), TRUE);
-  const int w = static_cast<int>(m.integer("width", 640));
-  const int h = static_cast<int>(m.integer("height", 480));
   gtk_window_set_default_size(GTK_WINDOW(v->window), w > 0 ? w : 640, h > 0 ? h : 480);
-  v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+  if (related)
+    v->web =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings, nullptr));
+  else
+    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
   gtk_container_add(GTK_CONTAINER(v->window), GTK_WIDGET(v->web));
 
   g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(onMouseTarget), v);
@@ -304,6 +358,8 @@ void createView(const Message& m) {
   g_signal_connect(v->web, "notify::title", G_CALLBACK(onTitle), v);
   g_signal_connect(v->web, "notify::uri", G_CALLBACK(onUri), v);
   g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
+  g_signal_connect(v->web, "close", G_CALLBACK(onClose), v);
+  g_signal_connect(v->web, "script-dialog", G_CALLBACK(onScriptDialog), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
   g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
@@ -311,13 +367,28 @@ void createView(const Message& m) {
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
-
   gtk_widget_realize(v->window);
+  return v;
+}
+
+// Shows a view's window and tells the frame which X window to embed.
+void announceView(View* v) {
   gtk_widget_show_all(v->window);
   gtk_widget_grab_focus(GTK_WIDGET(v->web));
-  views[id] = v;
+  views[v->id] = v;
   const auto xid = static_cast<std::int64_t>(gdk_x11_window_get_xid(gtk_widget_get_window(v->window)));
-  send(event("created", id).set("xid", xid));
+  send(event("created", v->id).set("xid", xid));
+}
+
+void createView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  if (id <= 0 || views.count(id)) {
+    sendError(id, "view id in use or invalid");
+    return;
+  }
+  View* v =
+      buildView(id, static_cast<int>(m.integer("width", 640)), static_cast<int>(m.integer("height", 480)), nullptr);
+  announceView(v);
 
   const std::string url = m.str("url");
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
@@ -325,6 +396,13 @@ void createView(const Message& m) {
 
 void forgetView(View* v) {
   views.erase(v->id);
+  pendingViews.erase(v->id);
+  // A page waiting for a dialog's answer is let go.
+  for (auto& [id, dialog] : v->dialogs) {
+    webkit_script_dialog_close(dialog);
+    webkit_script_dialog_unref(dialog);
+  }
+  v->dialogs.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -453,6 +531,65 @@ void evaluate(const Message& m) {
                                       nullptr, onEvaluated, new EvalJob{v->id, m.integer("id")});
 }
 
+// The frame's answer to a script dialog.
+void answerDialog(View* v, const Message& m) {
+  auto it = v->dialogs.find(m.integer("id"));
+  if (it == v->dialogs.end()) return;
+  WebKitScriptDialog* dialog = it->second;
+  v->dialogs.erase(it);
+  const bool accepted = m.boolean("accepted");
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, accepted);
+      break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      // A prompt that is not accepted returns null to the page.
+      if (accepted) webkit_script_dialog_prompt_set_text(dialog, m.str("text").c_str());
+      break;
+    default:
+      break;
+  }
+  webkit_script_dialog_close(dialog);
+  webkit_script_dialog_unref(dialog);
+}
+
+// The frame opened a window for a page made on a click: that page replaces
+// the new, empty view the frame created for the window, under its id.
+void adoptView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  auto it = pendingViews.find(static_cast<int>(m.integer("pending")));
+  if (it == pendingViews.end()) return sendError(id, "no such opened window");
+  View* p = it->second;
+  pendingViews.erase(it);
+  if (auto old = views.find(id); old != views.end()) {
+    View* v = old->second;
+    forgetView(v);
+    gtk_widget_destroy(v->window);
+    delete v;
+  }
+  p->id = id;
+  int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
+  if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(p->window), w, h);
+  announceView(p);
+  // What the frame missed while the page waited.
+  if (const char* uri = webkit_web_view_get_uri(p->web)) send(event("uri", id).set("uri", uri));
+  const char* title = webkit_web_view_get_title(p->web);
+  if (title && *title) send(event("title", id).set("text", title));
+  if (!webkit_web_view_is_loading(p->web)) send(event("load", id).set("phase", "finished"));
+  sendHistory(p);
+}
+
+// The frame did not open the window (blocked, or the other engine's).
+void discardView(const Message& m) {
+  auto it = pendingViews.find(static_cast<int>(m.integer("pending")));
+  if (it == pendingViews.end()) return;
+  View* p = it->second;
+  forgetView(p);
+  gtk_widget_destroy(p->window);
+  delete p;
+}
+
 void handle(const Message& m) {
   const std::string cmd = m.str("cmd");
   if (cmd == "create") return createView(m);
@@ -460,6 +597,8 @@ void handle(const Message& m) {
   if (cmd == "save") return save(m);
   if (cmd == "eval") return evaluate(m);
   if (cmd == "ping") return send(event("pong", 0).set("id", m.integer("id")));
+  if (cmd == "adopt") return adoptView(m);
+  if (cmd == "discard") return discardView(m);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
@@ -482,6 +621,8 @@ void handle(const Message& m) {
   } else if (cmd == "resize") {
     const int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
+  } else if (cmd == "dialog-reply") {
+    answerDialog(v, m);
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {
@@ -572,6 +713,8 @@ int main(int argc, char** argv) {
   g_free(data);
   settings = webkit_settings_new();
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+  // Every window a page asks for comes to the frame, which decides.
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
 
   GIOChannel* channel = g_io_channel_unix_new(protoIn);
   g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);
@@ -580,6 +723,12 @@ int main(int argc, char** argv) {
   send(event("ready", 0).set("pid", static_cast<int>(getpid())));
   gtk_main();
 
+  while (!pendingViews.empty()) {
+    View* v = pendingViews.begin()->second;
+    forgetView(v);
+    gtk_widget_destroy(v->window);
+    delete v;
+  }
   while (!views.empty()) {
     View* v = views.begin()->second;
     forgetView(v);
