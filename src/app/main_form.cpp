@@ -62,6 +62,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Zelvo"));
   CreateComponents();
   CreateMenus();
+  CreateEngineItems();
+  CreateBookmarkFileItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

@@ -162,3 +162,8 @@ void Tfrm_BMEdit::btnOKClick() {
 }
 
 void Tfrm_BMEdit::btnCancelClick() { close(); }
+
+void Tfrm_BMEdit::AppendEntries(const BookmarkEntry& entry) {
+  EditorTree tree{TreeView1, ImageList1};
+  EditRules(tree, FUrlList).load({entry});
+}

@@ -50,6 +50,10 @@ class Tfrm_BMEdit : public QDialog {
   void btnOKClick();
   void btnCancelClick();
 
+  // Entries saved to the file by someone else (an import), added at the end
+  // of the top level so that the next OK keeps them.
+  void AppendEntries(const struct BookmarkEntry& entry);
+
  private:
   QTreeWidgetItem* InsertNode(const QString& caption, bool folder);
 };
