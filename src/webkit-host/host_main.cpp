@@ -272,7 +272,6 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
-<<<<<<< HEAD
 // A key the page did not take comes back here once WebKit is done with it;
 // it belongs to the frame (its shortcuts, menus and mnemonics), which gets
 // it as X gave it to us.
@@ -299,7 +298,8 @@ gboolean onWindowFocus(GtkWidget*, GtkDirectionType direction, gpointer data) {
   if (!gtk_widget_has_focus(GTK_WIDGET(v->web))) return FALSE;
   send(event("focus-leaves", v->id).set("forward", direction == GTK_DIR_TAB_FORWARD));
   return TRUE;
-=======
+}
+
 void onContextItemActivated(GSimpleAction* action, GVariant*, gpointer) {
   const int view = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-view"));
   const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-index"));
@@ -325,7 +325,6 @@ gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKi
     g_object_unref(action);
   }
   return FALSE;
->>>>>>> main
 }
 
 struct CrashReload {
