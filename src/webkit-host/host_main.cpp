@@ -749,6 +749,9 @@ int main(int argc, char** argv) {
   WebKitWebsiteDataManager* manager =
       webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
   context = webkit_web_context_new_with_website_data_manager(manager);
+  // The web processes run in WebKit's sandbox (bubblewrap), which cannot
+  // work as root; the frame says so when it starts.
+  if (geteuid() != 0) webkit_web_context_set_sandbox_enabled(context, TRUE);
   gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
   webkit_cookie_manager_set_persistent_storage(webkit_web_context_get_cookie_manager(context), cookies,
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
