@@ -173,24 +173,8 @@ qsizetype findCaseless(QByteArrayView hay, QByteArrayView needle, qsizetype from
 }
 
 void appendEscaped(QByteArray& out, const QString& text) {
-  for (QChar c : text) {
-    switch (c.unicode()) {
-      case u'&':
-        out += "&amp;";
-        break;
-      case u'<':
-        out += "&lt;";
-        break;
-      case u'>':
-        out += "&gt;";
-        break;
-      case u'"':
-        out += "&quot;";
-        break;
-      default:
-        out += QString(c).toUtf8();
-    }
-  }
+  // Whole text at once: characters beyond the BMP are pairs of QChars.
+  out += text.toHtmlEscaped().toUtf8();
 }
 
 void exportLevel(QByteArray& out, const BookmarkTree& level, int depth) {

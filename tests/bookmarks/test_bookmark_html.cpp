@@ -146,7 +146,9 @@ class TestBookmarkHtml : public QObject {
     tree.push_back(E::folder(QStringLiteral("記号 \" ' & < > の名前"),
                              {E::link(QStringLiteral("アドレスなし"), QString()),
                               E::link(QString(), QStringLiteral("http://x/?a=\"b\"&c=<d>")),
-                              E::folder(QStringLiteral("入れ子"), {E::folder(QStringLiteral("さらに"))})}));
+                              E::folder(QStringLiteral("入れ子"), {E::folder(QStringLiteral("さらに"))}),
+                              // Characters beyond the BMP (pairs of UTF-16 units).
+                              E::link(QStringLiteral("絵文字 😀"), QStringLiteral("http://x/\U0001F600"))}));
     const QByteArray html = bookmarks::exportBookmarkHtml(tree);
     QVERIFY(html.startsWith("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"));
     QVERIFY(html.contains("charset=UTF-8"));
