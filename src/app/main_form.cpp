@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -413,6 +414,9 @@ void TMainForm::BindHandlers() {
   connect(WindowNext1, &QAction::triggered, this, handler(this, &TMainForm::WindowNext1Execute));
   connect(WindowPrevious1, &QAction::triggered, this, handler(this, &TMainForm::WindowPrevious1Execute));
   for (QToolButton* b : {BackCtrl, FrwrdCtrl, StopCtrl, ReLoadCtrl}) b->installEventFilter(this);
+  // A page's widgets are made by the engine; their key overrides are seen
+  // from the application (see eventFilter).
+  qApp->installEventFilter(this);
 }
 
 // ---- start-up and close ---------------------------------------------------
@@ -537,6 +541,15 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+      MDIClient->isAncestorOf(static_cast<QWidget*>(watched))) {
+    // A page's editable field claims some keys that belong to the frame
+    // (Ctrl+W in a text field); these window-level keys stay the frame's.
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* a : {FileClose1, WindowNext1, WindowPrevious1, AddressFocus1})
+      if (a->isEnabled() && a->shortcuts().contains(pressed)) return true;
+    return false;
+  }
   if (event->type() == QEvent::EnabledChange) {
     // Each navigation key follows its button.
     if (watched == BackCtrl) BrowseBack1->setEnabled(BackCtrl->isEnabled());

@@ -14,9 +14,7 @@
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 
-void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
-  OpenChildIn(NewWindowIsIE(URL), Caption, URL);
-}
+void TMainForm::OpenChild(const QString& Caption, const QString& URL) { OpenChildIn(NewWindowIsIE(URL), Caption, URL); }
 
 TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
   QString mozPath;
@@ -59,6 +57,14 @@ void TMainForm::PlaceNewChild(QMdiSubWindow* child) {
   const QRect area = MDIClient->viewport()->rect();
   const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
   child->setGeometry(arrange::newWindowSlot(area, area.size() * 3 / 4, step, newWindowIndex_++));
+  // The window's own menu would claim the close keys too, and a key with
+  // two owners does nothing; the frame's File > Close has them.
+  if (QMenu* menu = child->systemMenu())
+    for (QAction* a : menu->actions()) {
+      QList<QKeySequence> keys = a->shortcuts();
+      if (keys.removeIf([this](const QKeySequence& k) { return FileClose1->shortcuts().contains(k); }) > 0)
+        a->setShortcuts(keys);
+    }
 }
 
 // The size menu's entry for text size 0..4, or nullptr for other values.

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 
 #include "browser/browser_child.h"
 #include "browser/webkit_control.h"
@@ -169,6 +170,49 @@ class TestGeckoFrame : public QObject {
     QVERIFY(xdotool({"key", "End"}));
     QVERIFY(xdotool({"type", "--delay", "30", "de"}));
     QTRY_COMPARE_WITH_TIMEOUT(js(b, "document.getElementById('field').value"), QStringLiteral("abcde"), 5000);
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void browsingAndWindowKeysFromAFocusedPage() {
+    QFile two(fx->path("two.html"));
+    QVERIFY(two.open(QIODevice::WriteOnly));
+    two.write("<!DOCTYPE html><html><head><title>two</title></head><body><p><input id='field'></p></body></html>");
+    two.close();
+    TMozillaBrowser* b = openPage();
+    QVERIFY(b);
+    f->txtAddress->setText(fx->path("two.html"));
+    f->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->windowTitle(), QStringLiteral("two"), 20000);
+    QTRY_VERIFY(f->BackCtrl->isEnabled());
+
+    // F5 and Ctrl+R load the page afresh (its script state is gone).
+    for (const char* k : {"F5", "ctrl+r"}) {
+      QVERIFY(focusField(b));
+      js(b, "window.marker = 1; 'set'");
+      QVERIFY(xdotool({"key", k}));
+      QTRY_VERIFY2_WITH_TIMEOUT(js(b, "typeof window.marker") == "undefined", k, 10000);
+    }
+
+    // Ctrl+L: the address box, its text selected, typing goes there.
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "ctrl+l"}));
+    QTRY_VERIFY_WITH_TIMEOUT(f->txtAddress->hasFocus(), 5000);
+    QCOMPARE(f->txtAddress->selectedText(), f->txtAddress->text());
+
+    // Ctrl+Tab to another window and back, Ctrl+W closes from the page.
+    f->OpenChild(QString(), fx->path("keys.html"));
+    TBrowserChild* other = f->ActiveMDIChild();
+    QTRY_COMPARE_WITH_TIMEOUT(other->windowTitle(), QStringLiteral("keys"), 20000);
+    f->WindowTileVertical1->trigger();
+    QVERIFY(focusField(b));
+    TBrowserChild* first = f->ActiveMDIChild();
+    QVERIFY(first != other);
+    QVERIFY(xdotool({"key", "ctrl+Tab"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild(), other, 5000);
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "ctrl+w"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 1, 5000);
+    QCOMPARE(f->ActiveMDIChild(), other);
     QVERIFY(fx->errors.isEmpty());
   }
 
