@@ -41,6 +41,18 @@
 
 namespace {
 
+// Withholds a key's override request from a page when the frame keeps the key.
+class PageKeyFilter : public QObject {
+ public:
+  explicit PageKeyFilter(TMainForm* frame) : QObject(frame), frame_(frame) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    return event->type() == QEvent::ShortcutOverride && frame_->FrameKeepsKey(watched, static_cast<QKeyEvent*>(event));
+  }
+
+ private:
+  TMainForm* frame_;
+};
+
 template <class W>
 W* named(W* w, const QString& name) {
   w->setObjectName(name);
@@ -415,8 +427,18 @@ void TMainForm::BindHandlers() {
   connect(WindowPrevious1, &QAction::triggered, this, handler(this, &TMainForm::WindowPrevious1Execute));
   for (QToolButton* b : {BackCtrl, FrwrdCtrl, StopCtrl, ReLoadCtrl}) b->installEventFilter(this);
   // A page's widgets are made by the engine; their key overrides are seen
-  // from the application (see eventFilter).
-  qApp->installEventFilter(this);
+  // from the application.
+  qApp->installEventFilter(new PageKeyFilter(this));
+}
+
+bool TMainForm::FrameKeepsKey(QObject* watched, QKeyEvent* event) const {
+  // A page's editable field claims some keys that belong to the frame
+  // (Ctrl+W in a text field); these window-level keys stay the frame's.
+  if (!watched->isWidgetType() || !MDIClient->isAncestorOf(static_cast<QWidget*>(watched))) return false;
+  const QKeySequence pressed(event->keyCombination());
+  for (QAction* a : {FileClose1, WindowNext1, WindowPrevious1, AddressFocus1})
+    if (a->isEnabled() && a->shortcuts().contains(pressed)) return true;
+  return false;
 }
 
 // ---- start-up and close ---------------------------------------------------
@@ -541,15 +563,6 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
-      MDIClient->isAncestorOf(static_cast<QWidget*>(watched))) {
-    // A page's editable field claims some keys that belong to the frame
-    // (Ctrl+W in a text field); these window-level keys stay the frame's.
-    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
-    for (QAction* a : {FileClose1, WindowNext1, WindowPrevious1, AddressFocus1})
-      if (a->isEnabled() && a->shortcuts().contains(pressed)) return true;
-    return false;
-  }
   if (event->type() == QEvent::EnabledChange) {
     // Each navigation key follows its button.
     if (watched == BackCtrl) BrowseBack1->setEnabled(BackCtrl->isEnabled());

@@ -166,6 +166,8 @@ class TMainForm : public QMainWindow {
   // The frame's own size, position and maximised state across restarts.
   void FramePositionRead();
   void FramePositionWrite();
+  // Whether a key whose override a page's widget is asked for stays the frame's.
+  bool FrameKeepsKey(QObject* watched, class QKeyEvent* event) const;
 
   // Child windows in the frame's order and the active one (nullptr if none).
   QList<QMdiSubWindow*> MDIChildren() const;
