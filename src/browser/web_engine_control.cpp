@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QMenu>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
@@ -149,6 +150,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     emit ProgressChange(100, 100);
     emit ProgressChange(0, 0);
     reportHistory();
+    // Once per load, where redirects have ended; the crash page is no page.
+    const QUrl url = view_->url();
+    if (!crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
   });
   connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
     // Leaving the crash page (its own link, or history) ends the crash state.
@@ -174,6 +178,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     bool cancel = false;
     emit NewWindow2(url, &cancel);
   });
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
   connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { emit WindowClosing(); });
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
@@ -209,6 +216,19 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
                            .arg(QStringLiteral("ページを表示できません"), htmlEscaped(url.toString(QUrl::FullyEncoded)),
                                 htmlEscaped(url.toDisplayString()));
   view_->setHtml(html);
+}
+
+void TWebBrowser::showContextMenu(const QPoint& pos) {
+  QMenu* menu = view_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(view_);
+  menu->setObjectName(QStringLiteral("PageContextMenu"));
+  const QList<QAction*> extra = ContextActions();
+  if (!extra.isEmpty()) {
+    if (!menu->isEmpty()) menu->addSeparator();
+    menu->addActions(extra);
+  }
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(view_->mapToGlobal(pos));
 }
 
 void TWebBrowser::GoBack() { view_->back(); }

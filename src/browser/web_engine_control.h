@@ -43,6 +43,8 @@ class TWebBrowser : public IWebBrowser2 {
 
  private:
   void reportHistory();
+  // The engine's own items, then the window's (ContextActions()).
+  void showContextMenu(const QPoint& pos);
   void showCrashPage(const QUrl& url);
   void watchDownload(QWebEngineDownloadRequest* download);
 

@@ -398,6 +398,7 @@ bool TMozillaBrowser::startView(QString* error) {
            .set("width", std::max(width(), 1))
            .set("height", std::max(height(), 1)));
   if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
+  sendContextItems();
   if (errorPage_) {
     delete errorPage_;
     errorPage_ = nullptr;
@@ -525,6 +526,26 @@ qint64 TMozillaBrowser::hostProcessId() {
 
 void TMozillaBrowser::setHostProgramForTests(const QString& path) { hostProgramOverride() = path; }
 
+void TMozillaBrowser::ContextActionsChanged() {
+  for (const auto& c : contextWatch_) disconnect(c);
+  contextWatch_.clear();
+  for (QAction* a : ContextActions())
+    contextWatch_.push_back(connect(a, &QAction::changed, this, [this] { sendContextItems(); }));
+  sendContextItems();
+}
+
+void TMozillaBrowser::sendContextItems() {
+  if (!host_ || !host_->running() || !viewId_) return;
+  const QList<QAction*> items = ContextActions();
+  for (qsizetype i = 0; i < items.size(); ++i)
+    send(wkproto::Message()
+             .set("cmd", "context-item")
+             .set("index", static_cast<int>(i))
+             .set("label", utf8(items[i]->iconText()))
+             .set("enabled", items[i]->isEnabled() && items[i]->isVisible()));
+  send(wkproto::Message().set("cmd", "context-items").set("count", static_cast<int>(items.size())));
+}
+
 void TMozillaBrowser::setLivenessForTests(int intervalMs, int ticks) {
   livenessIntervalSetting() = intervalMs;
   livenessTicksSetting() = ticks;
@@ -576,6 +597,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
+      if (!location_.isEmpty()) emit NavigateComplete2(location_);
     } else if (phase == "finished") {
       endLoad();
     }
@@ -593,6 +615,12 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     pageDialog(m);
   } else if (ev == "close-request") {
     emit WindowClosing();
+  } else if (ev == "context-action") {
+    // The item list may have changed since the menu opened: only a live,
+    // enabled item runs.
+    const QList<QAction*> items = ContextActions();
+    const auto index = m.integer("index", -1);
+    if (index >= 0 && index < items.size() && items[index]->isEnabled()) items[index]->trigger();
   } else if (ev == "button-press") {
     focusPage();
   } else if (ev == "web-process-terminated") {

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "browser/engine_control.h"
 
@@ -59,6 +60,7 @@ class TMozillaBrowser : public IWebBrowser2 {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void ContextActionsChanged() override;
 
  private:
   friend class WebKitHost;
@@ -75,6 +77,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   void focusPage();
   void beginLoad();
   void endLoad();
+  // The host builds the page's context menu: it holds a copy of the
+  // window's items, and a chosen one comes back as "context-action".
+  void sendContextItems();
   void pageDialog(const wkproto::Message& m);
   void newWindow(const wkproto::Message& m);
   // Takes the page a click opened in another view of the same host.
@@ -96,4 +101,5 @@ class TMozillaBrowser : public IWebBrowser2 {
   double zoom_ = 1.0;
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
+  std::vector<QMetaObject::Connection> contextWatch_;
 };

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "browser/webkit_protocol.h"
 
@@ -31,8 +32,15 @@ wkproto::LineReader reader;
 WebKitWebContext* context = nullptr;
 WebKitSettings* settings = nullptr;
 
+// An item the frame adds to the page's context menu.
+struct ContextItem {
+  std::string label;
+  bool enabled = true;
+};
+
 struct View {
   int id = 0;
+  std::vector<ContextItem> contextItems;
   GtkWidget* window = nullptr;
   WebKitWebView* web = nullptr;
   std::string status;
@@ -264,6 +272,33 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
+void onContextItemActivated(GSimpleAction* action, GVariant*, gpointer) {
+  const int view = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-view"));
+  const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-index"));
+  send(event("context-action", view).set("index", index));
+}
+
+// The engine's own menu, then the frame's items; choosing one of those is
+// the frame's business.
+gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (v->contextItems.empty()) return FALSE;
+  if (webkit_context_menu_get_n_items(menu) > 0)
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+  for (std::size_t i = 0; i < v->contextItems.size(); ++i) {
+    const std::string name = "zelvo-context-" + std::to_string(i);
+    GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
+    g_simple_action_set_enabled(action, v->contextItems[i].enabled);
+    g_object_set_data(G_OBJECT(action), "zelvo-view", GINT_TO_POINTER(v->id));
+    g_object_set_data(G_OBJECT(action), "zelvo-index", GINT_TO_POINTER(static_cast<int>(i)));
+    g_signal_connect(action, "activate", G_CALLBACK(onContextItemActivated), nullptr);
+    webkit_context_menu_append(
+        menu, webkit_context_menu_item_new_from_gaction(G_ACTION(action), v->contextItems[i].label.c_str(), nullptr));
+    g_object_unref(action);
+  }
+  return FALSE;
+}
+
 struct CrashReload {
   int id;
   std::string uri;
@@ -337,6 +372,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "decide-policy", G_CALLBACK(onDecidePolicy), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
+  g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
@@ -726,6 +762,14 @@ void handle(const Message& m) {
   } else if (cmd == "resize") {
     const int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
+  } else if (cmd == "context-item") {
+    const auto index = m.integer("index", -1);
+    if (index < 0 || index > 63) return sendError(v->id, "context item index out of range");
+    if (v->contextItems.size() <= static_cast<std::size_t>(index)) v->contextItems.resize(index + 1);
+    v->contextItems[index] = ContextItem{m.str("label"), m.boolean("enabled", true)};
+  } else if (cmd == "context-items") {
+    const auto count = m.integer("count", 0);
+    if (count >= 0 && static_cast<std::size_t>(count) < v->contextItems.size()) v->contextItems.resize(count);
   } else if (cmd == "dialog-reply") {
     answerDialog(v, m);
   } else if (cmd == "terminate-web-process") {
