@@ -2,10 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QMenu>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
