@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QMenu>
 #include <QEventLoop>
+#include <QMenu>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
