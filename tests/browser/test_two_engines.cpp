@@ -97,6 +97,10 @@ class TestTwoEngines : public QObject {
     TBrowserChild* ie = open(server.url("/one.html"), QStringLiteral("一のページ"));
     QVERIFY(isIE(ie));
     QVERIFY(f->mnuOtherEngine->isEnabled());
+    f->Tool1->popup(f->mapToGlobal(QPoint(260, 20)));
+    QTRY_VERIFY(f->Tool1->isVisible());
+    screenshot("tools-menu.png", "700x300+0+0");
+    f->Tool1->hide();
     f->mnuOtherEngine->trigger();
     TBrowserChild* mz = newest(1);
     QVERIFY(isGecko(mz));
