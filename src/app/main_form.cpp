@@ -30,7 +30,9 @@
 #include "app/cool_bar.h"
 #include "app/forms.h"
 #include "app/window_arrange.h"
+#include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
+#include "platform/atomic_file.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
 
@@ -352,6 +354,10 @@ void TMainForm::BindHandlers() {
 
 void TMainForm::FormCreate() {
   AppPath = programFolder();
+  // A save cut short by a crash is finished or cleared before anything reads.
+  recoverInterruptedReplace(ConfigPath());
+  recoverInterruptedReplace(bookmarks::kFileName);
+  bookmarks::setReadReporter(guarded::report);
   BandPositionRead();
 
   if (const QScreen* s = QGuiApplication::primaryScreen()) {
