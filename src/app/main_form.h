@@ -106,7 +106,8 @@ class TMainForm : public QMainWindow {
   QMenu* Help1 = nullptr;
   QAction* HelpAboutItem = nullptr;
 
-  // Action list.
+  // Action list: owns the actions below.
+  QObject* ActionList1 = nullptr;
   QAction* FileNew1 = nullptr;
   QAction* FileOpen1 = nullptr;
   QAction* FileClose1 = nullptr;
@@ -165,8 +166,12 @@ class TMainForm : public QMainWindow {
   void ZBarMouseUp(QMouseEvent* event);
   void CoolBar1MouseUp();
   // bar-layout additions
-  int ZBarWidthLimit() const;    // widest the side bar may be made
-  void SetZBarWidth(int width);  // clamped to 11..ZBarWidthLimit()
+  int ZBarWidthLimit() const;  // widest the side bar may be shown
+  // The side bar's width as kept (saved, returned to on expanding); what is
+  // shown is that width clamped to 11..ZBarWidthLimit().
+  int ZBarWidth() const { return zbarWidth_; }
+  void SetZBarWidth(int width);
+  void ShowZBarWidth();
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
   void OpenChild(const QString& Caption, const QString& URL);
@@ -220,5 +225,7 @@ class TMainForm : public QMainWindow {
   void UpdateWindowActions();
   void FillWindowMenu();
   QList<QAction*> windowListItems_;
+  int zbarWidth_ = 153;
+  bool zbarPressed_ = false;               // a button went down on the side bar itself
   QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
 };

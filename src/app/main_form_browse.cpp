@@ -39,7 +39,7 @@ void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
     mz->show();
   }
   ActivateChild(child);
-  child->setWindowTitle(Caption);
+  child->SetCaption(Caption);
   child->Control()->Navigate(URL);
 }
 

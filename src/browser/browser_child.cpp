@@ -92,13 +92,22 @@ void TBrowserChild::resizeEvent(QResizeEvent* event) {
   guarded::run([this] { FormResize(); });
 }
 
+namespace {
+const QString kMark = QStringLiteral("[*]");
+const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
+}  // namespace
+
+void TBrowserChild::SetCaption(const QString& text) { setWindowTitle(QString(text).replace(kMark, kLiteralMark)); }
+
+QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
+
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->StatusPanel0->setText(Text);
   LastStatus = Text;
 }
 
 void TBrowserChild::TitleChange(const QString& Text) {
-  setWindowTitle(Text);
+  SetCaption(Text);
   frame_->txtAddress->setText(control_->LocationURL());
 }
 
