@@ -34,7 +34,9 @@
 #include "app/cool_bar.h"
 #include "app/forms.h"
 #include "app/window_arrange.h"
+#include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
+#include "platform/atomic_file.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
 
@@ -88,6 +90,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Zelvo"));
   CreateComponents();
   CreateMenus();
+  CreateEngineItems();
+  CreateBookmarkFileItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }
@@ -401,6 +405,10 @@ void TMainForm::BindHandlers() {
 
 void TMainForm::FormCreate() {
   AppPath = programFolder();
+  // A save cut short by a crash is finished or cleared before anything reads.
+  recoverInterruptedReplace(ConfigPath());
+  recoverInterruptedReplace(bookmarks::kFileName);
+  bookmarks::setReadReporter(guarded::report);
   BandPositionRead();
 
   if (const QScreen* s = QGuiApplication::primaryScreen()) {

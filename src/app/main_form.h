@@ -97,6 +97,12 @@ class TMainForm : public QMainWindow {
   QAction* IE_item = nullptr;
   QAction* Moz_Item = nullptr;
   QAction* mnuOption = nullptr;
+  QAction* mnuOtherEngine = nullptr;  // after EngineItem
+  QAction* mnuCompare = nullptr;
+  QAction* mnuEngineRule = nullptr;
+  QAction* N6 = nullptr;  // at the end of mnuBookMark, after the bookmarks
+  QAction* mnuBMImport = nullptr;
+  QAction* mnuBMExport = nullptr;
   QMenu* Window1 = nullptr;
   QAction* WindowCascadeItem = nullptr;
   QAction* WindowTileItem = nullptr;
@@ -196,6 +202,20 @@ class TMainForm : public QMainWindow {
   // Makes the child active and runs its activation once per change.
   void ActivateChild(TBrowserChild* child);
   // browser additions
+  // ---- both engines (main_form_engines.cpp) ------------------------------
+  // OpenChild with the engine given: IE true makes a Tfrm_IE.
+  TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL);
+  // The engine of a new window for URL: the first engine rule matching it
+  // (a Gecko rule only while Gecko is enabled), else the engine menu.
+  bool NewWindowIsIE(const QString& URL) const;
+  bool OtherEngineAvailable(const TBrowserChild* child) const;
+  TBrowserChild* OpenInOtherEngine(TBrowserChild* child);
+  void mnuOtherEngineClick();
+  void mnuCompareClick();
+  void mnuEngineRuleClick();
+  void EndCompare();
+  bool Comparing() const;
+  void UpdateEngineItems();
 
   // ---- bookmarks (main_form_bookmarks.cpp) -------------------------------
   void BuildBookmarkMenu();
@@ -207,6 +227,13 @@ class TMainForm : public QMainWindow {
   QAction* NewBookmarkItem(QMenu* Parent, const QString& Caption, int Index, bool Folder);
   void LoadMenuFolder(const struct BookmarkEntry& Entry, QMenu* Item);
   void OpenBookmark();  // steps shared by menu and side bar: new or active window
+  // ---- bookmark import and export (main_form_bookmark_io.cpp) -----------
+  void mnuBMImportClick();
+  void mnuBMExportClick();
+  // Appends the bookmarks of the HTML file at Path as a new top-level
+  // folder, saves and rebuilds; returns what to tell the user.
+  QString ImportBookmarks(const QString& Path);
+  void ExportBookmarks(const QString& Path);
 
  signals:
   // The frame has closed; the program ends.
@@ -221,6 +248,9 @@ class TMainForm : public QMainWindow {
  private:
   void CreateComponents();
   void CreateMenus();
+  void CreateEngineItems();
+  void CreateBookmarkFileItems();
+  void PrepareChild(TBrowserChild* child);
   void BindHandlers();
   void UpdateWindowActions();
   void FillWindowMenu();
@@ -228,4 +258,5 @@ class TMainForm : public QMainWindow {
   int zbarWidth_ = 153;
   bool zbarPressed_ = false;               // a button went down on the side bar itself
   QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
+  QPointer<QObject> compare_;              // the two windows following each other, while they do
 };

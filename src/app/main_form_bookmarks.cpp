@@ -54,9 +54,9 @@ void TMainForm::LoadMenuFolder(const BookmarkEntry& Entry, QMenu* Item) {
 }
 
 void TMainForm::BuildBookmarkMenu() {
-  // Only mnuBMEdit and N4 stay.
+  // Only mnuBMEdit and N4 stay, and the fixed items at the end from N6 on.
   const QList<QAction*> items = mnuBookMark->actions();
-  for (qsizetype i = 2; i < items.size(); ++i) {
+  for (qsizetype i = 2; i < items.size() && items[i] != N6; ++i) {
     mnuBookMark->removeAction(items[i]);
     if (QMenu* sub = items[i]->menu())
       delete sub;

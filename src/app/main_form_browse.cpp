@@ -13,6 +13,10 @@
 #include "platform/ini_file.h"
 
 void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
+  OpenChildIn(NewWindowIsIE(URL), Caption, URL);
+}
+
+TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
   QString mozPath;
   int mozilla = 0;
   {
@@ -24,23 +28,26 @@ void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
     throw EInOutError(QStringLiteral("%1 に移動できません").arg(mozPath));
 
   TBrowserChild* child = nullptr;
-  if (IE_item->isChecked()) {
+  if (IE) {
     auto* ie = new Tfrm_IE(this);
     child = ie;
     MDIClient->addSubWindow(ie);
     ie->resize(MDIClient->viewport()->size() * 3 / 4);
+    PrepareChild(ie);
     ie->FormCreate();
   } else {
     auto* mz = new Tfrm_MZ(this);
     child = mz;
     MDIClient->addSubWindow(mz);
     mz->resize(MDIClient->viewport()->size() * 3 / 4);
+    PrepareChild(mz);
     mz->FormCreate();
     mz->show();
   }
   ActivateChild(child);
   child->SetCaption(Caption);
   child->Control()->Navigate(URL);
+  return child;
 }
 
 // The size menu's entry for text size 0..4, or nullptr for other values.

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -97,8 +98,14 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   btnCancel = button("btnCancel", QStringLiteral("キャンセル"), 355, 224, 89, 25);
 
   using guarded::handler;
-  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+  // The node the commands act on is the highlighted one: Qt's current item
+  // may be hidden in a collapsed folder or left over after a click on
+  // empty space.
+  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+    guarded::run([&] { TreeView1Change(TreeView1->selectedItems().value(0)); });
+  });
+  connect(TreeView1, &QTreeWidget::itemCollapsed, this,
+          [this](QTreeWidgetItem* node) { guarded::run([&] { TreeView1Collapsed(node); }); });
   connect(btnAdd, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnAddClick));
   connect(btnDel, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnDelClick));
   connect(btnMD, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnMDClick));
@@ -111,16 +118,37 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   guarded::run([this] { FormCreate(); });
 }
 
-void Tfrm_BMEdit::FormCreate() {
+void Tfrm_BMEdit::FormCreate() { LoadTree(); }
+
+void Tfrm_BMEdit::LoadTree() {
+  {
+    const QSignalBlocker quiet(TreeView1);
+    TreeView1->clear();
+  }
+  FUrlList.clear();
+  FCurNode = nullptr;
   EditorTree tree{TreeView1, ImageList1};
   EditRules(tree, FUrlList)
-      .load(bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName));
+      .load(bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName,
+                                        &FLoadedVersion));
   // Nothing is current; set explicitly, so that the view does not make the
   // first node current by itself when it takes the focus.
   TreeView1->setCurrentIndex(QModelIndex());
 }
 
 void Tfrm_BMEdit::TreeView1Change(QTreeWidgetItem* Node) { FCurNode = Node; }
+
+void Tfrm_BMEdit::TreeView1Collapsed(QTreeWidgetItem* Node) {
+  // A highlighted node hidden by the collapse hands the highlight to the
+  // folder, so no command acts on a node the user cannot see.
+  for (QTreeWidgetItem* n = FCurNode ? FCurNode->parent() : nullptr; n; n = n->parent()) {
+    if (n == Node) {
+      TreeView1->setCurrentItem(Node);
+      Node->setSelected(true);
+      return;
+    }
+  }
+}
 
 QTreeWidgetItem* Tfrm_BMEdit::InsertNode(const QString& caption, bool folder) {
   if (!FCurNode) {
@@ -149,11 +177,20 @@ void Tfrm_BMEdit::btnDelClick() {
   FCurNode = nullptr;
   EditorTree tree{TreeView1, ImageList1};
   EditRules(tree, FUrlList).remove(node);
+  // The node the tree moved to becomes the highlighted one.
+  if (QTreeWidgetItem* next = TreeView1->currentItem()) next->setSelected(true);
 }
 
 void Tfrm_BMEdit::btnOKClick() {
   EditorTree tree{TreeView1, ImageList1};
-  bookmarks::saveBookmarkFile(bookmarks::kFileName, EditRules(tree, FUrlList).collect());
+  try {
+    FLoadedVersion =
+        bookmarks::saveBookmarkFile(bookmarks::kFileName, EditRules(tree, FUrlList).collect(), &FLoadedVersion);
+  } catch (const bookmarks::EBookmarksChanged&) {
+    // The file on disk wins: the user redoes the edit on what it holds.
+    LoadTree();
+    throw;
+  }
   if (MainForm) {
     MainForm->BuildBookmarkMenu();
     MainForm->BuildBookmarkBar();
@@ -162,3 +199,8 @@ void Tfrm_BMEdit::btnOKClick() {
 }
 
 void Tfrm_BMEdit::btnCancelClick() { close(); }
+
+void Tfrm_BMEdit::AppendEntries(const BookmarkEntry& entry) {
+  EditorTree tree{TreeView1, ImageList1};
+  EditRules(tree, FUrlList).load({entry});
+}

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+#include "bookmarks/bookmark_file.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,7 +38,10 @@ class Tfrm_BMEdit : public QDialog {
 
   // ---- state -------------------------------------------------------------
   QStringList FUrlList;                 // one entry per node in pre-order
-  QTreeWidgetItem* FCurNode = nullptr;  // the node last reported current
+  QTreeWidgetItem* FCurNode = nullptr;  // the highlighted node, or none
+  // The file's bytes when the tree was read (none: there was no file); OK
+  // never writes over a file that has changed since.
+  bookmarks::FileVersion FLoadedVersion;
 
   // Item data role holding a node's image index (0 folder, 1 link).
   static constexpr int kImageRole = Qt::UserRole;
@@ -50,6 +55,12 @@ class Tfrm_BMEdit : public QDialog {
   void btnOKClick();
   void btnCancelClick();
 
+  // Entries saved to the file by someone else (an import), added at the end
+  // of the top level so that the next OK keeps them.
+  void AppendEntries(const struct BookmarkEntry& entry);
+
  private:
   QTreeWidgetItem* InsertNode(const QString& caption, bool folder);
+  void LoadTree();
+  void TreeView1Collapsed(QTreeWidgetItem* Node);
 };

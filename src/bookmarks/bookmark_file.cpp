@@ -9,8 +9,10 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -283,6 +285,15 @@ bool counts(const xmlNode* n) {
   }
 }
 
+// Characters an XML 1.0 document can hold. Returns the length of the one
+// at `i` (2 for a surrogate pair), or 0 when it cannot be held.
+int xmlCharAt(const QString& text, qsizetype i) {
+  const char16_t c = text[i].unicode();
+  if (QChar::isHighSurrogate(c)) return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 0;
+  const bool ok = (c >= 0x20 && c <= 0xD7FF) || c == 0x9 || c == 0xA || c == 0xD || (c >= 0xE000 && c <= 0xFFFD);
+  return ok ? 1 : 0;
+}
+
 // All character data inside the node, joined. Entity references are not
 // followed: no entity is ever expanded.
 QString textOf(const xmlNode* node) {
@@ -303,33 +314,92 @@ QString textOf(const xmlNode* node) {
   return QString::fromUtf8(text);
 }
 
-bool isDirectory(const xmlNode* n) {
+bool named(const xmlNode* n, const char* name) {
   // The node name, prefix included, compared exactly.
-  return (n->ns == nullptr || n->ns->prefix == nullptr) && xmlStrcmp(n->name, BAD_CAST "directory") == 0;
+  return n->type == XML_ELEMENT_NODE && (n->ns == nullptr || n->ns->prefix == nullptr) &&
+         xmlStrcmp(n->name, BAD_CAST name) == 0;
+}
+
+bool isDirectory(const xmlNode* n) { return named(n, "directory"); }
+
+// An element holding nothing but its text: what a name or address is.
+bool plainText(const xmlNode* n) {
+  if (n->type != XML_ELEMENT_NODE) return n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE;
+  if (n->properties) return false;
+  for (const xmlNode* c = n->children; c; c = c->next)
+    if (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE) return false;
+  return true;
 }
 
 struct Reader {
   TopLevelAddress rule;
   bool tooDeep = false;
+  bool foreign = false;
+  bool replaced = false;
+
+  // A name or address that a save can write again.
+  QString text(const xmlNode* n) {
+    QString t = textOf(n);
+    for (qsizetype i = 0; i < t.size();) {
+      const int len = xmlCharAt(t, i);
+      if (len > 0) {
+        i += len;
+        continue;
+      }
+      t[i++] = QChar(0xFFFD);
+      replaced = true;
+    }
+    return t;
+  }
+
+  // The children the entry rules count; anything else a save would drop
+  // (comments, processing instructions, attributes) is noted.
+  std::vector<const xmlNode*> kids(const xmlNode* el) {
+    if (el->properties) foreign = true;
+    std::vector<const xmlNode*> out;
+    for (const xmlNode* c = el->children; c; c = c->next) {
+      if (counts(c))
+        out.push_back(c);
+      else if (c->type != XML_TEXT_NODE)
+        foreign = true;
+    }
+    return out;
+  }
+
+  // A link's address: its `url` element when it has one, so that another
+  // element beside it never takes the address's place; else the entry rule.
+  const xmlNode* addressOf(const std::vector<const xmlNode*>& k, int level) const {
+    for (size_t j = 1; j < k.size(); ++j)
+      if (named(k[j], "url")) return k[j];
+    if (level == 0 && rule == TopLevelAddress::NodeAfterName) return k.size() > 1 ? k[1] : nullptr;
+    return k.empty() ? nullptr : k.back();
+  }
 
   BookmarkEntry entry(const xmlNode* el, int level) {
-    std::vector<const xmlNode*> kids;
-    for (const xmlNode* c = el->children; c; c = c->next)
-      if (counts(c)) kids.push_back(c);
+    const std::vector<const xmlNode*> k = kids(el);
     BookmarkEntry e;
-    if (!kids.empty()) e.name = textOf(kids.front());
+    if (!k.empty()) {
+      e.name = text(k.front());
+      if (!plainText(k.front())) foreign = true;
+    }
     if (isDirectory(el)) {
       e.kind = BookmarkEntry::Kind::Folder;
       if (level + 1 >= kMaxFolderDepth) {
-        tooDeep = tooDeep || kids.size() > 1;
+        tooDeep = tooDeep || k.size() > 1;
         return e;
       }
-      for (size_t j = 1; j < kids.size(); ++j)
-        if (kids[j]->type == XML_ELEMENT_NODE) e.entries.push_back(entry(kids[j], level + 1));
-    } else if (level == 0 && rule == TopLevelAddress::NodeAfterName) {
-      if (kids.size() > 1) e.address = textOf(kids[1]);
-    } else if (!kids.empty()) {
-      e.address = textOf(kids.back());
+      for (size_t j = 1; j < k.size(); ++j) {
+        if (k[j]->type == XML_ELEMENT_NODE)
+          e.entries.push_back(entry(k[j], level + 1));
+        else
+          foreign = true;  // text between entries
+      }
+    } else {
+      if (k.size() > 2) foreign = true;
+      if (const xmlNode* a = addressOf(k, level)) {
+        e.address = text(a);
+        if (!plainText(a)) foreign = true;
+      }
     }
     return e;
   }
@@ -338,8 +408,14 @@ struct Reader {
     BookmarkTree tree;
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (!root) return tree;
-    for (const xmlNode* c = root->children; c; c = c->next)
-      if (c->type == XML_ELEMENT_NODE) tree.push_back(entry(c, 0));
+    for (const xmlNode* c = doc->children; c; c = c->next)
+      if (c != root && c->type != XML_DTD_NODE) foreign = true;
+    for (const xmlNode* c : kids(root)) {
+      if (c->type == XML_ELEMENT_NODE)
+        tree.push_back(entry(c, 0));
+      else
+        foreign = true;
+    }
     return tree;
   }
 };
@@ -359,18 +435,12 @@ bool onlyWhiteSpace(QByteArrayView bytes) {
 // ---- writing ----------------------------------------------------------------
 
 void checkText(const QString& text, const QString& name) {
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i].unicode();
-    bool ok;
-    if (QChar::isHighSurrogate(c)) {
-      ok = i + 1 < text.size() && text[i + 1].isLowSurrogate();
-      ++i;
-    } else {
-      ok = (c >= 0x20 && c <= 0xD7FF) || c == 0x9 || c == 0xA || c == 0xD || (c >= 0xE000 && c <= 0xFFFD);
-    }
-    if (!ok)
+  for (qsizetype i = 0; i < text.size();) {
+    const int len = xmlCharAt(text, i);
+    if (len == 0)
       throw ZelvoError(QStringLiteral("「%1」には保存できない文字 (U+%2) が含まれています")
-                           .arg(name, QString::number(c, 16).toUpper().rightJustified(4, u'0')));
+                           .arg(name, QString::number(text[i].unicode(), 16).toUpper().rightJustified(4, u'0')));
+    i += len;
   }
 }
 
@@ -429,16 +499,65 @@ struct Writer {
   }
 };
 
-// Keeps `bytes` (the file about to be replaced) beside it, without ever
-// overwriting an older backup that differs.
-void keepBackup(const QString& path, const QByteArray& bytes) {
-  QString backup = path + QStringLiteral(".bak");
-  for (int n = 2; QFileInfo::exists(backup); ++n) {
-    QFile f(backup);
-    if (f.open(QIODevice::ReadOnly) && f.readAll() == bytes) return;
-    backup = path + QStringLiteral(".bak.%1").arg(n);
+QString cannotWrite(const QString& path) { return QStringLiteral("%1 に書き込めません").arg(path); }
+
+// A backup that cannot be kept fails the save of `path` it was kept for.
+void writeBackup(const QString& backup, const QByteArray& bytes, const QString& path) {
+  if (!atomicReplaceFile(backup, bytes)) throw EInOutError(cannotWrite(path));
+}
+
+// Where a file read only in part is kept: "<path>.orig", or the first
+// ".orig.N" that is free or already holds these very bytes. No save
+// replaces it, so what was not read can always be found again.
+QString originalCopyName(const QString& path, const QByteArray& bytes) {
+  QString name = path + QStringLiteral(".orig");
+  for (int n = 2;; ++n) {
+    QByteArray there;
+    const FileRead r = readRegularFile(name, &there);
+    if (r == FileRead::Missing || (r == FileRead::Ok && there == bytes)) return name;
+    name = path + QStringLiteral(".orig.%1").arg(n);
   }
-  if (!atomicReplaceFile(backup, bytes)) throw EInOutError(QStringLiteral("%1 に書き込めません").arg(backup));
+}
+
+// The same file as older saves spelled it, beside `path`.
+QString legacyName(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(u'/');
+  if (path.mid(slash + 1) != kFileName) return QString();
+  return path.left(slash + 1) + QStringLiteral("BookMark.xml");
+}
+
+// The bytes of the bookmark file, from `path` or, when it is missing, its
+// legacy spelling (`from` tells which was read).
+FileRead readCurrent(const QString& path, QByteArray* bytes, QString* from) {
+  *from = path;
+  FileRead r = readRegularFile(path, bytes);
+  const QString legacy = legacyName(path);
+  if (r == FileRead::Missing && !legacy.isEmpty()) {
+    r = readRegularFile(legacy, bytes);
+    if (r != FileRead::Missing) *from = legacy;
+  }
+  return r;
+}
+
+std::function<void(const QString&)>& readReporter() {
+  static std::function<void(const QString&)> r;
+  return r;
+}
+
+// Reports a file read only in part, once per content.
+void reportPartialRead(const QString& shown, const QString& keptFor, const QByteArray& bytes, const ReadResult& r) {
+  static QSet<QByteArray> reported;
+  const QByteArray key = QFile::encodeName(QFileInfo(finalTarget(shown)).absoluteFilePath()) + '\0' +
+                         QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+  if (!readReporter() || reported.contains(key)) return;
+  reported.insert(key);
+  QStringList why;
+  if (r.damaged && !r.foreign && !r.replaced)
+    why << QStringLiteral("%1 は壊れているため、一部だけを読み込みました").arg(shown);
+  if (r.foreign) why << QStringLiteral("%1 にはブックマークとして読み込めない内容があります").arg(shown);
+  if (r.replaced) why << QStringLiteral("%1 の保存できない文字を U+FFFD に置き換えました").arg(shown);
+  why << QStringLiteral("元のファイルは、次の保存の前に %1 として残します").arg(originalCopyName(keptFor, bytes));
+  readReporter()(why.join(QStringLiteral("。")));
 }
 
 }  // namespace
@@ -463,15 +582,24 @@ ReadResult parseBookmarks(QByteArrayView bytes, TopLevelAddress rule) {
     if (!doc) doc = parse(bytes, nullptr, XML_PARSE_RECOVER);
   }
   if (doc) result.entries = reader.document(doc.get());
-  result.damaged = damaged || reader.tooDeep;
+  result.foreign = reader.foreign;
+  result.replaced = reader.replaced;
+  result.damaged = damaged || reader.tooDeep || reader.foreign || reader.replaced;
   return result;
 }
 
-BookmarkTree readBookmarkFile(const QString& path, TopLevelAddress rule) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return parseBookmarks(f.readAll(), rule).entries;
+BookmarkTree readBookmarkFile(const QString& path, TopLevelAddress rule, FileVersion* version) {
+  QByteArray bytes;
+  QString from;
+  const FileRead r = readCurrent(path, &bytes, &from);
+  if (version) *version = r == FileRead::Ok ? FileVersion(bytes) : std::nullopt;
+  if (r != FileRead::Ok) return {};
+  ReadResult result = parseBookmarks(bytes, rule);
+  if (result.damaged) reportPartialRead(from, path, bytes, result);
+  return std::move(result.entries);
 }
+
+void setReadReporter(std::function<void(const QString&)> reporter) { readReporter() = std::move(reporter); }
 
 QByteArray serializeBookmarks(const BookmarkTree& tree) {
   checkTree(tree, 0);
@@ -492,18 +620,42 @@ QByteArray serializeBookmarks(const BookmarkTree& tree) {
   return QByteArray(reinterpret_cast<const char*>(xmlBufferContent(buf.get())), xmlBufferLength(buf.get()));
 }
 
-void saveBookmarkFile(const QString& path, const BookmarkTree& tree) {
+QByteArray saveBookmarkFile(const QString& path, const BookmarkTree& tree, const FileVersion* expected) {
   const QByteArray bytes = serializeBookmarks(tree);
-  if (QFileInfo::exists(path)) {
-    // What cannot be read cannot be backed up: never replace it blind.
-    QFile old(path);
-    if (!old.open(QIODevice::ReadOnly)) throw EInOutError(QStringLiteral("%1 を読み込めません").arg(path));
-    const QByteArray oldBytes = old.readAll();
-    old.close();
-    if (parseBookmarks(oldBytes, TopLevelAddress::LastChild).damaged) keepBackup(path, oldBytes);
+  const QString backup = path + QStringLiteral(".bak");
+  // Another running copy saves under the same lock: what is checked here is
+  // what gets replaced.
+  const FileLock lock(path);
+  QByteArray oldBytes;
+  QString from;
+  const FileRead r = readCurrent(path, &oldBytes, &from);
+  // What cannot be read cannot be backed up: never replace it blind; and
+  // anything but a regular file is no bookmark file to replace.
+  if (r == FileRead::Unreadable) throw EInOutError(QStringLiteral("%1 を読み込めません").arg(from));
+  if (r == FileRead::NotRegular) throw EInOutError(cannotWrite(from));
+  const FileVersion current = r == FileRead::Ok ? FileVersion(oldBytes) : std::nullopt;
+
+  // A file removed meanwhile holds nothing to lose; one changed does.
+  if (expected && current && *expected != current) {
+    writeBackup(backup, oldBytes, path);
+    throw EBookmarksChanged(QStringLiteral("%1 は読み込んだ後に変更されていたため、上書きしませんでした。"
+                                           "その内容を %2 にも残し、編集画面に読み込み直しました。"
+                                           "編集をやり直してください")
+                                .arg(from, backup));
   }
-  QString why;
-  if (!atomicReplaceFile(path, bytes, &why)) throw EInOutError(QStringLiteral("%1 に書き込めません").arg(path));
+  // Backups are made only for a save that can happen.
+  if (!mayReplaceFile(path)) throw EInOutError(cannotWrite(path));
+  if (current) {
+    if (parseBookmarks(oldBytes, TopLevelAddress::LastChild).damaged) {
+      const QString original = originalCopyName(path, oldBytes);
+      if (!QFileInfo::exists(original)) writeBackup(original, oldBytes, path);
+    }
+    writeBackup(backup, oldBytes, path);
+  }
+  if (!atomicReplaceFile(path, bytes)) throw EInOutError(cannotWrite(path));
+  // The old spelling's content is the backup now; one name stays.
+  if (from != path) QFile::remove(from);
+  return bytes;
 }
 
 }  // namespace bookmarks

@@ -11,6 +11,7 @@
 
 #include "app/main_form.h"
 #include "browser/engine_control.h"
+#include "browser/page_rules.h"
 #include "browser/progress.h"
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
@@ -58,10 +59,12 @@ void TBrowserChild::connectControl() {
     guarded::run(
         [&] { NewWindow2(url, cancel, IsIE() ? QStringLiteral("Internet Explorer") : QStringLiteral("Mozilla")); });
   });
+  // Queued: the control may be deep inside its engine when it asks.
+  connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }
 
 void TBrowserChild::FormActivate() {
-  frame_->txtAddress->setText(control_->LocationURL());
+  frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
   frame_->ProgressBar1->setValue(progress::clampToBar(Tag));
   if (!IsIE()) FormResize();
   frame_->BackCtrl->setEnabled(BackEnable != kFalse);
@@ -108,7 +111,7 @@ void TBrowserChild::StatusTextChange(const QString& Text) {
 
 void TBrowserChild::TitleChange(const QString& Text) {
   SetCaption(Text);
-  frame_->txtAddress->setText(control_->LocationURL());
+  frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
 }
 
 void TBrowserChild::CommandStateChange(qint32 Command, bool Enable) {
@@ -152,6 +155,10 @@ void TBrowserChild::FormClose() {
 }
 
 void TBrowserChild::closeEvent(QCloseEvent* event) {
+  if (control_ && control_->DeferClose()) {
+    event->ignore();
+    return;
+  }
   guarded::run([this] { FormClose(); });
   QMdiSubWindow::closeEvent(event);
 }

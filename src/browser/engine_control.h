@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QAction>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -39,6 +42,25 @@ class IWebBrowser2 : public QWidget {
   virtual void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) = 0;
   virtual QString LocationURL() const = 0;
   virtual bool Busy() const = 0;
+  // The window is about to close. A control that cannot go yet (it is
+  // inside a page dialog its engine waits for) answers the dialog, returns
+  // true and raises WindowClosing once it can go; the close is then repeated.
+  virtual bool DeferClose() { return false; }
+
+  // Items the window adds to the page's context menu, after the engine's
+  // own. The window owns the actions; their caption and enabled state are
+  // read each time the menu opens, and a chosen one is triggered.
+  void SetContextActions(const QList<QAction*>& actions) {
+    contextActions_.clear();
+    for (QAction* a : actions) contextActions_.append(a);
+    ContextActionsChanged();
+  }
+  QList<QAction*> ContextActions() const {
+    QList<QAction*> out;
+    for (const QPointer<QAction>& a : contextActions_)
+      if (a) out.append(a);
+    return out;
+  }
 
  signals:
   // The link under the pointer, or empty when it leaves the link.
@@ -51,4 +73,18 @@ class IWebBrowser2 : public QWidget {
   // The page asks for a new window at URL (empty when the engine cannot
   // tell). A handler that opens the window itself sets *Cancel to true.
   void NewWindow2(const QString& URL, bool* Cancel);
+  // The page's script closed its window (window.close()), or a close that
+  // was deferred may now go ahead.
+  void WindowClosing();
+
+  // The page's main frame now shows URL (a link followed, an address
+  // entered, history, a redirect's end).
+  void NavigateComplete2(const QString& URL);
+
+ protected:
+  // Engines that build their menu elsewhere (another process) hear of changes.
+  virtual void ContextActionsChanged() {}
+
+ private:
+  QList<QPointer<QAction>> contextActions_;
 };

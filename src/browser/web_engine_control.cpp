@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QMenu>
+#include <QEventLoop>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
@@ -11,8 +13,11 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <memory>
+#include <optional>
 
 #include "browser/address.h"
+#include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
@@ -20,6 +25,38 @@
 namespace {
 
 QString htmlEscaped(const QString& s) { return s.toHtmlEscaped(); }
+
+// The page of a WebEngine control: its script dialogs are the program's.
+class TWebPage : public QWebEnginePage {
+ public:
+  TWebPage(QWebEngineProfile* profile, TWebBrowser* control) : QWebEnginePage(profile, control), control_(control) {}
+
+ protected:
+  void javaScriptAlert(const QUrl& origin, const QString& msg) override {
+    control_->runPageDialog({PageDialogKind::Alert, siteOf(origin.toString()), msg, {}});
+  }
+  bool javaScriptConfirm(const QUrl& origin, const QString& msg) override {
+    // The engine asks "leave this page?" as a confirm with its own text.
+    const bool leave = msg == QLatin1String(kLeaveText);
+    return control_
+        ->runPageDialog({leave ? PageDialogKind::LeavePage : PageDialogKind::Confirm,
+                         siteOf(origin.toString()),
+                         leave ? QString() : msg,
+                         {}})
+        .accepted;
+  }
+  bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue, QString* result) override {
+    const PageDialogAnswer a =
+        control_->runPageDialog({PageDialogKind::Prompt, siteOf(origin.toString()), msg, defaultValue});
+    if (a.accepted && result) *result = a.text;
+    return a.accepted;
+  }
+
+ private:
+  static constexpr const char* kLeaveText =
+      "Are you sure you want to leave this page? Changes that you made may not be saved.";
+  TWebBrowser* control_;
+};
 
 }  // namespace
 
@@ -49,12 +86,14 @@ double TWebBrowser::zoomFactorFor(int size) {
 TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebEngineView"));
-  auto* page = new QWebEnginePage(sharedProfile(), view_);
+  services_ = new PageServices(this);
+  auto* page = new TWebPage(sharedProfile(), this);
   view_->setPage(page);
   setFocusProxy(view_);
 
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
+    services_->newDocument();
     busy_ = true;
     emit ProgressChange(0, 100);
   });
@@ -66,6 +105,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     emit ProgressChange(100, 100);
     emit ProgressChange(0, 0);
     reportHistory();
+    // Once per load, where redirects have ended; the crash page is no page.
+    const QUrl url = view_->url();
+    if (!crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
   });
   connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
     // Leaving the crash page (its own link, or history) ends the crash state.
@@ -74,10 +116,27 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   });
   connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& t) { emit TitleChange(t); });
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
+    const QString url = request.requestedUrl().toString();
+    QString blocked;
+    if (!services_->allowPopup(request.isUserInitiated(), url, &blocked)) {
+      emit StatusTextChange(blocked);
+      return;
+    }
+    // The frame opens the window; when it is one of ours, the page goes
+    // into it with its opener.
+    WindowHandoff handoff(url, [&request](IWebBrowser2* opened) {
+      auto* web = qobject_cast<TWebBrowser*>(opened);
+      if (!web) return false;
+      request.openIn(web->view()->page());
+      return true;
+    });
     bool cancel = false;
-    emit NewWindow2(request.requestedUrl().toString(), &cancel);
-    // Not opened here: the frame opened its own window, or nobody wanted one.
+    emit NewWindow2(url, &cancel);
   });
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
+  connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { emit WindowClosing(); });
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             if (status == QWebEnginePage::NormalTerminationStatus) return;
@@ -114,11 +173,25 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
   view_->setHtml(html);
 }
 
+void TWebBrowser::showContextMenu(const QPoint& pos) {
+  QMenu* menu = view_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(view_);
+  menu->setObjectName(QStringLiteral("PageContextMenu"));
+  const QList<QAction*> extra = ContextActions();
+  if (!extra.isEmpty()) {
+    if (!menu->isEmpty()) menu->addSeparator();
+    menu->addActions(extra);
+  }
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(view_->mapToGlobal(pos));
+}
+
 void TWebBrowser::GoBack() { view_->back(); }
 void TWebBrowser::GoForward() { view_->forward(); }
 
 void TWebBrowser::Navigate(const QString& URL) {
   crashed_ = false;
+  if (WindowHandoff::offer(this, URL)) return;  // the opener's page loads it
   view_->load(addressToUrl(URL));
 }
 
@@ -139,6 +212,32 @@ QString TWebBrowser::LocationURL() const {
 }
 
 bool TWebBrowser::Busy() const { return busy_; }
+
+PageDialogAnswer TWebBrowser::runPageDialog(const PageDialogRequest& request) {
+  if (closing_) return unshownDialogAnswer(request.kind);
+  auto answer = std::make_shared<std::optional<PageDialogAnswer>>();
+  QEventLoop loop;
+  services_->askDialog(request, [answer, &loop](const PageDialogAnswer& a) {
+    *answer = a;
+    loop.quit();
+  });
+  if (!*answer) {
+    ++dialogDepth_;
+    loop.exec();
+    --dialogDepth_;
+    // Left without an answer: the program is ending.
+    if (!*answer) services_->closeDialogs();
+  }
+  if (closing_ && dialogDepth_ == 0) emit WindowClosing();  // queued by the child
+  return answer->value_or(unshownDialogAnswer(request.kind));
+}
+
+bool TWebBrowser::DeferClose() {
+  if (dialogDepth_ == 0) return false;
+  closing_ = true;
+  services_->closeDialogs();
+  return true;
+}
 
 void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
   switch (cmdID) {

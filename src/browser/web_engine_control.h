@@ -7,6 +7,9 @@
 class QWebEngineView;
 class QWebEngineProfile;
 class QWebEngineDownloadRequest;
+class PageServices;
+struct PageDialogRequest;
+struct PageDialogAnswer;
 
 // The "Internet Explorer" slot: Qt WebEngine. All windows share one
 // persistent profile (cookies, cache) under the user's data folder.
@@ -24,21 +27,31 @@ class TWebBrowser : public IWebBrowser2 {
   void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) override;
   QString LocationURL() const override;
   bool Busy() const override;
+  bool DeferClose() override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
   static double zoomFactorFor(int size);
   static QWebEngineProfile* sharedProfile();
+  PageServices* services() const { return services_; }
+  // The engine waits for the answer: the dialog runs in an event loop of
+  // its own while everything else goes on.
+  PageDialogAnswer runPageDialog(const PageDialogRequest& request);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void reportHistory();
+  // The engine's own items, then the window's (ContextActions()).
+  void showContextMenu(const QPoint& pos);
   void showCrashPage(const QUrl& url);
   void watchDownload(QWebEngineDownloadRequest* download);
 
   QWebEngineView* view_;
+  PageServices* services_;
+  int dialogDepth_ = 0;  // page dialogs the engine is waiting for
+  bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
   QUrl crashedUrl_;

@@ -19,8 +19,10 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cstdlib>
+#include <deque>
 
 #include "browser/address.h"
+#include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "browser/webkit_protocol.h"
 #include "platform/errors.h"
@@ -32,6 +34,17 @@ QString& hostProgramOverride() {
   static QString path;
   return path;
 }
+
+int& livenessIntervalSetting() {
+  static int ms = 1000;
+  return ms;
+}
+int livenessInterval() { return livenessIntervalSetting(); }
+int& livenessTicksSetting() {
+  static int ticks = 4;
+  return ticks;
+}
+int livenessTicks() { return livenessTicksSetting(); }
 
 QString hostProgram() {
   QStringList candidates;
@@ -48,6 +61,12 @@ QString hostProgram() {
 }
 
 std::string utf8(const QString& s) { return s.toStdString(); }
+
+// Whether the sender left this field out for being too long.
+bool wasCut(const wkproto::Message& m, const char* field) {
+  const std::string cut = "," + m.str("cut") + ",";
+  return cut.find("," + std::string(field) + ",") != std::string::npos;
+}
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 xcb_connection_t* xcbConnection() {
@@ -115,6 +134,8 @@ class WebKitHost : public QObject {
   void send(const wkproto::Message& m) {
     if (!running()) return;
     std::string line = wkproto::encode(m);
+    if (line.size() > wkproto::kMaxLine)
+      throw EEngineError(QStringLiteral("WebKit エンジンに渡すには長すぎます (%1 バイト)").arg(line.size()));
     line += '\n';
     process_.write(line.data(), static_cast<qint64>(line.size()));
   }
@@ -136,6 +157,7 @@ class WebKitHost : public QObject {
   // ended when the program ends.
   WebKitHost() : QObject(QCoreApplication::instance()) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(&pingTimer_, &QTimer::timeout, this, [this] { guarded::run([&] { tick(); }); });
     connect(&process_, &QProcess::readyReadStandardOutput, this, [this] { guarded::run([&] { readMessages(); }); });
     connect(&process_, &QProcess::finished, this, [this] { guarded::run([&] { lost(); }); });
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
@@ -149,11 +171,14 @@ class WebKitHost : public QObject {
       *why = QStringLiteral("WebKit エンジン (zelvo-webkit-host) が見つかりません");
       return false;
     }
+    // Not waited for: commands wait in the pipe until the host reads them,
+    // and a program that cannot run is reported as a host that ended.
     process_.start(program, {});
-    if (!process_.waitForStarted(10000)) {
+    if (process_.state() == QProcess::NotRunning) {
       *why = QStringLiteral("WebKit エンジン (%1) を起動できません: %2").arg(program, process_.errorString());
       return false;
     }
+    pingTimer_.start(livenessInterval());
     return true;
   }
 
@@ -162,28 +187,88 @@ class WebKitHost : public QObject {
     reader_.feed(data.constData(), static_cast<std::size_t>(data.size()));
     while (auto line = reader_.next()) {
       if (line->empty()) continue;
+      if (reader_.cut()) {
+        pending_.push_back(overlongNotice(*line));
+        continue;
+      }
       std::string why;
       auto m = wkproto::decode(*line, &why);
       if (!m) {
         qWarning("zelvo-webkit-host: unreadable message (%s)", why.c_str());
         continue;
       }
-      const int view = static_cast<int>(m->integer("view"));
+      heardFrom_ = true;
+      if (m->str("ev") == "pong") {
+        // Answered here, not in turn: a handler's modal box must not make
+        // the host look hung.
+        if (m->integer("id") >= awaitedPing_) {
+          missedTicks_ = 0;
+          awaitedPing_ = 0;
+        }
+        continue;
+      }
+      pending_.push_back(std::move(*m));
+    }
+    dispatch();
+  }
+
+  // Hands the read messages to their controls in order. A handler may run a
+  // nested event loop (an error box), in which more messages arrive and are
+  // dispatched from the same queue, and in which the host may end and be
+  // deleted: nothing of this object is touched once it is gone.
+  void dispatch() {
+    QPointer<WebKitHost> self(this);
+    while (self && !pending_.empty()) {
+      const wkproto::Message m = std::move(pending_.front());
+      pending_.pop_front();
+      const int view = static_cast<int>(m.integer("view"));
       auto it = views_.find(view);
       if (it != views_.end()) {
         QPointer<TMozillaBrowser> control = it->second;
         // Each event is a handler of its own: one that fails ends there and
         // the next still arrives.
-        if (control) guarded::run([&] { control->hostMessage(*m); });
-      } else if (m->str("ev") == "error") {
-        qWarning("zelvo-webkit-host: %s", m->str("message").c_str());
+        if (control) guarded::run([&] { control->hostMessage(m); });
+      } else if (m.str("ev") == "error") {
+        qWarning("zelvo-webkit-host: %s", m.str("message").c_str());
       }
     }
+  }
+
+  // What a line too long to read becomes: a notice to its view.
+  static wkproto::Message overlongNotice(const std::string& head) {
+    const wkproto::Message named = wkproto::decodeHead(head);
+    wkproto::Message m;
+    m.set("ev", "overlong").set("of", named.str("ev"));
+    if (named.has("view")) m.set("view", named.integer("view"));
+    qWarning("zelvo-webkit-host: a message too long to read (%s)", named.str("ev").c_str());
+    return m;
+  }
+
+  // Once a tick: a ping out, and a host that has left the last ones
+  // unanswered for too long is taken for hung. Counted in ticks, not by the
+  // clock, so a frame that was busy itself never blames the host.
+  void tick() {
+    if (!running()) return;
+    if (awaitedPing_) {
+      const int limit = heardFrom_ ? livenessTicks() : livenessTicks() * 4;
+      if (++missedTicks_ >= limit) return hung();
+    }
+    ++lastPing_;
+    if (!awaitedPing_) awaitedPing_ = lastPing_;
+    send(wkproto::Message().set("cmd", "ping").set("id", lastPing_));
+  }
+
+  void hung() {
+    qWarning("zelvo-webkit-host does not answer; ending it");
+    process_.kill();  // also when it is stopped
+    lost();
   }
 
   void lost() {
     if (dead_) return;
     dead_ = true;
+    pingTimer_.stop();
+    pending_.clear();
     if (current_ == this) current_ = nullptr;
     if (!shuttingDown_) qWarning("zelvo-webkit-host ended unexpectedly");
     const auto views = views_;
@@ -200,6 +285,7 @@ class WebKitHost : public QObject {
     if (current_ == this) current_ = nullptr;
     if (shuttingDown_) return;
     shuttingDown_ = true;
+    pingTimer_.stop();
     if (process_.state() == QProcess::NotRunning) {
       deleteLater();
       return;
@@ -216,6 +302,12 @@ class WebKitHost : public QObject {
   static inline int lastViewId_ = 0;  // unique over all hosts, so stale ids never match
   QProcess process_;
   wkproto::LineReader reader_;
+  std::deque<wkproto::Message> pending_;
+  QTimer pingTimer_;
+  std::int64_t lastPing_ = 0;
+  std::int64_t awaitedPing_ = 0;  // the oldest unanswered ping, or 0
+  int missedTicks_ = 0;
+  bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
   bool dead_ = false;
   bool shuttingDown_ = false;
@@ -224,6 +316,7 @@ class WebKitHost : public QObject {
 // --- TMozillaBrowser --------------------------------------------------------
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
+  services_ = new PageServices(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -254,6 +347,7 @@ bool TMozillaBrowser::startView(QString* error) {
            .set("width", std::max(width(), 1))
            .set("height", std::max(height(), 1)));
   if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
+  sendContextItems();
   if (errorPage_) {
     delete errorPage_;
     errorPage_ = nullptr;
@@ -289,11 +383,13 @@ void TMozillaBrowser::GoForward() {
 }
 
 void TMozillaBrowser::Navigate(const QString& URL) {
+  if (WindowHandoff::offer(this, URL)) return;  // the opener's page is here already
   ensureView();
   const QString url = QString::fromUtf8(addressToUrl(URL).toEncoded());
+  // Sent first: an address too long to pass leaves the page as it was.
+  send(wkproto::Message().set("cmd", "navigate").set("url", utf8(url)));
   location_ = url;
   beginLoad();
-  send(wkproto::Message().set("cmd", "navigate").set("url", utf8(url)));
 }
 
 void TMozillaBrowser::Refresh() {
@@ -379,6 +475,31 @@ qint64 TMozillaBrowser::hostProcessId() {
 
 void TMozillaBrowser::setHostProgramForTests(const QString& path) { hostProgramOverride() = path; }
 
+void TMozillaBrowser::ContextActionsChanged() {
+  for (const auto& c : contextWatch_) disconnect(c);
+  contextWatch_.clear();
+  for (QAction* a : ContextActions())
+    contextWatch_.push_back(connect(a, &QAction::changed, this, [this] { sendContextItems(); }));
+  sendContextItems();
+}
+
+void TMozillaBrowser::sendContextItems() {
+  if (!host_ || !host_->running() || !viewId_) return;
+  const QList<QAction*> items = ContextActions();
+  for (qsizetype i = 0; i < items.size(); ++i)
+    send(wkproto::Message()
+             .set("cmd", "context-item")
+             .set("index", static_cast<int>(i))
+             .set("label", utf8(items[i]->iconText()))
+             .set("enabled", items[i]->isEnabled() && items[i]->isVisible()));
+  send(wkproto::Message().set("cmd", "context-items").set("count", static_cast<int>(items.size())));
+}
+
+void TMozillaBrowser::setLivenessForTests(int intervalMs, int ticks) {
+  livenessIntervalSetting() = intervalMs;
+  livenessTicksSetting() = ticks;
+}
+
 void TMozillaBrowser::beginLoad() {
   busy_ = true;
   lastProgress_ = -1;
@@ -421,14 +542,16 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
         emit ProgressChange(0, 100);
       }
     } else if (phase == "committed") {
+      services_->newDocument();
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
+      if (!location_.isEmpty()) emit NavigateComplete2(location_);
     } else if (phase == "finished") {
       endLoad();
     }
   } else if (ev == "uri") {
-    location_ = qstr(m.str("uri"));
+    if (m.has("uri")) location_ = qstr(m.str("uri"));
   } else if (ev == "title") {
     title_ = qstr(m.str("text"));
     if (!title_.isEmpty()) emit TitleChange(title_);
@@ -436,8 +559,17 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
   } else if (ev == "new-window") {
-    bool cancel = false;
-    emit NewWindow2(qstr(m.str("uri")), &cancel);
+    newWindow(m);
+  } else if (ev == "dialog") {
+    pageDialog(m);
+  } else if (ev == "close-request") {
+    emit WindowClosing();
+  } else if (ev == "context-action") {
+    // The item list may have changed since the menu opened: only a live,
+    // enabled item runs.
+    const QList<QAction*> items = ContextActions();
+    const auto index = m.integer("index", -1);
+    if (index >= 0 && index < items.size() && items[index]->isEnabled()) items[index]->trigger();
   } else if (ev == "button-press") {
     focusPage();
   } else if (ev == "web-process-terminated") {
@@ -461,12 +593,87 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       if (host_) host_->detach(viewId_);
       hostLost();
     }
+  } else if (ev == "overlong" || ev == "rejected") {
+    // A message too long for the other side: a load it was part of ends
+    // here, and the user hears of it.
+    const std::string what = ev == "overlong" ? m.str("of") : m.str("cmd");
+    if (what == "load" || what == "load-failed" || what == "navigate") endLoad();
+    throw EEngineError(
+        ev == "overlong" ? QStringLiteral("WebKit エンジンからの通知 (%1) が長すぎて受け取れません").arg(qstr(what))
+                         : QStringLiteral("WebKit エンジンが長すぎる命令 (%1) を受け取れませんでした").arg(qstr(what)));
   } else if (ev == "error") {
     qWarning("zelvo-webkit-host, view %d: %s", viewId_, m.str("message").c_str());
   }
 }
 
+void TMozillaBrowser::newWindow(const wkproto::Message& m) {
+  const QString url = qstr(m.str("uri"));
+  const qint64 pending = m.integer("pending");
+  if (wasCut(m, "uri")) {
+    if (pending) host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
+  }
+  QString blocked;
+  if (!services_->allowPopup(m.boolean("user-gesture"), url, &blocked)) {
+    if (pending)
+      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    status_ = blocked;
+    emit StatusTextChange(blocked);
+    return;
+  }
+  // The frame opens the window; a Gecko window of this host takes the page
+  // that is waiting for it, opener and all.
+  QPointer<WebKitHost> host = host_;
+  WindowHandoff handoff(url, [pending, url, host](IWebBrowser2* opened) {
+    auto* mz = qobject_cast<TMozillaBrowser*>(opened);
+    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending, url);
+  });
+  bool cancel = false;
+  emit NewWindow2(url, &cancel);
+  if (pending && !handoff.taken() && host && host->running())
+    host->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+}
+
+bool TMozillaBrowser::adoptOpened(qint64 pending, const QString& url) {
+  if (!host_ || !host_->running() || !viewId_) return false;
+  location_ = url;
+  beginLoad();
+  send(wkproto::Message()
+           .set("cmd", "adopt")
+           .set("pending", static_cast<std::int64_t>(pending))
+           .set("width", std::max(width(), 1))
+           .set("height", std::max(height(), 1)));
+  return true;
+}
+
+void TMozillaBrowser::pageDialog(const wkproto::Message& m) {
+  const std::string kind = m.str("kind");
+  PageDialogRequest r;
+  r.kind = kind == "confirm"  ? PageDialogKind::Confirm
+           : kind == "prompt" ? PageDialogKind::Prompt
+           : kind == "leave"  ? PageDialogKind::LeavePage
+                              : PageDialogKind::Alert;
+  r.site = siteOf(qstr(m.str("uri")));
+  r.message = qstr(m.str("message"));
+  r.defaultText = qstr(m.str("default"));
+  const std::int64_t id = m.integer("id");
+  // The page waits in its own process; the answer goes back whenever the
+  // user gives it. A view gone by then took its dialogs with it.
+  QPointer<WebKitHost> host = host_;
+  const int view = viewId_;
+  services_->askDialog(r, [host, view, id](const PageDialogAnswer& a) {
+    if (host && host->running())
+      host->send(wkproto::Message()
+                     .set("cmd", "dialog-reply")
+                     .set("view", view)
+                     .set("id", id)
+                     .set("accepted", a.accepted)
+                     .set("text", a.text.toStdString()));
+  });
+}
+
 void TMozillaBrowser::hostLost() {
+  services_->closeDialogs();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();

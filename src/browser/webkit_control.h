@@ -3,11 +3,13 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "browser/engine_control.h"
 
 class QWindow;
 class WebKitHost;
+class PageServices;
 namespace wkproto {
 class Message;
 }
@@ -50,10 +52,15 @@ class TMozillaBrowser : public IWebBrowser2 {
   // The host program to use instead of the one beside the program or in
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
+  PageServices* services() const { return services_; }
+  // How often the host is asked whether it is alive, and after how many
+  // unanswered asks it is taken for hung.
+  static void setLivenessForTests(int intervalMs, int ticks);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void ContextActionsChanged() override;
 
  private:
   friend class WebKitHost;
@@ -70,8 +77,16 @@ class TMozillaBrowser : public IWebBrowser2 {
   void focusPage();
   void beginLoad();
   void endLoad();
+  // The host builds the page's context menu: it holds a copy of the
+  // window's items, and a chosen one comes back as "context-action".
+  void sendContextItems();
+  void pageDialog(const wkproto::Message& m);
+  void newWindow(const wkproto::Message& m);
+  // Takes the page a click opened in another view of the same host.
+  bool adoptOpened(qint64 pending, const QString& url);
 
   QPointer<WebKitHost> host_;
+  PageServices* services_ = nullptr;
   int viewId_ = 0;
   quint64 xid_ = 0;
   QWindow* foreign_ = nullptr;
@@ -86,4 +101,5 @@ class TMozillaBrowser : public IWebBrowser2 {
   double zoom_ = 1.0;
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
+  std::vector<QMetaObject::Connection> contextWatch_;
 };

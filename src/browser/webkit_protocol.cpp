@@ -1,5 +1,6 @@
 #include "browser/webkit_protocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -26,6 +27,10 @@ Message& Message::set(const std::string& key, double value) {
 }
 Message& Message::setValue(const std::string& key, Value value) {
   fields_[key] = std::move(value);
+  return *this;
+}
+Message& Message::erase(const std::string& key) {
+  fields_.erase(key);
   return *this;
 }
 
@@ -298,28 +303,65 @@ struct Parser {
 
 }  // namespace
 
+namespace {
+
+const char* const kLeadingKeys[] = {"cmd", "ev", "view", "id"};
+
+bool isLeadingKey(const std::string& key) {
+  for (const char* k : kLeadingKeys)
+    if (key == k) return true;
+  return false;
+}
+
+void appendField(std::string& out, const std::string& key, const Value& value) {
+  if (out.size() > 1) out += ',';
+  appendString(out, key);
+  out += ':';
+  if (std::holds_alternative<std::monostate>(value)) {
+    out += "null";
+  } else if (auto b = std::get_if<bool>(&value)) {
+    out += *b ? "true" : "false";
+  } else if (auto i = std::get_if<std::int64_t>(&value)) {
+    out += std::to_string(*i);
+  } else if (auto d = std::get_if<double>(&value)) {
+    appendNumber(out, *d);
+  } else {
+    appendString(out, std::get<std::string>(value));
+  }
+}
+
+}  // namespace
+
 std::string encode(const Message& message) {
   std::string out = "{";
-  bool first = true;
-  for (const auto& [key, value] : message.fields()) {
-    if (!first) out += ',';
-    first = false;
-    appendString(out, key);
-    out += ':';
-    if (std::holds_alternative<std::monostate>(value)) {
-      out += "null";
-    } else if (auto b = std::get_if<bool>(&value)) {
-      out += *b ? "true" : "false";
-    } else if (auto i = std::get_if<std::int64_t>(&value)) {
-      out += std::to_string(*i);
-    } else if (auto d = std::get_if<double>(&value)) {
-      appendNumber(out, *d);
-    } else {
-      appendString(out, std::get<std::string>(value));
-    }
-  }
+  const auto& fields = message.fields();
+  for (const char* key : kLeadingKeys)
+    if (auto it = fields.find(key); it != fields.end()) appendField(out, it->first, it->second);
+  for (const auto& [key, value] : fields)
+    if (!isLeadingKey(key)) appendField(out, key, value);
   out += '}';
   return out;
+}
+
+bool shorten(Message& message, std::size_t maxLine) {
+  std::string cut = message.str("cut");
+  while (encode(message).size() > maxLine) {
+    const std::string* longest = nullptr;
+    std::size_t longestSize = 0;
+    for (const auto& [key, value] : message.fields()) {
+      auto s = std::get_if<std::string>(&value);
+      if (!s || key == "cmd" || key == "ev" || key == "cut") continue;
+      if (!longest || s->size() > longestSize) {
+        longest = &key;
+        longestSize = s->size();
+      }
+    }
+    if (!longest) return false;
+    cut += (cut.empty() ? "" : ",") + *longest;
+    message.erase(std::string(*longest));
+    message.set("cut", cut);
+  }
+  return true;
 }
 
 std::optional<Message> decode(std::string_view line, std::string* error) {
@@ -358,57 +400,57 @@ std::optional<Message> decode(std::string_view line, std::string* error) {
   return m;
 }
 
+Message decodeHead(std::string_view head) {
+  Parser p{head, 0, {}};
+  Message m;
+  if (!p.consume('{')) return m;
+  do {
+    std::string key;
+    Value v;
+    if (!p.string(key) || !p.consume(':') || !p.value(v)) break;
+    // A number may have been cut in the middle; only what a separator
+    // follows is known to be whole.
+    p.skipSpace();
+    if (p.pos >= head.size()) break;
+    m.setValue(key, std::move(v));
+  } while (p.consume(','));
+  return m;
+}
+
 void LineReader::feed(const char* data, std::size_t size) {
-  // Compact once the consumed prefix dominates, so the buffer stays small.
-  if (start_ > 0 && start_ * 2 >= buffer_.size()) {
-    buffer_.erase(0, start_);
-    start_ = 0;
-  }
   while (size > 0) {
-    if (skipping_) {
-      const void* nl = std::memchr(data, '\n', size);
-      if (!nl) return;
-      const std::size_t n = static_cast<const char*>(nl) - data + 1;
-      data += n;
-      size -= n;
-      skipping_ = false;
-      continue;
-    }
     const void* nl = std::memchr(data, '\n', size);
-    const std::size_t chunk = nl ? static_cast<const char*>(nl) - data + 1 : size;
-    // Only the unfinished line counts against the limit.
-    const std::size_t lastNl = buffer_.rfind('\n');
-    const std::size_t open = buffer_.size() - (lastNl == std::string::npos || lastNl < start_ ? start_ : lastNl + 1);
-    if (open + (nl ? chunk - 1 : chunk) > maxLine_) {
-      buffer_.resize(buffer_.size() - open);
-      ++dropped_;
-      if (nl) {
-        data += chunk;
-        size -= chunk;
+    const std::size_t chunk = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - data) : size;
+    if (!overlong_) {
+      if (open_.size() + chunk <= maxLine_) {
+        open_.append(data, chunk);
       } else {
-        skipping_ = true;
-        return;
+        // Over the limit: keep only the head, which names the message.
+        const std::size_t head = std::min(maxLine_, kHeadSize);
+        if (open_.size() > head)
+          open_.resize(head);
+        else
+          open_.append(data, std::min(chunk, head - open_.size()));
+        overlong_ = true;
       }
-      continue;
     }
-    buffer_.append(data, chunk);
-    data += chunk;
-    size -= chunk;
+    if (!nl) return;
+    if (!overlong_ && !open_.empty() && open_.back() == '\r') open_.pop_back();
+    if (overlong_) ++dropped_;
+    ready_.emplace_back(std::move(open_), overlong_);
+    open_.clear();
+    overlong_ = false;
+    data += chunk + 1;
+    size -= chunk + 1;
   }
 }
 
 std::optional<std::string> LineReader::next() {
-  const std::size_t nl = buffer_.find('\n', start_);
-  if (nl == std::string::npos) return std::nullopt;
-  std::size_t end = nl;
-  if (end > start_ && buffer_[end - 1] == '\r') --end;
-  std::string line = buffer_.substr(start_, end - start_);
-  start_ = nl + 1;
-  if (start_ == buffer_.size()) {
-    buffer_.clear();
-    start_ = 0;
-  }
-  return line;
+  if (ready_.empty()) return std::nullopt;
+  auto [line, cut] = std::move(ready_.front());
+  ready_.pop_front();
+  lastCut_ = cut;
+  return std::move(line);
 }
 
 int progressWhileLoading(double fraction) {

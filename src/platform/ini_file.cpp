@@ -1,6 +1,5 @@
 #include "platform/ini_file.h"
 
-#include <QFile>
 #include <limits>
 #include <vector>
 
@@ -36,10 +35,9 @@ struct IniText {
   qsizetype bodyStart = 0;  // after a UTF-8 byte order mark
   std::vector<Line> lines;
 
-  static IniText load(const QString& path) {
+  static IniText from(QByteArray bytes) {
     IniText t;
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly)) t.bytes = f.readAll();
+    t.bytes = std::move(bytes);
     t.shiftJis = !textcodec::isValidUtf8(t.bytes);
     if (!t.shiftJis && t.bytes.startsWith("\xEF\xBB\xBF")) t.bodyStart = 3;
     t.split();
@@ -134,12 +132,12 @@ QString oneLine(QString s) {
 
 IniFile::IniFile(QString fileName) : fileName_(std::move(fileName)) {}
 
-QString IniFile::ReadString(const QString& section, const QString& ident, const QString& defaultValue) const {
-  const IniText t = IniText::load(fileName_);
+std::optional<QString> IniFile::lookup(const QByteArray& file, const QString& section, const QString& ident) {
+  const IniText t = IniText::from(file);
   const auto sec = t.findSection(section);
-  if (!sec) return defaultValue;
+  if (!sec) return std::nullopt;
   const auto key = t.findKey(sec->first + 1, sec->second, ident);
-  if (!key) return defaultValue;
+  if (!key) return std::nullopt;
   QString value = t.keyValue(t.lines[*key])->second;
   if (value.size() > kMaxStringLength) {
     qsizetype n = kMaxStringLength;
@@ -147,6 +145,13 @@ QString IniFile::ReadString(const QString& section, const QString& ident, const 
     value.truncate(n);
   }
   return value;
+}
+
+QString IniFile::ReadString(const QString& section, const QString& ident, const QString& defaultValue) const {
+  // Anything but a readable regular file reads as no file.
+  QByteArray bytes;
+  if (readRegularFile(fileName_, &bytes) != FileRead::Ok) return defaultValue;
+  return lookup(bytes, section, ident).value_or(defaultValue);
 }
 
 std::optional<int> IniFile::parseInteger(QStringView s) {
@@ -195,8 +200,9 @@ bool IniFile::ReadBool(const QString& section, const QString& ident, bool defaul
   return ReadInteger(section, ident, defaultValue ? 1 : 0) != 0;
 }
 
-void IniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
-  IniText t = IniText::load(fileName_);
+QByteArray IniFile::withValue(const QByteArray& file, const QString& section, const QString& ident,
+                              const QString& value) {
+  IniText t = IniText::from(file);
   const QByteArray eol = t.eol();
   const QString lineText = oneLine(ident) + u'=' + oneLine(value);
   const QString header = u'[' + oneLine(section) + u']';
@@ -242,9 +248,19 @@ void IniFile::WriteString(const QString& section, const QString& ident, const QS
       out = t.bytes.left(l.eolEnd) + newLine + eol + t.bytes.mid(l.eolEnd);
     }
   }
+  return out;
+}
 
-  QString why;
-  if (!atomicReplaceFile(fileName_, out, &why)) throw EInOutError(QStringLiteral("%1 に書き込めません").arg(fileName_));
+void IniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
+  const auto refused = [this] { return EInOutError(QStringLiteral("%1 に書き込めません").arg(fileName_)); };
+  // Another running copy may have written since our last read: read again
+  // under the lock and change only this key in what the file holds now.
+  const FileLock lock(fileName_);
+  QByteArray bytes;
+  const FileRead read = readRegularFile(fileName_, &bytes);
+  // A file that is there but cannot be read is never replaced blind.
+  if (read != FileRead::Ok && read != FileRead::Missing) throw refused();
+  if (!atomicReplaceFile(fileName_, withValue(bytes, section, ident, value))) throw refused();
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& ident, int value) {

@@ -100,7 +100,11 @@ QString decodeShiftJis(QByteArrayView bytes) {
 }
 
 std::optional<QByteArray> encodeShiftJis(const QString& text) {
-  return convert("CP932", "UTF-8", text.toUtf8(), false);
+  auto bytes = convert("CP932", "UTF-8", text.toUtf8(), false);
+  // iconv maps some characters to a look-alike (U+00A5 to a backslash,
+  // U+00A2 to U+FFE0, ...): such text would read back as something else.
+  if (bytes && decodeShiftJis(*bytes) != text) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace textcodec

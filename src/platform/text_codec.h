@@ -14,7 +14,8 @@ bool isValidUtf8(QByteArrayView bytes);
 // Decodes Shift_JIS; bytes that are not valid Shift_JIS become U+FFFD.
 QString decodeShiftJis(QByteArrayView bytes);
 
-// Encodes as Shift_JIS; nullopt when a character has no Shift_JIS form.
+// Encodes as Shift_JIS; nullopt when a character has no Shift_JIS form that
+// decodes back to that very character.
 std::optional<QByteArray> encodeShiftJis(const QString& text);
 
 }  // namespace textcodec

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "browser/webkit_protocol.h"
 
@@ -31,19 +32,39 @@ wkproto::LineReader reader;
 WebKitWebContext* context = nullptr;
 WebKitSettings* settings = nullptr;
 
+// An item the frame adds to the page's context menu.
+struct ContextItem {
+  std::string label;
+  bool enabled = true;
+};
+
 struct View {
   int id = 0;
+  std::vector<ContextItem> contextItems;
   GtkWidget* window = nullptr;
   WebKitWebView* web = nullptr;
   std::string status;
   bool canBack = false;
   bool canForward = false;
+  // Script dialogs the page waits for, by the id the frame answers with.
+  std::map<std::int64_t, WebKitScriptDialog*> dialogs;
 };
 std::map<int, View*> views;
+// Windows a page opened on a click, kept until the frame gives them a view
+// id of its own ("adopt") or drops them ("discard"). Their ids are negative.
+std::map<int, View*> pendingViews;
+int lastPendingId = 0;
+std::int64_t lastDialogId = 0;
 
-void send(const Message& m) {
+void send(Message m) {
   if (protoOut < 0) return;
   std::string line = wkproto::encode(m);
+  if (line.size() > wkproto::kMaxLine) {
+    // Too long for the frame: the event goes without its longest fields
+    // (it says which), so that what it reports still arrives.
+    if (!wkproto::shorten(m)) return;
+    line = wkproto::encode(m);
+  }
   line += '\n';
   const char* p = line.data();
   std::size_t left = line.size();
@@ -184,15 +205,63 @@ void onBackForward(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer,
     sendHistory(v);
 }
 
+View* buildView(int id, int w, int h, WebKitWebView* related);
+
 // A page asks for a window of its own (target=_blank, window.open): the
-// frame decides what opens; WebKit opens nothing.
+// frame decides whether it opens. On a click the new page is made here at
+// once, related to its opener (window.opener, postMessage), and waits for
+// the frame to adopt it; without a click nothing is made.
 GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
   auto* v = static_cast<View*>(data);
   std::string uri;
   if (WebKitURIRequest* request = webkit_navigation_action_get_request(action))
     if (const char* u = webkit_uri_request_get_uri(request)) uri = u;
-  send(event("new-window", v->id).set("uri", uri));
-  return nullptr;
+  const bool gesture = webkit_navigation_action_is_user_gesture(action);
+  Message m = event("new-window", v->id).set("uri", uri).set("user-gesture", gesture);
+  GtkWidget* opened = nullptr;
+  if (gesture) {
+    int w = 640, h = 480;
+    gtk_window_get_size(GTK_WINDOW(v->window), &w, &h);
+    View* p = buildView(--lastPendingId, w, h, v->web);
+    pendingViews[p->id] = p;
+    m.set("pending", p->id);
+    opened = GTK_WIDGET(p->web);
+  }
+  send(m);
+  return opened;
+}
+
+// window.close() from the page's script.
+void onClose(WebKitWebView*, gpointer data) { send(event("close-request", static_cast<View*>(data)->id)); }
+
+// alert, confirm, prompt and "leave this page?" are the frame's dialogs;
+// the page waits until the frame answers.
+gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* kind = "alert";
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_ALERT:
+      kind = "alert";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      kind = "confirm";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      kind = "prompt";
+      break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      kind = "leave";
+      break;
+  }
+  const std::int64_t id = ++lastDialogId;
+  v->dialogs[id] = webkit_script_dialog_ref(dialog);
+  Message m = event("dialog", v->id).set("id", id).set("kind", kind);
+  if (const char* text = webkit_script_dialog_get_message(dialog)) m.set("message", text);
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT)
+    if (const char* d = webkit_script_dialog_prompt_get_default_text(dialog)) m.set("default", d);
+  if (const char* uri = webkit_web_view_get_uri(web)) m.set("uri", uri);
+  send(m);
+  return TRUE;
 }
 
 // Clicks reach this window directly and the frame never sees them; it needs
@@ -200,6 +269,33 @@ GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer dat
 gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   auto* v = static_cast<View*>(data);
   send(event("button-press", v->id).set("button", static_cast<int>(e->button)));
+  return FALSE;
+}
+
+void onContextItemActivated(GSimpleAction* action, GVariant*, gpointer) {
+  const int view = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-view"));
+  const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-index"));
+  send(event("context-action", view).set("index", index));
+}
+
+// The engine's own menu, then the frame's items; choosing one of those is
+// the frame's business.
+gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (v->contextItems.empty()) return FALSE;
+  if (webkit_context_menu_get_n_items(menu) > 0)
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+  for (std::size_t i = 0; i < v->contextItems.size(); ++i) {
+    const std::string name = "zelvo-context-" + std::to_string(i);
+    GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
+    g_simple_action_set_enabled(action, v->contextItems[i].enabled);
+    g_object_set_data(G_OBJECT(action), "zelvo-view", GINT_TO_POINTER(v->id));
+    g_object_set_data(G_OBJECT(action), "zelvo-index", GINT_TO_POINTER(static_cast<int>(i)));
+    g_signal_connect(action, "activate", G_CALLBACK(onContextItemActivated), nullptr);
+    webkit_context_menu_append(
+        menu, webkit_context_menu_item_new_from_gaction(G_ACTION(action), v->contextItems[i].label.c_str(), nullptr));
+    g_object_unref(action);
+  }
   return FALSE;
 }
 
@@ -245,22 +341,21 @@ View* findView(const Message& m) {
 
 void onWindowDestroyed(GtkWidget*, gpointer data);
 
-void createView(const Message& m) {
-  const int id = static_cast<int>(m.integer("view"));
-  if (id <= 0 || views.count(id)) {
-    sendError(id, "view id in use or invalid");
-    return;
-  }
+// A view in an undecorated window of its own, realised so that it has an
+// X window to embed; related views share their opener's web process.
+View* buildView(int id, int w, int h, WebKitWebView* related) {
   auto* v = new View;
   v->id = id;
   v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_decorated(GTK_WINDOW(v->window), FALSE);
   gtk_window_set_skip_taskbar_hint(GTK_WINDOW(v->window), TRUE);
   gtk_window_set_skip_pager_hint(GTK_WINDOW(v->window), TRUE);
-  const int w = static_cast<int>(m.integer("width", 640));
-  const int h = static_cast<int>(m.integer("height", 480));
   gtk_window_set_default_size(GTK_WINDOW(v->window), w > 0 ? w : 640, h > 0 ? h : 480);
-  v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+  if (related)
+    v->web =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings, nullptr));
+  else
+    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
   gtk_container_add(GTK_CONTAINER(v->window), GTK_WIDGET(v->web));
 
   g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(onMouseTarget), v);
@@ -270,18 +365,36 @@ void createView(const Message& m) {
   g_signal_connect(v->web, "notify::title", G_CALLBACK(onTitle), v);
   g_signal_connect(v->web, "notify::uri", G_CALLBACK(onUri), v);
   g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
+  g_signal_connect(v->web, "close", G_CALLBACK(onClose), v);
+  g_signal_connect(v->web, "script-dialog", G_CALLBACK(onScriptDialog), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
+  g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
-
   gtk_widget_realize(v->window);
+  return v;
+}
+
+// Shows a view's window and tells the frame which X window to embed.
+void announceView(View* v) {
   gtk_widget_show_all(v->window);
   gtk_widget_grab_focus(GTK_WIDGET(v->web));
-  views[id] = v;
+  views[v->id] = v;
   const auto xid = static_cast<std::int64_t>(gdk_x11_window_get_xid(gtk_widget_get_window(v->window)));
-  send(event("created", id).set("xid", xid));
+  send(event("created", v->id).set("xid", xid));
+}
+
+void createView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  if (id <= 0 || views.count(id)) {
+    sendError(id, "view id in use or invalid");
+    return;
+  }
+  View* v =
+      buildView(id, static_cast<int>(m.integer("width", 640)), static_cast<int>(m.integer("height", 480)), nullptr);
+  announceView(v);
 
   const std::string url = m.str("url");
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
@@ -289,6 +402,13 @@ void createView(const Message& m) {
 
 void forgetView(View* v) {
   views.erase(v->id);
+  pendingViews.erase(v->id);
+  // A page waiting for a dialog's answer is let go.
+  for (auto& [id, dialog] : v->dialogs) {
+    webkit_script_dialog_close(dialog);
+    webkit_script_dialog_unref(dialog);
+  }
+  v->dialogs.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -417,6 +537,65 @@ void evaluate(const Message& m) {
                                       nullptr, onEvaluated, new EvalJob{v->id, m.integer("id")});
 }
 
+// The frame's answer to a script dialog.
+void answerDialog(View* v, const Message& m) {
+  auto it = v->dialogs.find(m.integer("id"));
+  if (it == v->dialogs.end()) return;
+  WebKitScriptDialog* dialog = it->second;
+  v->dialogs.erase(it);
+  const bool accepted = m.boolean("accepted");
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, accepted);
+      break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      // A prompt that is not accepted returns null to the page.
+      if (accepted) webkit_script_dialog_prompt_set_text(dialog, m.str("text").c_str());
+      break;
+    default:
+      break;
+  }
+  webkit_script_dialog_close(dialog);
+  webkit_script_dialog_unref(dialog);
+}
+
+// The frame opened a window for a page made on a click: that page replaces
+// the new, empty view the frame created for the window, under its id.
+void adoptView(const Message& m) {
+  const int id = static_cast<int>(m.integer("view"));
+  auto it = pendingViews.find(static_cast<int>(m.integer("pending")));
+  if (it == pendingViews.end()) return sendError(id, "no such opened window");
+  View* p = it->second;
+  pendingViews.erase(it);
+  if (auto old = views.find(id); old != views.end()) {
+    View* v = old->second;
+    forgetView(v);
+    gtk_widget_destroy(v->window);
+    delete v;
+  }
+  p->id = id;
+  int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
+  if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(p->window), w, h);
+  announceView(p);
+  // What the frame missed while the page waited.
+  if (const char* uri = webkit_web_view_get_uri(p->web)) send(event("uri", id).set("uri", uri));
+  const char* title = webkit_web_view_get_title(p->web);
+  if (title && *title) send(event("title", id).set("text", title));
+  if (!webkit_web_view_is_loading(p->web)) send(event("load", id).set("phase", "finished"));
+  sendHistory(p);
+}
+
+// The frame did not open the window (blocked, or the other engine's).
+void discardView(const Message& m) {
+  auto it = pendingViews.find(static_cast<int>(m.integer("pending")));
+  if (it == pendingViews.end()) return;
+  View* p = it->second;
+  forgetView(p);
+  gtk_widget_destroy(p->window);
+  delete p;
+}
+
 void handle(const Message& m) {
   const std::string cmd = m.str("cmd");
   if (cmd == "create") return createView(m);
@@ -424,6 +603,8 @@ void handle(const Message& m) {
   if (cmd == "save") return save(m);
   if (cmd == "eval") return evaluate(m);
   if (cmd == "ping") return send(event("pong", 0).set("id", m.integer("id")));
+  if (cmd == "adopt") return adoptView(m);
+  if (cmd == "discard") return discardView(m);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
@@ -446,6 +627,16 @@ void handle(const Message& m) {
   } else if (cmd == "resize") {
     const int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
+  } else if (cmd == "context-item") {
+    const auto index = m.integer("index", -1);
+    if (index < 0 || index > 63) return sendError(v->id, "context item index out of range");
+    if (v->contextItems.size() <= static_cast<std::size_t>(index)) v->contextItems.resize(index + 1);
+    v->contextItems[index] = ContextItem{m.str("label"), m.boolean("enabled", true)};
+  } else if (cmd == "context-items") {
+    const auto count = m.integer("count", 0);
+    if (count >= 0 && static_cast<std::size_t>(count) < v->contextItems.size()) v->contextItems.resize(count);
+  } else if (cmd == "dialog-reply") {
+    answerDialog(v, m);
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {
@@ -464,6 +655,13 @@ gboolean onInput(GIOChannel*, GIOCondition, gpointer) {
   reader.feed(buf, static_cast<std::size_t>(n));
   while (auto line = reader.next()) {
     if (line->empty()) continue;
+    if (reader.cut()) {
+      const Message head = wkproto::decodeHead(*line);
+      send(event("rejected", static_cast<int>(head.integer("view")))
+               .set("cmd", head.str("cmd"))
+               .set("message", "command too long"));
+      continue;
+    }
     std::string why;
     auto m = wkproto::decode(*line, &why);
     if (!m) {
@@ -529,6 +727,8 @@ int main(int argc, char** argv) {
   g_free(data);
   settings = webkit_settings_new();
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+  // Every window a page asks for comes to the frame, which decides.
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
 
   GIOChannel* channel = g_io_channel_unix_new(protoIn);
   g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);
@@ -537,6 +737,12 @@ int main(int argc, char** argv) {
   send(event("ready", 0).set("pid", static_cast<int>(getpid())));
   gtk_main();
 
+  while (!pendingViews.empty()) {
+    View* v = pendingViews.begin()->second;
+    forgetView(v);
+    gtk_widget_destroy(v->window);
+    delete v;
+  }
   while (!views.empty()) {
     View* v = views.begin()->second;
     forgetView(v);

@@ -144,31 +144,52 @@ class TestBookmarkFile : public QObject {
 
   void readsHandMadeFilesByTheEntryRules() {
     // No indentation, another root, an unknown entry element, a folder with
-    // only its name, comments; a link with three children.
+    // only its name, comments; links with three children.
     const QByteArray bytes =
         sjis(QStringLiteral("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><root><!-- c -->"
                             "<file><name>一</name><url>u1</url></file>"
                             "<link><title>二</title><href>u2</href></link>"
                             "<directory><name>空</name></directory>"
                             "<file><name>三</name><url>second</url><extra>last</extra></file>"
+                            "<link><title>六</title><href>first</href><icon>last</icon></link>"
                             "<directory>\t<name>f</name>"
-                            "   <file><name>四</name><url>second</url><extra>last</extra></file>"
+                            "   <file><name>四</name><extra>x</extra><url>url</url><extra/></file>"
                             "   <file><name>五</name></file>"
                             "   <file/>"
                             "</directory></root>"));
+    // An element beside the `url` element never takes the address's place.
     const BookmarkTree menu{
         E::link(QStringLiteral("一"), QStringLiteral("u1")),
         E::link(QStringLiteral("二"), QStringLiteral("u2")),
         E::folder(QStringLiteral("空")),
-        E::link(QStringLiteral("三"), QStringLiteral("last")),
-        E::folder(QStringLiteral("f"), {E::link(QStringLiteral("四"), QStringLiteral("last")),
+        E::link(QStringLiteral("三"), QStringLiteral("second")),
+        E::link(QStringLiteral("六"), QStringLiteral("last")),
+        E::folder(QStringLiteral("f"), {E::link(QStringLiteral("四"), QStringLiteral("url")),
                                         E::link(QStringLiteral("五"), QStringLiteral("五")), E::link({}, {})}),
     };
     COMPARE_TREES(read(bytes, TopLevelAddress::LastChild), menu);
     BookmarkTree bar = menu;
-    bar[3].address = QStringLiteral("second");  // only the top level differs
+    bar[4].address = QStringLiteral("first");  // without `url`, the top level differs
     COMPARE_TREES(read(bytes, TopLevelAddress::NodeAfterName), bar);
-    QVERIFY(!bookmarks::parseBookmarks(bytes, TopLevelAddress::LastChild).damaged);
+    // The extra elements and the comment are not carried: read in part.
+    const auto r = bookmarks::parseBookmarks(bytes, TopLevelAddress::LastChild);
+    QVERIFY(r.damaged && r.foreign && !r.replaced);
+  }
+
+  void readInPartWhenASaveWouldDropSomething() {
+    const auto partly = [](const char* body) {
+      const auto r = bookmarks::parseBookmarks(QByteArray("<?xml version=\"1.0\"?>") + body, TopLevelAddress::LastChild);
+      return r.damaged && r.foreign;
+    };
+    QVERIFY(!partly("<x><file><name>n</name><url>u</url></file><directory><name>d</name></directory></x>"));
+    QVERIFY(!partly("<bookmark>\n <file>\n<name><![CDATA[a<b]]></name><url/></file></bookmark>"));
+    QVERIFY(partly("<bookmark a=\"1\"><file><name>n</name><url>u</url></file></bookmark>"));
+    QVERIFY(partly("<bookmark><file><name lang=\"ja\">n</name><url>u</url></file></bookmark>"));
+    QVERIFY(partly("<bookmark><file><name>n<b>old</b></name><url>u</url></file></bookmark>"));
+    QVERIFY(partly("<bookmark><directory><name>d</name>stray text</directory></bookmark>"));
+    QVERIFY(partly("<bookmark>text<file><name>n</name><url>u</url></file></bookmark>"));
+    QVERIFY(partly("<bookmark><file><name>n</name><?pi x?><url>u</url></file></bookmark>"));
+    QVERIFY(partly("<!-- before --><bookmark></bookmark>"));
   }
 
   void readsOtherEncodingsAndMissingDeclaration() {
@@ -263,28 +284,131 @@ class TestBookmarkFile : public QObject {
 
   void missingFileReadsEmpty() { QVERIFY(bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild).empty()); }
 
-  void saveReplacesFileAndKeepsUnreadableOriginal() {
-    const BookmarkTree tree{E::link(QStringLiteral("a"), QStringLiteral("b"))};
-    // A clean file is replaced without backup.
-    bookmarks::saveBookmarkFile(path(), tree);
-    bookmarks::saveBookmarkFile(path(), tree);
-    QCOMPARE(readAll(path()), bookmarks::serializeBookmarks(tree));
+  void everySaveKeepsTheFileItReplaces() {
+    const BookmarkTree one{E::link(QStringLiteral("a"), QStringLiteral("b"))};
+    const BookmarkTree two{E::link(QStringLiteral("c"), QStringLiteral("d"))};
+    // No file: nothing to keep.
+    bookmarks::saveBookmarkFile(path(), one);
     QVERIFY(!QFileInfo::exists(path() + ".bak"));
-    COMPARE_TREES(bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild), tree);
+    // One generation: the file each save replaced.
+    QCOMPARE(bookmarks::saveBookmarkFile(path(), two), bookmarks::serializeBookmarks(two));
+    QCOMPARE(readAll(path() + ".bak"), bookmarks::serializeBookmarks(one));
+    bookmarks::saveBookmarkFile(path(), one);
+    QCOMPARE(readAll(path() + ".bak"), bookmarks::serializeBookmarks(two));
+    COMPARE_TREES(bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild), one);
+    QVERIFY(!QFileInfo::exists(path() + ".orig"));
 
-    // An unparsable one is kept at the first save, and only once.
+    // A file read only in part is also kept where no later save replaces it.
     const QByteArray broken = "<bookmark><file><name>x</name><url>y</url></file><oops";
     QVERIFY(writeRaw(path(), broken));
-    bookmarks::saveBookmarkFile(path(), tree);
+    bookmarks::saveBookmarkFile(path(), one);
+    QCOMPARE(readAll(path() + ".orig"), broken);
     QCOMPARE(readAll(path() + ".bak"), broken);
-    bookmarks::saveBookmarkFile(path(), tree);
-    QCOMPARE(readAll(path() + ".bak"), broken);
-    QVERIFY(!QFileInfo::exists(path() + ".bak.2"));
-    // A different broken file never overwrites the older backup.
+    bookmarks::saveBookmarkFile(path(), two);
+    QCOMPARE(readAll(path() + ".orig"), broken);
+    QCOMPARE(readAll(path() + ".bak"), bookmarks::serializeBookmarks(one));
+    // Another such file never overwrites the older copy.
     QVERIFY(writeRaw(path(), "garbage"));
-    bookmarks::saveBookmarkFile(path(), tree);
-    QCOMPARE(readAll(path() + ".bak"), broken);
-    QCOMPARE(readAll(path() + ".bak.2"), QByteArray("garbage"));
+    bookmarks::saveBookmarkFile(path(), one);
+    QCOMPARE(readAll(path() + ".orig"), broken);
+    QCOMPARE(readAll(path() + ".orig.2"), QByteArray("garbage"));
+    QVERIFY(writeRaw(path(), broken));
+    bookmarks::saveBookmarkFile(path(), one);
+    QVERIFY(!QFileInfo::exists(path() + ".orig.3"));
+  }
+
+  void whatIsReadCanBeSavedAgain() {
+    // Found by fuzzing: a name read with U+FFFF, which no save could write.
+    QFile found(QFINDTESTDATA("data/reads-but-could-not-save.bin"));
+    QVERIFY(found.open(QIODevice::ReadOnly));
+    const QByteArray bytes = found.readAll();
+    for (const TopLevelAddress rule : {TopLevelAddress::LastChild, TopLevelAddress::NodeAfterName}) {
+      const auto r = bookmarks::parseBookmarks(bytes, rule);
+      QVERIFY(r.damaged && r.replaced);
+      const QString all = dump(r.entries);
+      QVERIFY(all.contains(QChar(0xFFFD)));
+      QVERIFY(!all.contains(QChar(0xFFFF)));
+      COMPARE_TREES(read(bookmarks::serializeBookmarks(r.entries), rule), r.entries);
+    }
+    // A control character given as a character reference in recovered text.
+    const auto r = bookmarks::parseBookmarks("<bookmark><file><name>a&#1;b&#xFFFE;</name><url>u</url></file><x",
+                                             TopLevelAddress::LastChild);
+    QVERIFY(r.damaged);
+    for (const BookmarkEntry& e : r.entries) bookmarks::serializeBookmarks({e});
+  }
+
+  void partialReadIsReportedOnceNamingTheCopyKept() {
+    QStringList notes;
+    bookmarks::setReadReporter([&](const QString& m) { notes << m; });
+    const QByteArray broken = "<bookmark><file><name>x</name><url>y</url></file><oops";
+    QVERIFY(writeRaw(path(), broken));
+    // The menu, the side bar and the editor each read it: one report.
+    for (int i = 0; i < 3; ++i) {
+      const BookmarkTree t = bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild);
+      QCOMPARE(t.front().address, QStringLiteral("y"));
+    }
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].contains(path() + ".orig"), qPrintable(notes[0]));
+    QVERIFY(notes[0].contains(QStringLiteral("壊れている")));
+    // A clean file says nothing; another partial one is reported again,
+    // naming the copy its save will keep.
+    bookmarks::saveBookmarkFile(path(), {E::link(QStringLiteral("a"), QStringLiteral("b"))});
+    bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild);
+    QCOMPARE(notes.size(), 1);
+    QVERIFY(writeRaw(path(), "<bookmark><file><name>x</name><url>y</url><icon/></file></bookmark>"));
+    bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild);
+    QCOMPARE(notes.size(), 2);
+    QVERIFY2(notes[1].contains(path() + ".orig.2"), qPrintable(notes[1]));
+    QVERIFY(notes[1].contains(QStringLiteral("読み込めない内容")));
+    bookmarks::setReadReporter({});
+  }
+
+  void oldSpellingIsReadAndBecomesTheBackup() {
+    const QString legacy = dir.filePath(QStringLiteral("BookMark.xml"));
+    const QByteArray old = bookmarks::serializeBookmarks({E::link(QStringLiteral("古い"), QStringLiteral("u"))});
+    QVERIFY(writeRaw(legacy, old));
+    bookmarks::FileVersion version;
+    COMPARE_TREES(bookmarks::readBookmarkFile(path(), TopLevelAddress::NodeAfterName, &version),
+                  (BookmarkTree{E::link(QStringLiteral("古い"), QStringLiteral("u"))}));
+    QCOMPARE(version, bookmarks::FileVersion(old));
+    const BookmarkTree now{E::link(QStringLiteral("新しい"), QStringLiteral("v"))};
+    bookmarks::saveBookmarkFile(path(), now, &version);
+    QCOMPARE(readAll(path()), bookmarks::serializeBookmarks(now));
+    QCOMPARE(readAll(path() + ".bak"), old);
+    QVERIFY(!QFileInfo::exists(legacy));
+    // With both there, the lower-case name is the file.
+    QVERIFY(writeRaw(legacy, old));
+    COMPARE_TREES(bookmarks::readBookmarkFile(path(), TopLevelAddress::LastChild), now);
+  }
+
+  void saveNeverWritesOverAChangeOnDisk() {
+    const BookmarkTree mine{E::link(QStringLiteral("mine"), QStringLiteral("m"))};
+    bookmarks::saveBookmarkFile(path(), {E::link(QStringLiteral("first"), QStringLiteral("f"))});
+    bookmarks::FileVersion version;
+    bookmarks::readBookmarkFile(path(), TopLevelAddress::NodeAfterName, &version);
+    const QByteArray theirs = bookmarks::serializeBookmarks({E::link(QStringLiteral("theirs"), QStringLiteral("t"))});
+    QVERIFY(writeRaw(path(), theirs));
+    bool thrown = false;
+    try {
+      bookmarks::saveBookmarkFile(path(), mine, &version);
+    } catch (const bookmarks::EBookmarksChanged& e) {
+      thrown = true;
+      QVERIFY2(e.text().contains(path() + ".bak"), qPrintable(e.text()));
+    }
+    QVERIFY(thrown);
+    QCOMPARE(readAll(path()), theirs);
+    QCOMPARE(readAll(path() + ".bak"), theirs);
+    // Read again, the save goes through; unchanged files are no conflict.
+    bookmarks::readBookmarkFile(path(), TopLevelAddress::NodeAfterName, &version);
+    version = bookmarks::saveBookmarkFile(path(), mine, &version);
+    bookmarks::saveBookmarkFile(path(), mine, &version);
+    // A file that appeared since a read found none is a change too; one
+    // removed meanwhile holds nothing to lose.
+    const bookmarks::FileVersion none;
+    QVERIFY_THROWS_EXCEPTION(bookmarks::EBookmarksChanged, bookmarks::saveBookmarkFile(path(), mine, &none));
+    QFile::remove(path());
+    bookmarks::saveBookmarkFile(path(), mine, &version);
+    QCOMPARE(readAll(path()), bookmarks::serializeBookmarks(mine));
   }
 
   void failedSaveLeavesOldFileIntact() {

@@ -39,7 +39,8 @@ const BookmarkTree kFile{
 
 FakeEngineControl* fake(TBrowserChild* c) { return static_cast<FakeEngineControl*>(c->Control()); }
 
-QList<QAction*> bookmarkItems(QMenu* m) { return m->actions().mid(2); }
+// Between N4 and the fixed items at the end (N6, import, export).
+QList<QAction*> bookmarkItems(QMenu* m) { return m->actions().mid(2, m->actions().size() - 5); }
 
 QStringList topTexts(QTreeWidget* t) {
   QStringList out;
@@ -98,6 +99,7 @@ class TestBookmarkUi : public QObject {
     const QList<QAction*> all = f->mnuBookMark->actions();
     QCOMPARE(all[0], f->mnuBMEdit);
     QCOMPARE(all[1], f->N4);
+    QCOMPARE(all.mid(all.size() - 3), (QList<QAction*>{f->N6, f->mnuBMImport, f->mnuBMExport}));
     const QList<QAction*> items = bookmarkItems(f->mnuBookMark);
     QStringList captions;
     for (QAction* a : items) captions << a->text();
@@ -380,6 +382,11 @@ class TestBookmarkUi : public QObject {
     f = fx->start();
     QCOMPARE(bookmarkItems(f->mnuBookMark).size(), qsizetype(0));
     QCOMPARE(f->TreeView1->topLevelItemCount(), 0);
+    // Read by the menu, the side bar and the editor, reported once, naming
+    // the copy that the save keeps.
+    QCOMPARE(fx->errors.size(), 1);
+    QVERIFY2(fx->errors[0].contains(QStringLiteral("bookmark.xml.orig")), qPrintable(fx->errors[0]));
+    fx->errors.clear();
     // Add and Make folder on an empty tree go to the top level.
     f->txtAddress->setText("http://only/");
     f->mnuBMEdit->trigger();
@@ -399,6 +406,94 @@ class TestBookmarkUi : public QObject {
     COMPARE_TREES(bookmarks::parseBookmarks(file(), bookmarks::TopLevelAddress::LastChild).entries,
                   (BookmarkTree{E::folder(QStringLiteral("新しいフォルダ")), E::link("唯一", "http://only/")}));
     QCOMPARE(readAll(fx->path("bookmark.xml.bak")), QByteArray("garbage <<< 壊れ"));
+    QCOMPARE(readAll(fx->path("bookmark.xml.orig")), QByteArray("garbage <<< 壊れ"));
+  }
+
+  // The commands act on the highlighted node, never on one the user cannot
+  // see or no longer sees highlighted.
+  void editorActsOnTheHighlightedNode() {
+    start(kFile);
+    f->mnuBMEdit->trigger();
+    Tfrm_BMEdit* e = frm_BMEdit;
+    QVERIFY(QTest::qWaitForWindowExposed(e));
+    QTreeWidget* t = e->TreeView1;
+    const QList<QString> before = e->FUrlList;
+
+    // Collapsing the folder that holds the highlighted node highlights the
+    // folder; Delete then removes the folder the user sees highlighted.
+    t->expandAll();
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(editNode("R&D")).center());
+    QCOMPARE(e->FCurNode, editNode("R&D"));
+    editNode("ニュース")->setExpanded(false);
+    QVERIFY(editNode("ニュース")->isSelected());
+    QCOMPARE(e->FCurNode, editNode("ニュース"));
+    // The arrow of a folder collapses it too.
+    e->btnCancel->click();
+    f->mnuBMEdit->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(e));
+    t->expandAll();
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(editNode("記事")).center());
+    QCOMPARE(e->FCurNode, editNode("記事"));
+    const QRect tech = t->visualItemRect(editNode("技術"));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(tech.left() - t->indentation() / 2, tech.center().y()));
+    QVERIFY(!editNode("技術")->isExpanded());
+    QCOMPARE(e->FCurNode, editNode("技術"));
+    QVERIFY(editNode("技術")->isSelected());
+
+    // A click on empty space leaves nothing highlighted: Delete does nothing.
+    t->collapseAll();
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(editNode("トップ")).center());
+    QCOMPARE(e->FCurNode, editNode("トップ"));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(20, t->viewport()->height() - 5));
+    QVERIFY(t->selectedItems().isEmpty());
+    QVERIFY(e->FCurNode == nullptr);
+    e->btnDel->click();
+    QCOMPARE(e->FUrlList, before);
+    QCOMPARE(topTexts(t), (QStringList{"トップ", "ニュース", "空のフォルダ", "アドレスなし", "目印"}));
+    QCOMPARE(editNode("ニュース")->childCount(), 3);
+
+    // Delete of the highlighted node highlights the node the tree moves to,
+    // and the next Delete removes that one, as the user sees it.
+    t->setCurrentItem(editNode("空のフォルダ"));
+    e->btnDel->click();
+    QVERIFY(!editNode("空のフォルダ"));
+    QVERIFY(e->FCurNode && e->FCurNode->isSelected());
+    const QString next = e->FCurNode->text(0);
+    e->btnDel->click();
+    QVERIFY(!editNode(next));
+    QCOMPARE(e->FUrlList.size(), before.size() - 2);
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  // OK never writes over a file changed since the editor read it.
+  void okAfterTheFileChangedOnDisk() {
+    start(kFile);
+    f->mnuBMEdit->trigger();
+    Tfrm_BMEdit* e = frm_BMEdit;
+    e->TreeView1->setCurrentItem(editNode("トップ"));
+    e->txtName->setText("私の追加");
+    e->btnAdd->click();
+    // Another copy of the program, or a hand edit, changes the file.
+    const BookmarkTree theirs{E::link(QStringLiteral("他所の変更"), QStringLiteral("http://other/"))};
+    const QByteArray changed = bookmarks::serializeBookmarks(theirs);
+    QVERIFY(writeRaw(fx->path("bookmark.xml"), changed));
+    e->btnOK->click();
+    QCOMPARE(fx->errors.size(), 1);
+    QVERIFY2(fx->errors[0].contains(QStringLiteral("bookmark.xml.bak")), qPrintable(fx->errors[0]));
+    QCOMPARE(file(), changed);
+    QCOMPARE(readAll(fx->path("bookmark.xml.bak")), changed);
+    // The editor now shows the file as it is, for the edit to be redone.
+    QVERIFY(e->isVisible());
+    QCOMPARE(topTexts(e->TreeView1), QStringList{"他所の変更"});
+    QCOMPARE(e->FUrlList, QStringList{"http://other/"});
+    QVERIFY(e->FCurNode == nullptr);
+    e->TreeView1->setCurrentItem(editNode("他所の変更"));
+    e->btnAdd->click();
+    e->btnOK->click();
+    QCOMPARE(fx->errors.size(), 1);
+    COMPARE_TREES(bookmarks::parseBookmarks(file(), bookmarks::TopLevelAddress::LastChild).entries,
+                  (BookmarkTree{E::link(QStringLiteral("私の追加"), e->txtURL->text()), theirs[0]}));
+    QCOMPARE(f->TreeView1->topLevelItemCount(), 2);
   }
 
   // Pictures for the documentation, when asked for.

@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <csignal>
 #include <memory>
@@ -136,6 +138,9 @@ class TestWebKitControl : public QObject {
   void deadWebProcessShowsErrorPageInItsViewOnly();
   void deadHostTurnsViewsIntoErrorPagesAndReloadRestarts();
   void hostThatCannotStartMakesNavigateFail();
+  void longAddressesTravelWholeBothWays();
+  void stoppedHostIsTakenForDead();
+  void hostEndingWhileAnErrorBoxIsOpen();
   void manyControlsLeaveNoProcessBehind();
 
  private:
@@ -477,6 +482,104 @@ void TestWebKitControl::hostThatCannotStartMakesNavigateFail() {
   Probe p(b.get());
   QVERIFY(loadAndWait(b.get(), p, fileUrl(dir_.path() + "/b.html")));
   QVERIFY(!b->showsHostErrorPage());
+}
+
+void TestWebKitControl::longAddressesTravelWholeBothWays() {
+  auto b = makeBrowser();
+  Probe p(b.get());
+  // 2 MB: far over what used to be the limit of one line.
+  const QString padding(2 << 20, u'x');
+  const QString url =
+      QStringLiteral("data:text/html;charset=utf-8,<title>long</title><p id=p>LONG</p><!--%1-->").arg(padding);
+  QVERIFY(loadAndWait(b.get(), p, url));
+  QTRY_COMPARE_WITH_TIMEOUT(p.titles.value(p.titles.size() - 1), QStringLiteral("long"), 10000);
+  QCOMPARE(js(b.get(), "document.getElementById('p').textContent"), QStringLiteral("LONG"));
+  // The address came back from the engine whole.
+  QCOMPARE(b->LocationURL(), QString::fromUtf8(QUrl(url).toEncoded()));
+
+  // A page asking for a window at a long address: the request arrives whole.
+  QVERIFY(loadAndWait(b.get(), p, fileUrl(dir_.path() + "/a.html")));
+  js(b.get(),
+     QStringLiteral("window.open('%1?' + 'y'.repeat(%2)); 'ok'").arg(fileUrl(dir_.path() + "/b.html")).arg(3 << 20));
+  QTRY_COMPARE_WITH_TIMEOUT(p.newWindows.size(), 1, 10000);
+  QCOMPARE(p.newWindows[0].size(), fileUrl(dir_.path() + "/b.html").size() + 1 + (3 << 20));
+  QVERIFY(reported_.isEmpty());
+}
+
+void TestWebKitControl::stoppedHostIsTakenForDead() {
+  TMozillaBrowser::setLivenessForTests(200, 5);
+  auto a = makeBrowser(), b = makeBrowser();
+  Probe pa(a.get()), pb(b.get());
+  QVERIFY(loadAndWait(a.get(), pa, fileUrl(dir_.path() + "/a.html")));
+  QVERIFY(loadAndWait(b.get(), pb, fileUrl(dir_.path() + "/b.html")));
+  const qint64 host = TMozillaBrowser::hostProcessId();
+  QVERIFY(host > 0);
+  // A host that answers is left alone however long it runs.
+  QTest::qWait(2000);
+  QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+  QVERIFY(!a->showsHostErrorPage());
+
+  // A loading page in a stopped host: the frame goes on and, after a few
+  // unanswered asks, treats the host as crashed.
+  a->Navigate(fileUrl(dir_.path() + "/b.html"));
+  QCOMPARE(::kill(static_cast<pid_t>(host), SIGSTOP), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(a->showsHostErrorPage() && b->showsHostErrorPage(), 10000);
+  QVERIFY(!a->Busy());
+  QVERIFY(pa.finished());
+  QTRY_VERIFY_WITH_TIMEOUT(!alive(host), 10000);
+
+  // Reload starts a new host.
+  pb.progress.clear();
+  b->Refresh();
+  QTRY_VERIFY_WITH_TIMEOUT(pb.finished(), 20000);
+  QVERIFY(TMozillaBrowser::hostProcessId() != host);
+  QCOMPARE(js(b.get(), "document.title"), QStringLiteral("二番目"));
+  QVERIFY(reported_.isEmpty());
+  TMozillaBrowser::setLivenessForTests(1000, 4);
+}
+
+void TestWebKitControl::hostEndingWhileAnErrorBoxIsOpen() {
+  auto b = makeBrowser();
+  Probe p(b.get());
+  QVERIFY(loadAndWait(b.get(), p, fileUrl(dir_.path() + "/a.html")));
+  const qint64 host = TMozillaBrowser::hostProcessId();
+
+  // The real box, with its own event loop: while it is open the host dies,
+  // its object goes, and the box is closed only after that.
+  guarded::setReporter({});
+  QString boxText;
+  bool killed = false;
+  QTimer watch;
+  watch.setInterval(50);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (!killed) {
+      boxText = box->text();
+      killed = ::kill(static_cast<pid_t>(host), SIGKILL) == 0;
+      return;
+    }
+    if (b->showsHostErrorPage() && TMozillaBrowser::hostProcessId() == 0) {
+      QTest::qWait(300);  // lets the host object be deleted inside the box's loop
+      box->accept();
+    }
+  });
+  watch.start();
+  setSaveAsAnswerForTests([&](const QString&, const QList<SaveFormat>&) {
+    return SaveChoice{dir_.path() + "/no/such/folder/x.mht", 0};
+  });
+  b->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT);
+  // The failed save is reported in the box; the program goes on after it.
+  QTRY_VERIFY_WITH_TIMEOUT(killed && !QApplication::activeModalWidget(), 20000);
+  watch.stop();
+  guarded::setReporter([this](const QString& text) { reported_ << text; });
+  QVERIFY2(boxText.contains(QStringLiteral("に保存できません")), qPrintable(boxText));
+  QVERIFY(b->showsHostErrorPage());
+
+  p.progress.clear();
+  b->Refresh();
+  QTRY_VERIFY_WITH_TIMEOUT(p.finished(), 20000);
+  QCOMPARE(js(b.get(), "document.title"), QStringLiteral("最初の頁"));
 }
 
 void TestWebKitControl::manyControlsLeaveNoProcessBehind() {

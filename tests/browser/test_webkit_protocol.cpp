@@ -16,7 +16,9 @@ class TestWebKitProtocol : public QObject {
   void rejectsMalformedInput();
   void typedReadsFallBack();
   void lineReaderSplitsAcrossChunks();
-  void lineReaderDropsOverlongLines();
+  void lineReaderCutsOverlongLinesToTheirHead();
+  void cutLinesStillNameTheirMessage();
+  void shortenLeavesOutTheLongestFields();
   void progressNeverReportsFinishedWhileLoading();
 };
 
@@ -126,24 +128,82 @@ void TestWebKitProtocol::lineReaderSplitsAcrossChunks() {
   QVERIFY(!slow.next());
 }
 
-void TestWebKitProtocol::lineReaderDropsOverlongLines() {
+void TestWebKitProtocol::lineReaderCutsOverlongLinesToTheirHead() {
   wkproto::LineReader r(8);
   r.feed("short\n0123456789");  // the second line is already too long
   QCOMPARE(r.next().value_or("?"), std::string("short"));
+  QVERIFY(!r.cut());
   QVERIFY(r.pending() <= 8);
   r.feed("more of the long line");
   QVERIFY(r.pending() <= 8);
   r.feed(" end\nok\n");
+  // The long line is not lost without a word: its head comes, marked cut.
+  QCOMPARE(r.next().value_or("?"), std::string("01234567"));
+  QVERIFY(r.cut());
   QCOMPARE(r.next().value_or("?"), std::string("ok"));
+  QVERIFY(!r.cut());
   QVERIFY(!r.next());
   QCOMPARE(r.droppedLines(), std::size_t(1));
-  // A line of exactly the limit passes.
+  // A line of exactly the limit passes whole.
   r.feed("12345678\n");
   QCOMPARE(r.next().value_or("?"), std::string("12345678"));
+  QVERIFY(!r.cut());
   // One too long in a single chunk with its line end.
   r.feed("123456789\nafter\n");
+  QCOMPARE(r.next().value_or("?"), std::string("12345678"));
+  QVERIFY(r.cut());
   QCOMPARE(r.next().value_or("?"), std::string("after"));
   QCOMPARE(r.droppedLines(), std::size_t(2));
+
+  // With the real limit, lines of several megabytes arrive whole, however
+  // the stream is split.
+  wkproto::LineReader big;
+  const std::string url = "data:text/html," + std::string(3 << 20, 'x');
+  const std::string line = wkproto::encode(Message().set("cmd", "navigate").set("view", 3).set("url", url)) + "\n";
+  for (std::size_t at = 0; at < line.size(); at += 65536) big.feed(line.substr(at, 65536));
+  auto whole = big.next();
+  QVERIFY(whole && !big.cut());
+  QCOMPARE(wkproto::decode(*whole).value_or(Message()).str("url"), url);
+}
+
+void TestWebKitProtocol::cutLinesStillNameTheirMessage() {
+  // The head of a cut line gives its kind and view: they are written first.
+  Message m;
+  m.set("uri", std::string(10000, 'u')).set("view", 12).set("ev", "new-window").set("aaa", 1);
+  const std::string line = wkproto::encode(m);
+  QVERIFY(line.rfind("{\"ev\":\"new-window\",\"view\":12,", 0) == 0);
+  const Message head = wkproto::decodeHead(std::string_view(line).substr(0, 100));
+  QCOMPARE(head.str("ev"), std::string("new-window"));
+  QCOMPARE(head.integer("view"), std::int64_t(12));
+  QVERIFY(!head.has("uri"));
+  // A number cut in the middle is not taken for a smaller one.
+  QVERIFY(!wkproto::decodeHead("{\"ev\":\"x\",\"view\":12").has("view"));
+  QVERIFY(wkproto::decodeHead("garbage").fields().empty());
+}
+
+void TestWebKitProtocol::shortenLeavesOutTheLongestFields() {
+  Message m;
+  m.set("ev", "load").set("view", 4).set("phase", "finished");
+  m.set("uri", std::string(5000, 'u')).set("title", std::string(3000, 't'));
+  Message fits = m;
+  QVERIFY(wkproto::shorten(fits, 1 << 20));
+  QVERIFY(fits == m);  // nothing to do
+
+  QVERIFY(wkproto::shorten(fits, 4000));
+  QVERIFY(wkproto::encode(fits).size() <= 4000);
+  QVERIFY(!fits.has("uri"));
+  QCOMPARE(fits.str("title"), m.str("title"));
+  QCOMPARE(fits.str("cut"), std::string("uri"));
+  // The event that ends a load keeps what it needs.
+  QCOMPARE(fits.str("phase"), std::string("finished"));
+  QCOMPARE(fits.integer("view"), std::int64_t(4));
+
+  QVERIFY(wkproto::shorten(fits, 200));
+  QCOMPARE(fits.str("cut"), std::string("uri,title"));
+  // A message that cannot fit even bare says so.
+  Message tiny;
+  tiny.set("ev", "load").set("view", 4);
+  QVERIFY(!wkproto::shorten(tiny, 5));
 }
 
 void TestWebKitProtocol::progressNeverReportsFinishedWhileLoading() {
