@@ -84,10 +84,12 @@ QString TMainForm::ImportBookmarks(const QString& Path) {
   // there changes, and the editor's next save keeps it.
   const QString folderName = QFileInfo(Path).completeBaseName();
   const BookmarkEntry folder = BookmarkEntry::folder(folderName, read.entries);
-  BookmarkTree tree = bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName);
+  bookmarks::FileVersion before;
+  BookmarkTree tree =
+      bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName, &before);
   tree.push_back(folder);
-  bookmarks::saveBookmarkFile(bookmarks::kFileName, tree);
-  if (frm_BMEdit) frm_BMEdit->AppendEntries(folder);
+  const QByteArray after = bookmarks::saveBookmarkFile(bookmarks::kFileName, tree, &before);
+  if (frm_BMEdit) frm_BMEdit->AppendEntries(folder, before, after);
   guarded::run([this] { BuildBookmarkMenu(); });
   guarded::run([this] { BuildBookmarkBar(); });
 

@@ -200,7 +200,9 @@ void Tfrm_BMEdit::btnOKClick() {
 
 void Tfrm_BMEdit::btnCancelClick() { close(); }
 
-void Tfrm_BMEdit::AppendEntries(const BookmarkEntry& entry) {
+void Tfrm_BMEdit::AppendEntries(const BookmarkEntry& entry, const bookmarks::FileVersion& before,
+                                const QByteArray& after) {
   EditorTree tree{TreeView1, ImageList1};
   EditRules(tree, FUrlList).load({entry});
+  if (FLoadedVersion == before) FLoadedVersion = after;
 }

@@ -56,8 +56,12 @@ class Tfrm_BMEdit : public QDialog {
   void btnCancelClick();
 
   // Entries saved to the file by someone else (an import), added at the end
-  // of the top level so that the next OK keeps them.
-  void AppendEntries(const struct BookmarkEntry& entry);
+  // of the top level so that the next OK keeps them. That save turned the
+  // file from `before` into `after`: when `before` is what the editor read,
+  // the file still holds nothing the editor lacks; otherwise the change made
+  // on disk before the import still stops the next OK.
+  void AppendEntries(const struct BookmarkEntry& entry, const bookmarks::FileVersion& before,
+                     const QByteArray& after);
 
  private:
   QTreeWidgetItem* InsertNode(const QString& caption, bool folder);

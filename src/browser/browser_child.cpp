@@ -206,6 +206,9 @@ void Tfrm_MZ::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   if (frame_->ProgressBar1->value() == 100) {
     frame_->ProgressBar1->setValue(0);
     frame_->StopCtrl->setEnabled(false);
+    // The load is over: activating this child again shows an empty bar,
+    // not the full one its last report would give.
+    Tag = 0;
   } else {
     frame_->StopCtrl->setEnabled(true);
   }
