@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
-#include <QEventLoop>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>

@@ -409,6 +409,12 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
 
 // Shows a view's window and tells the frame which X window to embed.
 void announceView(View* v) {
+  // Never a window of its own on the screen: no window manager takes it
+  // (it would frame and place it, racing the frame that embeds it), and
+  // until it is embedded it is mapped where nobody sees it.
+  GdkWindow* own = gtk_widget_get_window(v->window);
+  gdk_window_set_override_redirect(own, TRUE);
+  gtk_window_move(GTK_WINDOW(v->window), -32000, -32000);
   gtk_widget_show_all(v->window);
   gtk_widget_grab_focus(GTK_WIDGET(v->web));
   views[v->id] = v;

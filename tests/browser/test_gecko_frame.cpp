@@ -8,6 +8,8 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "browser/browser_child.h"
@@ -41,6 +43,28 @@ QPoint elementCentre(TMozillaBrowser* b, const QString& selector) {
   const QStringList xy = r.split(u',');
   if (xy.size() != 2) return {};
   return b->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
+}
+
+// Whether the screen shows the page's blue over the visible part of the
+// view, sampled on a grid (the view's own pixels as X shows them).
+bool paintsBlue(TMozillaBrowser* b) {
+  return QTest::qWaitFor(
+      [&] {
+        QWidget* top = b->window();
+        const QRect onScreen =
+            QRect(b->mapTo(top, QPoint(0, 0)), b->size())
+                .intersected(b->visibleRegion().boundingRect().translated(b->mapTo(top, QPoint(0, 0))));
+        if (onScreen.width() < 20 || onScreen.height() < 20) return false;
+        const QPoint origin = top->mapToGlobal(onScreen.topLeft());
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, origin.x(), origin.y(), onScreen.width(), onScreen.height())
+                                .toImage();
+        for (int y = 5; y < shot.height() - 5; y += std::max(1, shot.height() / 8))
+          for (int x = 5; x < shot.width() - 5; x += std::max(1, shot.width() / 8))
+            if (shot.pixelColor(x, y) != QColor(0x20, 0x50, 0xc0)) return false;
+        return true;
+      },
+      10000);
 }
 
 int visibleOptionDialogs() {
@@ -115,7 +139,9 @@ class TestGeckoFrame : public QObject {
     QCOMPARE(js(b, "document.getElementById('field').value"), QStringLiteral("abc"));  // no "n" typed
 
     // Alt+F opens the File menu.
-    // (a click into the first page activates its window again)
+    // (a click into the first page activates its window again; side by
+    // side, since the new window cascades over the first)
+    f->WindowTileVertical1->trigger();
     QVERIFY(focusField(b));
     QCOMPARE(gecko(f->ActiveMDIChild()), b);
     QVERIFY(xdotool({"key", "alt+f"}));
@@ -143,6 +169,39 @@ class TestGeckoFrame : public QObject {
     QVERIFY(xdotool({"key", "End"}));
     QVERIFY(xdotool({"type", "--delay", "30", "de"}));
     QTRY_COMPARE_WITH_TIMEOUT(js(b, "document.getElementById('field').value"), QStringLiteral("abcde"), 5000);
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void everyWindowPaintsItsPage() {
+    QFile page(fx->path("blue.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<!DOCTYPE html><title>blue</title><body style='background:#2050c0;margin:0'></body>");
+    page.close();
+    // Four in a row, each a new window given its address in the address
+    // box, as a user opens them.
+    QList<TMozillaBrowser*> views;
+    for (int i = 0; i < 4; ++i) {
+      f->FileNew1->trigger();
+      views << gecko(f->ActiveMDIChild());
+      QVERIFY(views.last());
+      f->txtAddress->setText(fx->path("blue.html"));
+      f->btnMove->click();
+    }
+    for (TBrowserChild* c : f->findChildren<TBrowserChild*>())
+      QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QStringLiteral("blue"), 20000);
+
+    // Tiled, every page shows; then the active one over the whole of a
+    // maximised frame; then cascaded.
+    f->WindowTileHorizontal1->trigger();
+    for (TMozillaBrowser* b : views) QVERIFY2(paintsBlue(b), "a tiled window is not painted");
+    f->showMaximized();
+    QTRY_VERIFY(f->isMaximized());
+    QTest::qWait(300);
+    f->ActiveMDIChild()->showMaximized();
+    QVERIFY2(paintsBlue(gecko(f->ActiveMDIChild())), "the maximised window is not painted");
+    f->ActiveMDIChild()->showNormal();
+    f->WindowCascade1->trigger();
+    QVERIFY2(paintsBlue(gecko(f->ActiveMDIChild())), "the active cascaded window is not painted");
     QVERIFY(fx->errors.isEmpty());
   }
 
