@@ -219,6 +219,8 @@ void TMainForm::CreateComponents() {
   ToolBar1->installEventFilter(this);
   ToolBar3->installEventFilter(this);
   ZBar->installEventFilter(this);
+  TreeView1->installEventFilter(this);
+  TreeView1->viewport()->installEventFilter(this);
   txtAddress->installEventFilter(this);
 }
 
@@ -244,7 +246,8 @@ void TMainForm::CreateMenus() {
   AddressFocus1->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D), QKeySequence(Qt::Key_F6)});
   BrowseBack1 = newAction(ActionList1, "BrowseBack1", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left));
-  BrowseForward1 = newAction(ActionList1, "BrowseForward1", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right));
+  BrowseForward1 =
+      newAction(ActionList1, "BrowseForward1", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right));
   BrowseReload1 = newAction(ActionList1, "BrowseReload1", QStringLiteral("更新"));
   BrowseReload1->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
   BrowseStop1 = newAction(ActionList1, "BrowseStop1", QStringLiteral("中止"), QKeySequence(Qt::Key_Escape));
@@ -445,8 +448,13 @@ void TMainForm::BindHandlers() {
   checkItem(mnuSize_Min, &TMainForm::mnuSize_MinClick);
 
   connect(mnuBMEdit, &QAction::triggered, this, handler(this, &TMainForm::mnuBMEditClick));
-  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+  // The side bar follows the selection (what the user sees highlighted),
+  // not Qt's current item, which a click that only cleared the highlight
+  // leaves in place.
+  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    if (!selected.isEmpty()) guarded::run([&] { TreeView1Change(selected.first()); });
+  });
 
   // A child's activation refills the frame's page display once per change
   // of the active child (not when the whole program regains activation).
@@ -607,6 +615,19 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     zbarPressed_ = ZBar->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
   } else if (watched == ZBar && event->type() == QEvent::MouseButtonRelease) {
     if (std::exchange(zbarPressed_, false)) guarded::run([&] { ZBarMouseUp(static_cast<QMouseEvent*>(event)); });
+  } else if (watched == TreeView1 && event->type() == QEvent::KeyPress) {
+    // Selection changes while a key is down come from the keyboard; Enter
+    // is a deliberate choice of the current node.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (QTreeWidgetItem* node = TreeView1->currentItem()) guarded::run([&] { OpenBarNode(node, true); });
+      return true;
+    }
+    treeByKey_ = true;
+  } else if (watched == TreeView1 && (event->type() == QEvent::KeyRelease || event->type() == QEvent::FocusOut)) {
+    treeByKey_ = false;
+  } else if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    treeByKey_ = false;
   } else if (event->type() == QEvent::KeyPress && watched == txtAddress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) guarded::run([&] { txtAddressKeyDown(13); });

@@ -242,6 +242,10 @@ class TMainForm : public QMainWindow {
   QAction* NewBookmarkItem(QMenu* Parent, const QString& Caption, int Index, bool Folder);
   void LoadMenuFolder(const struct BookmarkEntry& Entry, QMenu* Item);
   void OpenBookmark();  // steps shared by menu and side bar: new or active window
+  bool BookmarkWantsNewWindow() const;
+  // Opens the address of a side-bar node. Passing over a link with the
+  // arrow keys opens no new window; a deliberate choice (a click, Enter) does.
+  void OpenBarNode(QTreeWidgetItem* Node, bool deliberate);
   // ---- bookmark import and export (main_form_bookmark_io.cpp) -----------
   void mnuBMImportClick();
   void mnuBMExportClick();
@@ -273,9 +277,10 @@ class TMainForm : public QMainWindow {
   void NameComponents();
   QList<QAction*> windowListItems_;
   int zbarWidth_ = 153;
-  bool zbarPressed_ = false;               // a button went down on the side bar itself
-  int newWindowIndex_ = 0;  // cascade slot of the next window opened
-  QRect normalGeometry_;    // last frame position and size while neither maximised nor minimised
+  bool zbarPressed_ = false;  // a button went down on the side bar itself
+  bool treeByKey_ = false;    // a key is down in the side-bar tree
+  int newWindowIndex_ = 0;    // cascade slot of the next window opened
+  QRect normalGeometry_;      // last frame position and size while neither maximised nor minimised
   bool startMaximized_ = false;
   QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
   QPointer<QObject> compare_;              // the two windows following each other, while they do
