@@ -62,10 +62,15 @@ class TFolderBrowseDialog : public QDialog {
   void fill(QTreeWidgetItem* item);
   void selectionChanged();
   void send(int msg, shell::PItemIDList item);
+  void sendPendingSelection();
+  void toggleHidden();
   QString currentId() const;
 
   shell::ShellFolders& shell_;
   BrowseInfo& info_;
+  bool showHidden_ = false;        // Ctrl+H
+  int inCallback_ = 0;             // depth of the owner's callback running
+  bool selectionPending_ = false;  // a change to report once it returns
 };
 
 // The folder chooser: a non-visual component owned by a form. Execute shows

@@ -95,7 +95,7 @@ bool isVirtual(const QString& id) { return id == desktopId() || id == drivesId()
 
 bool isFolder(const QString& id) { return isVirtual(id) || (!id.isEmpty() && QFileInfo(id).isDir()); }
 
-QStringList subfolders(const QString& id) {
+QStringList subfolders(const QString& id, bool withHidden) {
   QStringList out;
   if (id == desktopId()) {
     const QString home = homeFolder();
@@ -118,8 +118,9 @@ QStringList subfolders(const QString& id) {
   }
   if (!isFolder(id)) return out;
   const QDir dir(id);
-  for (const QFileInfo& fi : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
-    if (isHidden(fi)) continue;
+  for (const QFileInfo& fi :
+       dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+    if (!withHidden && isHidden(fi)) continue;
     out << QDir::cleanPath(fi.absoluteFilePath());
   }
   return out;
@@ -140,6 +141,13 @@ QString displayName(const QString& id) {
   if (id == QLatin1String("/")) return id;
   const QString name = QFileInfo(id).fileName();
   return name.isEmpty() ? id : name;
+}
+
+bool okAllowed(const QString& id, unsigned flags) {
+  if (id.isEmpty()) return false;
+  if (flags & BIF_RETURNONLYFSDIRS) return !isVirtual(id);
+  // Every item here is a folder with a path or one that holds such folders.
+  return true;
 }
 
 bool isAncestor(const QString& ancestor, const QString& id) {
