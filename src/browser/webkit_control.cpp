@@ -126,6 +126,9 @@ class WebKitHost : public QObject {
     return id;
   }
 
+  bool idle() const { return views_.empty(); }
+  void release() { shutDown(); }
+
   void detach(int id) {
     if (views_.erase(id) && running()) send(wkproto::Message().set("cmd", "destroy").set("view", id));
     if (views_.empty()) shutDown();
@@ -468,6 +471,12 @@ void TMozillaBrowser::terminateWebProcess() {
   send(wkproto::Message().set("cmd", "terminate-web-process"));
 }
 
+void TMozillaBrowser::readyHost() { WebKitHost::acquire()->send(wkproto::Message().set("cmd", "prepare")); }
+
+void TMozillaBrowser::releaseIdleHost() {
+  if (WebKitHost* host = WebKitHost::current(); host && host->idle()) host->release();
+}
+
 qint64 TMozillaBrowser::hostProcessId() {
   WebKitHost* host = WebKitHost::current();
   return host ? host->pid() : 0;
@@ -614,7 +623,8 @@ void TMozillaBrowser::newWindow(const wkproto::Message& m) {
   const QString url = qstr(m.str("uri"));
   const qint64 pending = m.integer("pending");
   if (wasCut(m, "uri")) {
-    if (pending) host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    if (pending)
+      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
     throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
   }
   QString blocked;
