@@ -97,6 +97,7 @@ void TBrowserChild::resizeEvent(QResizeEvent* event) {
 
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->StatusPanel0->setText(Text);
+  frame_->StatusPanel0->setAccessibleDescription(Text);
   LastStatus = Text;
 }
 
@@ -125,6 +126,7 @@ void TBrowserChild::SubChange(qint16 alive) {
   frame_->ProgressBar1->setValue(0);
   frame_->txtAddress->clear();
   frame_->StatusPanel0->clear();
+  frame_->StatusPanel0->setAccessibleDescription(QString());
   for (QToolButton* b : {frame_->BackCtrl, frame_->FrwrdCtrl, frame_->StopCtrl, frame_->ReLoadCtrl})
     b->setEnabled(false);
 }

@@ -159,7 +159,9 @@ class TestGeckoFrame : public QObject {
     QCOMPARE(js(b, "document.getElementById('field').value"), QStringLiteral("abc"));  // no "n" typed
 
     // Alt+F opens the File menu.
-    // (a click into the first page activates its window again)
+    // (a click into the first page activates its window again; side by
+    // side, since the new window cascades over the first)
+    f->WindowTileVertical1->trigger();
     QVERIFY(focusField(b));
     QCOMPARE(gecko(f->ActiveMDIChild()), b);
     QVERIFY(xdotool({"key", "alt+f"}));
