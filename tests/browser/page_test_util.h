@@ -21,6 +21,14 @@
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
 
+// One row per engine, each a config.ini that makes File > New open that
+// engine's windows: the global data of tests run in both engines.
+inline void addEngineRows() {
+  QTest::addColumn<QByteArray>("config");
+  QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
+  QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
+}
+
 // Runs a script in the child's page and waits for its result (as text).
 inline QString pageScript(TBrowserChild* c, const QString& script, int timeoutMs = 15000) {
   bool done = false;

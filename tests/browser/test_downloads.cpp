@@ -17,6 +17,7 @@
 #include "browser/downloads.h"
 #include "frame_fixture.h"
 #include "page_test_util.h"
+#include "screenshot.h"
 #include "test_main.h"
 
 namespace {
@@ -82,11 +83,7 @@ class TestDownloads : public QObject {
   }
 
  private slots:
-  void initTestCase_data() {
-    QTest::addColumn<QByteArray>("config");
-    QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
-    QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
-  }
+  void initTestCase_data() { addEngineRows(); }
   void initTestCase() {
     QVERIFY(server.isListening());
     TMozillaBrowser::setHostProgramForTests(QStringLiteral(ZELVO_TEST_HOST));
@@ -194,6 +191,8 @@ class TestDownloads : public QObject {
     DownloadJob* job = lastJob();
     QVERIFY(job && job->target() == target);
     QTRY_VERIFY_WITH_TIMEOUT(job->received() > 0, 20000);
+    DownloadManager::instance()->window()->move(f->geometry().center());
+    screenshot(QStringLiteral("download-running-%1.png").arg(f->IE_item->isChecked() ? "ie" : "gekko"));
     QPointer<TBrowserChild> child(c);
     c->close();
     QTRY_VERIFY(child.isNull());
