@@ -1,7 +1,8 @@
 // Gekko windows in the real frame against the real zelvo-webkit-host, driven
-// by real X input: keys the page does not take reach the frame's shortcuts,
-// menus and mnemonics; Tab and Shift+Tab leave the page; typing still
-// reaches the page's fields.
+// by real X input: the host readied before the first window; keys the page
+// does not take reach the frame's shortcuts, menus and mnemonics; Tab and
+// Shift+Tab leave the page; typing still reaches the page's fields; every
+// window paints, with a window manager too.
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -17,34 +18,14 @@
 #include "browser/webkit_control.h"
 #include "frame_fixture.h"
 #include "options/option_form.h"
+#include "support/webkit_page.h"
 #include "test_main.h"
 
 namespace {
 
 TMozillaBrowser* gecko(TBrowserChild* c) { return c ? qobject_cast<TMozillaBrowser*>(c->Control()) : nullptr; }
 
-QString js(TMozillaBrowser* b, const QString& script) {
-  bool done = false;
-  QString value, error;
-  b->runJavaScript(script, [&](const QString& v, const QString& e) {
-    value = v;
-    error = e;
-    done = true;
-  });
-  if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
-  return error.isEmpty() ? value : QStringLiteral("<error: %1>").arg(error);
-}
-
 bool xdotool(const QStringList& args) { return QProcess::execute(QStringLiteral("xdotool"), args) == 0; }
-
-QPoint elementCentre(TMozillaBrowser* b, const QString& selector) {
-  const QString r = js(b, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
-                                         "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
-                              .arg(selector));
-  const QStringList xy = r.split(u',');
-  if (xy.size() != 2) return {};
-  return b->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
-}
 
 // Whether the screen shows the page's blue over the visible part of the
 // view, sampled on a grid (the view's own pixels as X shows them).
@@ -121,6 +102,25 @@ class TestGeckoFrame : public QObject {
   void cleanup() {
     fx->stop();
     delete fx;
+  }
+
+  void checkedEngineIsReadiedOnceIdle() {
+    // Gekko is checked: once the frame is idle its host comes up, with no
+    // window open, and the first window uses it.
+    QCOMPARE(f->MDIChildCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(TMozillaBrowser::hostProcessId() != 0, 10000);
+    const qint64 host = TMozillaBrowser::hostProcessId();
+    QVERIFY(openPage());
+    QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+
+    // A frame closed before any window used the readied host lets it go.
+    cleanup();
+    QTRY_COMPARE_WITH_TIMEOUT(TMozillaBrowser::hostProcessId(), 0, 10000);
+    init();
+    QTRY_VERIFY_WITH_TIMEOUT(TMozillaBrowser::hostProcessId() != 0, 10000);
+    cleanup();
+    QTRY_COMPARE_WITH_TIMEOUT(TMozillaBrowser::hostProcessId(), 0, 10000);
+    init();
   }
 
   void frameKeysFromAFocusedPage() {
