@@ -173,8 +173,8 @@ class TestFileSafety : public QObject {
       const char* what;
       QString target;
     };
-    for (const Case& c : {Case{"FIFO", fifo}, Case{"link to /dev/zero", QStringLiteral("/dev/zero")},
-                          Case{"folder", dir.path()}}) {
+    for (const Case& c :
+         {Case{"FIFO", fifo}, Case{"link to /dev/zero", QStringLiteral("/dev/zero")}, Case{"folder", dir.path()}}) {
       for (const FileKind& k : kKinds) {
         const QString path = dir.filePath(k.name);
         QFile::remove(path);

@@ -1,0 +1,109 @@
+// A program saving both files in a loop is killed at random moments. After
+// each kill both files read whole, as one round or the next wrote them, and
+// once the next start has run nothing temporary is left beside them. Half
+// the rounds run with both files hard-linked (rewritten in place).
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "bookmarks/bookmark_file.h"
+#include "crash_rounds.h"
+#include "platform/atomic_file.h"
+#include "platform/ini_file.h"
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestCrashSaves : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void killedSavesLeaveWholeFiles() {
+    constexpr int kKills = 200;
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config.ini");
+    const QString marks = dir.filePath("bookmark.xml");
+    QRandomGenerator rng(20261209);
+    int midRound = 0, lastCounter = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+      const bool linked = kill >= kKills / 2;
+      if (linked && kill == kKills / 2) {
+        QVERIFY(::link(QFile::encodeName(config).constData(),
+                       QFile::encodeName(dir.filePath("config-2")).constData()) == 0);
+        QVERIFY(::link(QFile::encodeName(marks).constData(),
+                       QFile::encodeName(dir.filePath("bookmark-2")).constData()) == 0);
+      }
+      const pid_t pid = fork();
+      if (pid == 0) {
+        execl(ZELVO_CRASH_SAVER, ZELVO_CRASH_SAVER, QFile::encodeName(dir.path()).constData(), nullptr);
+        _exit(127);
+      }
+      QVERIFY(pid > 0);
+      // Start-up takes a few milliseconds; after it a round is a few more.
+      ::usleep(useconds_t(rng.bounded(10000, 60000)));
+      ::kill(pid, SIGKILL);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      QVERIFY2(WIFSIGNALED(status), "the saver stopped by itself");
+
+      // The next start: whatever an interrupted save left is settled.
+      recoverInterruptedReplace(config);
+      bookmarks::recoverInterruptedSave(marks);
+
+      // config.ini: round n's counter, with round n-1's or round n's text.
+      const QByteArray ini = readAll(config);
+      const int n = IniFile(config).ReadInteger("General", "Counter", 0);
+      if (n == 0) {
+        QVERIFY2(ini.isEmpty(), ini.constData());
+      } else {
+        // Before the first round's text there is none.
+        const QString text = IniFile(config).ReadString("General", "Text", QStringLiteral("none"));
+        QVERIFY2(text == crashText(n) || (n > 1 && text == crashText(n - 1)) || (n == 1 && text == "none"),
+                 qPrintable(text));
+        QByteArray whole = "[General]\nCounter=" + QByteArray::number(n) + "\n";
+        if (text != "none") whole += "Text=" + text.toUtf8() + "\n";
+        QCOMPARE(ini, whole);
+        if (text != crashText(n)) ++midRound;
+      }
+      QVERIFY(n >= lastCounter);
+      lastCounter = n;
+
+      // bookmark.xml: a whole tree of round n-1 or n, clean.
+      QByteArray xml = readAll(marks);
+      if (!xml.isEmpty()) {
+        const auto read = bookmarks::parseBookmarks(xml, bookmarks::TopLevelAddress::LastChild);
+        QVERIFY2(!read.damaged && !read.entries.empty(), xml.constData());
+        const int round = read.entries.front().name.section(u'-', 0, 0).toInt();
+        QVERIFY2(round == n || round == n - 1, qPrintable(read.entries.front().name));
+        QCOMPARE(xml, bookmarks::serializeBookmarks(crashTree(round)));
+      }
+
+      QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+      for (const char* known : {"config.ini", "bookmark.xml", "bookmark.xml.bak", "config-2", "bookmark-2"})
+        left.removeAll(QString::fromLatin1(known));
+      QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+      if (linked) {
+        QCOMPARE(readAll(dir.filePath("config-2")), ini);
+        QCOMPARE(readAll(dir.filePath("bookmark-2")), xml);
+      }
+    }
+    // The kills did land in the middle of saves, and the saver got going.
+    qInfo("%d rounds saved, %d kills between the two settings writes", lastCounter, midRound);
+    QVERIFY(lastCounter > 20);
+  }
+};
+
+QTEST_GUILESS_MAIN(TestCrashSaves)
+#include "test_crash_saves.moc"
