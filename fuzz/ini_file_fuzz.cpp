@@ -4,35 +4,13 @@
 // in memory.
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "ini_candidates.h"
 #include "platform/ini_file.h"
-#include "platform/text_codec.h"
-
-namespace {
-
-// Every (section, key) a line could name; reads decide which are real.
-std::vector<std::pair<QString, QString>> candidates(const QByteArray& bytes) {
-  const QString text = textcodec::isValidUtf8(bytes) ? QString::fromUtf8(bytes) : textcodec::decodeShiftJis(bytes);
-  std::vector<std::pair<QString, QString>> out;
-  QString section;
-  for (QString line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-    line = line.trimmed();
-    if (line.startsWith(u'[')) {
-      const qsizetype close = line.indexOf(u']');
-      section = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-    } else if (const qsizetype eq = line.indexOf(u'='); eq >= 0) {
-      out.emplace_back(section, line.left(eq).trimmed());
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static QTemporaryDir dir;
@@ -44,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     f.write(bytes);
   }
   IniFile ini(path);
-  const auto keys = candidates(bytes);
+  const auto keys = candidates(bytes, SIZE_MAX);
   std::vector<QString> before;
   for (const auto& [s, k] : keys) before.push_back(ini.ReadString(s, k, QStringLiteral("\x01missing")));
 

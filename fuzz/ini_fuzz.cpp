@@ -1,40 +1,17 @@
 // Any bytes as a settings file, in memory: read every key a line could name,
 // write one key, read again. The key must read back exactly as written (in
 // whichever encoding the file ends up) and no other key may change.
-#include <QRegularExpression>
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "ini_candidates.h"
 #include "platform/ini_file.h"
-#include "platform/text_codec.h"
-
-namespace {
-
-// Every (section, key) a line could name; lookups decide which are real.
-std::vector<std::pair<QString, QString>> candidates(const QByteArray& bytes) {
-  const QString text = textcodec::isValidUtf8(bytes) ? QString::fromUtf8(bytes) : textcodec::decodeShiftJis(bytes);
-  std::vector<std::pair<QString, QString>> out;
-  QString section;
-  static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-  for (QString line : text.split(lineEnd)) {
-    line = line.trimmed();
-    if (line.startsWith(u'[')) {
-      const qsizetype close = line.indexOf(u']');
-      section = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-    } else if (const qsizetype eq = line.indexOf(u'='); eq >= 0) {
-      out.emplace_back(section, line.left(eq).trimmed());
-      if (out.size() == 8) break;  // each lookup reads the whole file again
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  const auto keys = candidates(bytes);
+  // Each lookup reads the whole file again: a few keys are enough.
+  const auto keys = candidates(bytes, 8);
   std::vector<std::optional<QString>> before;
   before.reserve(keys.size());
   for (const auto& [s, k] : keys) before.push_back(IniFile::lookup(bytes, s, k));

@@ -14,17 +14,9 @@
 
 #include "bookmarks/bookmark_file.h"
 #include "crash_rounds.h"
+#include "file_util.h"
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-}  // namespace
 
 class TestCrashSaves : public QObject {
   Q_OBJECT
