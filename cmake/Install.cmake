@@ -51,9 +51,10 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Besides the libraries: the font the forms are designed in and the X11
-# platform plugin the program insists on, which is loaded, not linked.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins")
+# Besides the libraries: the font the forms are designed in, the X11
+# platform plugin the program insists on, which is loaded, not linked, and
+# the programs WebKit's sandbox runs its web processes in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, bubblewrap, xdg-dbus-proxy")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")

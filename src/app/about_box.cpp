@@ -17,9 +17,10 @@ W* named(W* w, const char* name) {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("バージョン情報"));
-  // Single border with system menu and minimise box only.
+  // Single border with system menu, minimise box and a close box (which,
+  // like Esc, closes it as OK does).
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFixedSize(274, 123);
 
   Panel1 = named(new QFrame(this), "Panel1");
@@ -43,10 +44,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
-  for (QWidget* w : findChildren<QWidget*>()) w->setAccessibleName(w->objectName());
-  ProductName->setAccessibleName(ProductName->text());
-  Version->setAccessibleName(Version->text());
-  OKButton->setAccessibleName(OKButton->text());
+  // Labels and the button read their captions; the frames say what they hold.
+  Panel1->setAccessibleName(QStringLiteral("バージョン情報"));
+  ProgramIcon->setAccessibleName(IconLabel->text());
+}
+
+void TAboutBox::reject() {
+  // Esc and the close box end the box the way OK does.
+  accept();
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

@@ -19,6 +19,9 @@ class TAboutBox : public QDialog {
   QLabel* Version = nullptr;
   QPushButton* OKButton = nullptr;
 
+ public slots:
+  void reject() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
 };

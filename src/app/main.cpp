@@ -35,6 +35,8 @@ void prepareEnvironment() {
       setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
       std::fputs("zelvo: running as root, Qt WebEngine's sandbox is off (--no-sandbox)\n", stderr);
     }
+    // The WebKit host leaves its sandbox off as root, too.
+    std::fputs("zelvo: running as root, WebKit's sandbox is off\n", stderr);
   }
   // A full disk or a file-size limit must fail the write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);

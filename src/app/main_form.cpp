@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,6 +33,7 @@
 #include "app/window_arrange.h"
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
+#include "browser/engine_control.h"
 #include "platform/atomic_file.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
@@ -190,6 +192,25 @@ void TMainForm::CreateMenus() {
   WindowMinimizeAll1 = newAction(this, "WindowMinimizeAll1", QStringLiteral("すべてを最小化(&M)"));
   WindowArrangeAll1 = newAction(this, "WindowArrangeAll1", QStringLiteral("アイコンの整列(&A)"));
   HelpAbout1 = newAction(this, "HelpAbout1", QStringLiteral("バージョン情報(&A)..."));
+  FileClose1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)});
+  AddressFocus1 = newAction(this, "AddressFocus1", QStringLiteral("アドレスへ移動"));
+  AddressFocus1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D), QKeySequence(Qt::Key_F6)});
+  BrowseBack1 = newAction(this, "BrowseBack1", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left));
+  BrowseForward1 = newAction(this, "BrowseForward1", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right));
+  BrowseReload1 = newAction(this, "BrowseReload1", QStringLiteral("更新"));
+  BrowseReload1->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+  BrowseStop1 = newAction(this, "BrowseStop1", QStringLiteral("中止"), QKeySequence(Qt::Key_Escape));
+  WindowNext1 = newAction(this, "WindowNext1", QStringLiteral("次のウィンドウ"));
+  WindowNext1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)});
+  WindowPrevious1 = newAction(this, "WindowPrevious1", QStringLiteral("前のウィンドウ"));
+  // Shift+Tab arrives as Backtab; both spellings are bound.
+  WindowPrevious1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)});
+  // The navigation keys act only while their button could be pressed, so a
+  // key that has nothing to do here (Esc on a loaded page) stays the page's.
+  for (QAction* a : {BrowseBack1, BrowseForward1, BrowseReload1, BrowseStop1}) a->setEnabled(false);
   const QString file = QStringLiteral("ファイル"), edit = QStringLiteral("編集"), window = QStringLiteral("ウィンドウ");
   for (QAction* a : {FileNew1, FileOpen1, FileClose1, FileExit1}) a->setProperty("Category", file);
   for (QAction* a : {EditCut1, EditCopy1, EditPaste1}) a->setProperty("Category", edit);
@@ -273,19 +294,54 @@ void TMainForm::CreateMenus() {
   Help1->addAction(HelpAboutItem = HelpAbout1);
 
   // Shortcuts of actions on no visible widget still work in the frame.
-  addActions({FileNew1, FileOpen1, FileClose1, FileExit1, HelpAbout1, mnuEdit_slrAll, mnuShow_Z, mnuOption});
+  addActions({FileNew1, FileOpen1, FileClose1, FileExit1, HelpAbout1, mnuEdit_slrAll, mnuShow_Z, mnuOption,
+              AddressFocus1, BrowseBack1, BrowseForward1, BrowseReload1, BrowseStop1, WindowNext1, WindowPrevious1});
 
   // Start-up enabling.
   for (QAction* a : {mnuFile_SaveAs, mnuEdit_Copy, mnuEdit_slrAll}) a->setEnabled(false);
   mnuShow_Size->setEnabled(false);
   UpdateWindowActions();
+  NameComponents();
+}
 
-  // Captions are the accessible names.
-  for (QWidget* w : findChildren<QWidget*>())
-    if (w->accessibleName().isEmpty()) w->setAccessibleName(w->objectName());
-  for (QMenu* m : findChildren<QMenu*>()) m->setAccessibleName(m->title());
-  btnMove->setAccessibleName(btnMove->text());
-  Label1->setAccessibleName(Label1->text());
+void TMainForm::NameComponents() {
+  // What a user reads is what assistive technology reads: captions speak
+  // for themselves (the toolkit drops the access-key marker); components
+  // without a caption get a short name after their label or purpose.
+  ToolButton1->setAccessibleName(QStringLiteral("新規作成"));
+  BackCtrl->setAccessibleName(QStringLiteral("戻る"));
+  FrwrdCtrl->setAccessibleName(QStringLiteral("進む"));
+  StopCtrl->setAccessibleName(QStringLiteral("中止"));
+  ReLoadCtrl->setAccessibleName(QStringLiteral("更新"));
+  ToolBar2->setAccessibleName(QStringLiteral("標準"));
+  ToolBar3->setAccessibleName(QStringLiteral("アドレスバー"));
+  txtAddress->setAccessibleName(QStringLiteral("アドレス"));
+  txtAddress->setAccessibleDescription(QStringLiteral("開くページのアドレス。Enter キーで移動します"));
+  Label1->setBuddy(txtAddress);
+  ZBar->setAccessibleName(QStringLiteral("Ｚバー"));
+  TreeView1->setAccessibleName(QStringLiteral("Ｚバー"));
+  TreeView1->setAccessibleDescription(QStringLiteral("ブックマーク"));
+  btnBar->setAccessibleName(QStringLiteral("Ｚバーの開閉"));
+  ToolBar1->setAccessibleName(QStringLiteral("ステータスバー"));
+  StatusBar1->setAccessibleName(QStringLiteral("ステータスバー"));
+  StatusPanel0->setAccessibleName(QStringLiteral("ステータス"));
+  ProgressBar1->setAccessibleName(QStringLiteral("進行状況"));
+  MDIClient->setAccessibleName(QStringLiteral("ウィンドウ"));
+  CoolBar1->setAccessibleName(QStringLiteral("ツールバー"));
+  menuBar()->setAccessibleName(QStringLiteral("メニュー"));
+  centralWidget()->setAccessibleName(QStringLiteral("Zelvo"));
+  for (QMenu* m : findChildren<QMenu*>()) m->setAccessibleName(QString(m->title()).remove(u'&'));
+  // The toolkit's own parts: the button bar's overflow button, the tree's
+  // hidden header.
+  for (auto* b : ToolBar2->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    b->setAccessibleName(QStringLiteral("その他のボタン"));
+  TreeView1->setHeaderLabel(TreeView1->accessibleName());
+
+  // Tab goes through the address bar, then the side bar, then the pages.
+  setTabOrder(txtAddress, btnMove);
+  setTabOrder(btnMove, TreeView1);
+  setTabOrder(TreeView1, btnBar);
+  setTabOrder(btnBar, MDIClient);
 }
 
 void TMainForm::BindHandlers() {
@@ -348,6 +404,15 @@ void TMainForm::BindHandlers() {
     if (auto* child = qobject_cast<TBrowserChild*>(w)) ActivateChild(child);
   });
   connect(Window1, &QMenu::aboutToShow, this, [this] { guarded::run([this] { FillWindowMenu(); }); });
+
+  connect(AddressFocus1, &QAction::triggered, this, handler(this, &TMainForm::AddressFocus1Execute));
+  connect(BrowseBack1, &QAction::triggered, this, handler(this, &TMainForm::BackCtrlClick));
+  connect(BrowseForward1, &QAction::triggered, this, handler(this, &TMainForm::FrwrdCtrlClick));
+  connect(BrowseReload1, &QAction::triggered, this, handler(this, &TMainForm::ReLoadCtrlClick));
+  connect(BrowseStop1, &QAction::triggered, this, handler(this, &TMainForm::StopCtrlClick));
+  connect(WindowNext1, &QAction::triggered, this, handler(this, &TMainForm::WindowNext1Execute));
+  connect(WindowPrevious1, &QAction::triggered, this, handler(this, &TMainForm::WindowPrevious1Execute));
+  for (QToolButton* b : {BackCtrl, FrwrdCtrl, StopCtrl, ReLoadCtrl}) b->installEventFilter(this);
 }
 
 // ---- start-up and close ---------------------------------------------------
@@ -360,11 +425,11 @@ void TMainForm::FormCreate() {
   bookmarks::setReadReporter(guarded::report);
   BandPositionRead();
 
-  if (const QScreen* s = QGuiApplication::primaryScreen()) {
-    const QRect r = s->availableGeometry();
-    resize(r.width() * 3 / 4, r.height() * 3 / 4);
-  }
-  show();
+  FramePositionRead();
+  if (startMaximized_)
+    showMaximized();
+  else
+    show();
   raise();
   activateWindow();
 
@@ -398,6 +463,54 @@ void TMainForm::FormClose() {
     ini.WriteInteger(QStringLiteral("General"), QStringLiteral("LastMojiSize"), MojiSize);
   }
   BandPositionWrite();
+  FramePositionWrite();
+}
+
+namespace {
+const QString kFrameSection = QStringLiteral("MainForm");
+}
+
+void TMainForm::FramePositionRead() {
+  QRect saved;
+  {
+    const IniFile ini(ConfigPath());
+    saved = QRect(ini.ReadInteger(kFrameSection, QStringLiteral("Left"), 0),
+                  ini.ReadInteger(kFrameSection, QStringLiteral("Top"), 0),
+                  ini.ReadInteger(kFrameSection, QStringLiteral("Width"), 0),
+                  ini.ReadInteger(kFrameSection, QStringLiteral("Height"), 0));
+    startMaximized_ = ini.ReadBool(kFrameSection, QStringLiteral("Maximized"), false);
+  }
+  QList<QRect> screens;
+  if (const QScreen* p = QGuiApplication::primaryScreen()) screens.append(p->availableGeometry());
+  for (const QScreen* s : QGuiApplication::screens())
+    if (s != QGuiApplication::primaryScreen()) screens.append(s->availableGeometry());
+  if (saved.width() < 100 || saved.height() < 100) {
+    // Never saved (or nonsense): the window system places it, at three
+    // quarters of the screen.
+    if (!screens.isEmpty()) resize(screens.first().size() * 3 / 4);
+    return;
+  }
+  const QRect r = arrange::keepOnScreens(saved, screens);
+  move(r.topLeft());
+  resize(r.size());
+  normalGeometry_ = r;
+}
+
+void TMainForm::FramePositionWrite() {
+  QRect r = normalGeometry_;
+  if (r.isEmpty()) r = QRect(pos(), size());
+  IniFile ini(ConfigPath());
+  ini.WriteInteger(kFrameSection, QStringLiteral("Left"), r.x());
+  ini.WriteInteger(kFrameSection, QStringLiteral("Top"), r.y());
+  ini.WriteInteger(kFrameSection, QStringLiteral("Width"), r.width());
+  ini.WriteInteger(kFrameSection, QStringLiteral("Height"), r.height());
+  ini.WriteBool(kFrameSection, QStringLiteral("Maximized"), (windowState() & Qt::WindowMaximized) != 0);
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    normalGeometry_ = QRect(pos(), size());
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -418,11 +531,19 @@ void TMainForm::FormResize() {
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    normalGeometry_ = QRect(pos(), size());
   guarded::run([this] { FormResize(); });
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Resize) {
+  if (event->type() == QEvent::EnabledChange) {
+    // Each navigation key follows its button.
+    if (watched == BackCtrl) BrowseBack1->setEnabled(BackCtrl->isEnabled());
+    if (watched == FrwrdCtrl) BrowseForward1->setEnabled(FrwrdCtrl->isEnabled());
+    if (watched == StopCtrl) BrowseStop1->setEnabled(StopCtrl->isEnabled());
+    if (watched == ReLoadCtrl) BrowseReload1->setEnabled(ReLoadCtrl->isEnabled());
+  } else if (event->type() == QEvent::Resize) {
     if (watched == ToolBar1 || watched == ToolBar3) guarded::run([this] { FormResize(); });
     if (watched == ZBar) guarded::run([this] { ZBarResize(); });
   } else if (event->type() == QEvent::MouseButtonRelease && watched == ZBar) {
@@ -478,8 +599,25 @@ void TMainForm::FileClose1Execute() {
 
 void TMainForm::FileExit1Execute() { close(); }
 
+void TMainForm::AddressFocus1Execute() {
+  if (!txtAddress->isVisible()) return;
+  txtAddress->setFocus(Qt::ShortcutFocusReason);
+  txtAddress->selectAll();
+}
+
+void TMainForm::WindowNext1Execute() { MDIClient->activateNextSubWindow(); }
+
+void TMainForm::WindowPrevious1Execute() { MDIClient->activatePreviousSubWindow(); }
+
 void TMainForm::HelpAbout1Execute() {
-  if (AboutBox) AboutBox->exec();
+  // Modal to the whole program, but without a nested event loop, so that
+  // whoever triggered the item (an assistive technology's call included)
+  // gets its answer while the box is up.
+  if (!AboutBox) return;
+  AboutBox->setWindowModality(Qt::ApplicationModal);
+  AboutBox->show();
+  AboutBox->raise();
+  AboutBox->activateWindow();
 }
 
 void TMainForm::ToolButton1Click() { FileNew1->trigger(); }
@@ -511,6 +649,8 @@ void TMainForm::ActivateChild(TBrowserChild* child) {
   }
   lastActivated_ = child;
   guarded::run([child] { child->FormActivate(); });
+  // A window made active, by any means, takes the keys into its page.
+  if (child->Control()) child->Control()->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::UpdateWindowActions() {

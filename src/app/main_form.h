@@ -126,6 +126,14 @@ class TMainForm : public QMainWindow {
   QAction* WindowMinimizeAll1 = nullptr;
   QAction* WindowArrangeAll1 = nullptr;
   QAction* HelpAbout1 = nullptr;
+  // Keyboard actions of the frame (no menu items of their own).
+  QAction* AddressFocus1 = nullptr;    // Ctrl+L, Alt+D, F6
+  QAction* BrowseBack1 = nullptr;      // Alt+Left
+  QAction* BrowseForward1 = nullptr;   // Alt+Right
+  QAction* BrowseReload1 = nullptr;    // F5, Ctrl+R
+  QAction* BrowseStop1 = nullptr;      // Esc
+  QAction* WindowNext1 = nullptr;      // Ctrl+Tab, Ctrl+F6
+  QAction* WindowPrevious1 = nullptr;  // Ctrl+Shift+Tab, Ctrl+Shift+F6
 
   // ---- state -------------------------------------------------------------
   QString AppPath;       // folder of config.ini, ending in "/"
@@ -152,6 +160,12 @@ class TMainForm : public QMainWindow {
   void WindowTileVertical1Execute();
   void WindowMinimizeAll1Execute();
   void WindowArrangeAll1Execute();
+  void AddressFocus1Execute();
+  void WindowNext1Execute();
+  void WindowPrevious1Execute();
+  // The frame's own size, position and maximised state across restarts.
+  void FramePositionRead();
+  void FramePositionWrite();
 
   // Child windows in the frame's order and the active one (nullptr if none).
   QList<QMdiSubWindow*> MDIChildren() const;
@@ -176,6 +190,7 @@ class TMainForm : public QMainWindow {
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
   void OpenChild(const QString& Caption, const QString& URL);
+  void PlaceNewChild(QMdiSubWindow* child);
   void ShowMojiSize(quint8 Size);
   QAction* SizeItem(int n) const;
   void ReadMojiSize();
@@ -239,6 +254,7 @@ class TMainForm : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void CreateComponents();
@@ -249,7 +265,11 @@ class TMainForm : public QMainWindow {
   void BindHandlers();
   void UpdateWindowActions();
   void FillWindowMenu();
+  void NameComponents();
   QList<QAction*> windowListItems_;
+  int newWindowIndex_ = 0;  // cascade slot of the next window opened
+  QRect normalGeometry_;    // last frame position and size while neither maximised nor minimised
+  bool startMaximized_ = false;
   QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
   QPointer<QObject> compare_;              // the two windows following each other, while they do
 };

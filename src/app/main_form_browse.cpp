@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QStyle>
 
 #include "app/main_form.h"
+#include "app/window_arrange.h"
 #include "browser/browser_child.h"
 #include "browser/engine_control.h"
 #include "platform/errors.h"
@@ -32,14 +34,14 @@ TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QSt
     auto* ie = new Tfrm_IE(this);
     child = ie;
     MDIClient->addSubWindow(ie);
-    ie->resize(MDIClient->viewport()->size() * 3 / 4);
+    PlaceNewChild(ie);
     PrepareChild(ie);
     ie->FormCreate();
   } else {
     auto* mz = new Tfrm_MZ(this);
     child = mz;
     MDIClient->addSubWindow(mz);
-    mz->resize(MDIClient->viewport()->size() * 3 / 4);
+    PlaceNewChild(mz);
     PrepareChild(mz);
     mz->FormCreate();
     mz->show();
@@ -48,6 +50,15 @@ TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QSt
   child->setWindowTitle(Caption);
   child->Control()->Navigate(URL);
   return child;
+}
+
+void TMainForm::PlaceNewChild(QMdiSubWindow* child) {
+  // Cascading from the top left of what the client area shows; the first
+  // window after all were closed starts there again.
+  if (MDIChildCount() <= 1) newWindowIndex_ = 0;
+  const QRect area = MDIClient->viewport()->rect();
+  const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+  child->setGeometry(arrange::newWindowSlot(area, area.size() * 3 / 4, step, newWindowIndex_++));
 }
 
 // The size menu's entry for text size 0..4, or nullptr for other values.

@@ -57,4 +57,43 @@ QList<QRect> iconRow(const QRect& area, const QSize& icon, int count) {
   return r;
 }
 
+QRect newWindowSlot(const QRect& area, const QSize& size, int step, int index) {
+  step = std::max(step, 1);
+  const int w = std::clamp(size.width(), 1, std::max(1, area.width()));
+  const int h = std::clamp(size.height(), 1, std::max(1, area.height()));
+  const int fit = std::max(1, std::min((area.width() - w) / step, (area.height() - h) / step) + 1);
+  const int k = std::max(index, 0) % fit;
+  return QRect(area.left() + k * step, area.top() + k * step, w, h);
+}
+
+namespace {
+qint64 overlap(const QRect& a, const QRect& b) {
+  const QRect i = a.intersected(b);
+  return i.isEmpty() ? 0 : qint64(i.width()) * i.height();
+}
+}  // namespace
+
+QRect keepOnScreens(const QRect& window, const QList<QRect>& screens) {
+  if (screens.isEmpty() || window.isEmpty()) return window;
+  // Screens lie side by side without overlapping, so the parts add up.
+  qint64 covered = 0;
+  const QRect* best = &screens.first();
+  qint64 bestOverlap = 0;
+  for (const QRect& s : screens) {
+    const qint64 o = overlap(window, s);
+    covered += o;
+    if (o > bestOverlap) {
+      bestOverlap = o;
+      best = &s;
+    }
+  }
+  if (covered >= qint64(window.width()) * window.height()) return window;
+  const QRect& s = *best;
+  const int w = std::min(window.width(), s.width());
+  const int h = std::min(window.height(), s.height());
+  const int x = std::clamp(window.left(), s.left(), s.left() + s.width() - w);
+  const int y = std::clamp(window.top(), s.top(), s.top() + s.height() - h);
+  return QRect(x, y, w, h);
+}
+
 }  // namespace arrange

@@ -111,8 +111,15 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   connect(btnOK, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnOKClick));
   connect(btnCancel, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnCancelClick));
 
-  for (QWidget* w : findChildren<QWidget*>())
-    if (!w->objectName().isEmpty()) w->setAccessibleName(w->objectName());
+  // Buttons read their captions; the fields and the tree are named after
+  // their labels and purpose.
+  Label2->setBuddy(txtName);
+  Label1->setBuddy(txtURL);
+  txtName->setAccessibleName(QStringLiteral("名前"));
+  txtURL->setAccessibleName(QStringLiteral("URL"));
+  TreeView1->setAccessibleName(QStringLiteral("ブックマーク"));
+  TreeView1->setHeaderLabel(TreeView1->accessibleName());
+  TreeView1->setAccessibleDescription(QStringLiteral("F2 キーで名前を変更します"));
 
   guarded::run([this] { FormCreate(); });
 }

@@ -97,6 +97,7 @@ void TBrowserChild::resizeEvent(QResizeEvent* event) {
 
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->StatusPanel0->setText(Text);
+  frame_->StatusPanel0->setAccessibleDescription(Text);
   LastStatus = Text;
 }
 
@@ -125,6 +126,7 @@ void TBrowserChild::SubChange(qint16 alive) {
   frame_->ProgressBar1->setValue(0);
   frame_->txtAddress->clear();
   frame_->StatusPanel0->clear();
+  frame_->StatusPanel0->setAccessibleDescription(QString());
   for (QToolButton* b : {frame_->BackCtrl, frame_->FrwrdCtrl, frame_->StopCtrl, frame_->ReLoadCtrl})
     b->setEnabled(false);
 }
@@ -197,6 +199,9 @@ void Tfrm_MZ::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   if (frame_->ProgressBar1->value() == 100) {
     frame_->ProgressBar1->setValue(0);
     frame_->StopCtrl->setEnabled(false);
+    // The load is over: activating this child again shows an empty bar,
+    // not the full one its last report would give.
+    Tag = 0;
   } else {
     frame_->StopCtrl->setEnabled(true);
   }

@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QMenu>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
@@ -60,15 +61,34 @@ class TWebPage : public QWebEnginePage {
 
 }  // namespace
 
+namespace {
+
+// The engine's folder in the program's one data (or cache) folder, "zelvo",
+// beside the WebKit host's "webkit". Data left in the folder of the
+// application's name by an earlier version is moved there once.
+QString engineFolder(QStandardPaths::StandardLocation base) {
+  const QString root = QStandardPaths::writableLocation(base);
+  if (root.isEmpty()) return {};
+  const QString folder = root + QStringLiteral("/zelvo/webengine");
+  const QString earlier = root + QStringLiteral("/Zelvo/webengine");
+  if (!QFileInfo::exists(folder) && QFileInfo(earlier).isDir()) {
+    QDir().mkpath(root + QStringLiteral("/zelvo"));
+    if (QDir().rename(earlier, folder)) QDir(root).rmdir(QStringLiteral("Zelvo"));  // only if left empty
+  }
+  return folder;
+}
+
+}  // namespace
+
 QWebEngineProfile* TWebBrowser::sharedProfile() {
   static QPointer<QWebEngineProfile> profile;
   if (!profile) {
     profile = new QWebEngineProfile(QStringLiteral("zelvo"), QCoreApplication::instance());
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString data = engineFolder(QStandardPaths::GenericDataLocation);
     if (!data.isEmpty()) {
-      profile->setPersistentStoragePath(data + QStringLiteral("/webengine"));
-      const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-      if (!cache.isEmpty()) profile->setCachePath(cache + QStringLiteral("/webengine"));
+      profile->setPersistentStoragePath(data);
+      const QString cache = engineFolder(QStandardPaths::GenericCacheLocation);
+      if (!cache.isEmpty()) profile->setCachePath(cache);
     }
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));

@@ -572,6 +572,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     if (index >= 0 && index < items.size() && items[index]->isEnabled()) items[index]->trigger();
   } else if (ev == "button-press") {
     focusPage();
+  } else if (ev == "key") {
+    passKeyToFrame(m);
+  } else if (ev == "focus-leaves") {
+    focusLeavesPage(m.boolean("forward"));
   } else if (ev == "web-process-terminated") {
     // The host shows its error page in this view; reload loads the page again.
     endLoad();
@@ -764,6 +768,45 @@ void TMozillaBrowser::focusPage() {
   // Qt hands its focus to the container, but the X input focus has to be
   // moved into the foreign window by hand.
   setInputFocus(xid_);
+}
+
+void TMozillaBrowser::passKeyToFrame(const wkproto::Message& m) {
+  xcb_connection_t* c = xcbConnection();
+  QWidget* top = window();
+  if (!c || !top || !top->windowHandle()) return;
+  // The key as X would have given it to the frame, had the page not had
+  // the focus: Qt runs it through its shortcuts, mnemonics and menus like
+  // any other key, including those added after this was written.
+  xcb_key_press_event_t e{};
+  e.response_type = XCB_KEY_PRESS;
+  e.detail = static_cast<xcb_keycode_t>(m.integer("keycode"));
+  e.time = static_cast<xcb_timestamp_t>(m.integer("time"));
+  e.root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  e.event = static_cast<xcb_window_t>(top->winId());
+  e.child = XCB_NONE;
+  e.state = static_cast<uint16_t>((m.integer("state") & 0x1fff) | ((m.integer("group") & 3) << 13));
+  e.same_screen = 1;
+  xcb_send_event(c, false, e.event, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+  e.response_type = XCB_KEY_RELEASE;
+  xcb_send_event(c, false, e.event, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+  xcb_flush(c);
+}
+
+void TMozillaBrowser::focusLeavesPage(bool forward) {
+  if (!container_ || !container_->hasFocus()) return;
+  // The next (or previous) widget of the frame that Tab can reach, outside
+  // the page windows: within them Tab would only come back to this page.
+  QWidget* area = nullptr;
+  for (QWidget* w = parentWidget(); w && !area; w = w->parentWidget())
+    if (qobject_cast<QMdiArea*>(w)) area = w;
+  const QWidget* outside = area ? area : this;
+  for (QWidget* w = forward ? container_->nextInFocusChain() : container_->previousInFocusChain(); w != container_;
+       w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+    if (w == outside || outside->isAncestorOf(w) || w->window() != window()) continue;
+    if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+    w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return;
+  }
 }
 
 void TMozillaBrowser::resizeEvent(QResizeEvent* event) {

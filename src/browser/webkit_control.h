@@ -75,6 +75,8 @@ class TMozillaBrowser : public IWebBrowser2 {
   void dropContainer();
   void showHostErrorPage(const QString& why);
   void focusPage();
+  void passKeyToFrame(const wkproto::Message& m);
+  void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
   // The host builds the page's context menu: it holds a copy of the

@@ -73,6 +73,13 @@ TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo&
   column->addLayout(buttons);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  // The tree is named for what it holds and described by the instruction
+  // above it; the status line keeps its name and carries its text as its
+  // description.
+  Tree->setAccessibleName(QStringLiteral("フォルダ"));
+  Tree->setAccessibleDescription(info.lpszTitle);
+  StatusLabel->setAccessibleName(QStringLiteral("状態"));
+  TitleLabel->setBuddy(Tree);
 
   QTreeWidgetItem* root = addItem(nullptr, info.pidlRoot->id);
   fill(root);
@@ -118,7 +125,9 @@ QString TFolderBrowseDialog::currentId() const {
 }
 
 void TFolderBrowseDialog::setStatusText(const QString& text) {
-  if (info_.ulFlags & shell::BIF_STATUSTEXT) StatusLabel->setText(text);
+  if (!(info_.ulFlags & shell::BIF_STATUSTEXT)) return;
+  StatusLabel->setText(text);
+  StatusLabel->setAccessibleDescription(text);
 }
 
 void TFolderBrowseDialog::enableOK(bool enable) { OKButton->setEnabled(enable); }

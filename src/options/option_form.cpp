@@ -1,11 +1,13 @@
 #include "options/option_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTimer>
@@ -24,13 +26,14 @@ W* named(W* w, const char* name) {
   return w;
 }
 
-// The system colours the text box switches between.
-const QColor kCaptionText(255, 255, 255);     // COLOR_CAPTIONTEXT
-const QColor kInactiveBorder(212, 208, 200);  // COLOR_INACTIVEBORDER
-
-void setBackground(QLineEdit* edit, const QColor& colour) {
+// The box's background: an editable field's colour while usable, the
+// window's colour while not; both from the palette, so that a dark or
+// high-contrast theme keeps the text readable.
+void setBackground(QLineEdit* edit, bool usable) {
   QPalette pal = edit->palette();
-  pal.setColor(QPalette::Base, colour);
+  const QPalette theme = QApplication::palette(edit);
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    pal.setColor(group, QPalette::Base, theme.color(group, usable ? QPalette::Base : QPalette::Window));
   edit->setPalette(pal);
 }
 
@@ -100,15 +103,27 @@ Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(frame), frame_(frame) {
 
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
-  connect(chkMoz, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkMozClick(); }); });
-  connect(chkWin1, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkWin1Click(); }); });
-  connect(chkWin2, &QCheckBox::clicked, this, [this] { guarded::run([this] { chkWin2Click(); }); });
+  // Bound to the change of the mark, so that the mouse, the keyboard and an
+  // assistive technology's toggle all run the handler, once each. The
+  // dialog's own marking (ReadIni) runs it explicitly instead.
+  connect(chkMoz, &QCheckBox::toggled, this, [this] { guarded::run([this] { chkMozClick(); }); });
+  connect(chkWin1, &QCheckBox::toggled, this, [this] { guarded::run([this] { chkWin1Click(); }); });
+  connect(chkWin2, &QCheckBox::toggled, this, [this] { guarded::run([this] { chkWin2Click(); }); });
   connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded::run([this] { BitBtn1Click(); }); });
   connect(Button1, &QPushButton::clicked, this, [this] { guarded::run([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { guarded::run([this] { Button2Click(); }); });
 
-  for (QWidget* w : findChildren<QWidget*>())
-    if (w->accessibleName().isEmpty()) w->setAccessibleName(w->objectName());
+  // Captions name themselves; the rest are named after their purpose.
+  TreeView1->setAccessibleName(QStringLiteral("ページ"));
+  TreeView1->setHeaderLabel(TreeView1->accessibleName());
+  txtMozPath->setAccessibleName(QStringLiteral("Geckoのフォルダ"));
+  txtMozPath->setAccessibleDescription(QStringLiteral("Mozillaのあるフォルダ"));
+  BitBtn1->setAccessibleName(QStringLiteral("参照"));
+  BitBtn1->setAccessibleDescription(selectFolder->Caption);
+  Panel1->setAccessibleName(QStringLiteral("設定"));
+  TabSheet1->setAccessibleName(QStringLiteral("全般"));
+  TabSheet2->setAccessibleName(QStringLiteral("ウィンドウ"));
+  for (QCheckBox* box : {chkWin1, chkWin2}) box->setAccessibleDescription(Label1->text());
 
   guarded::run([this] { FormCreate(); });
 }
@@ -124,12 +139,16 @@ void Tfrm_Option::FormCreate() {
 
 void Tfrm_Option::ReadIni() {
   const IniFile ini(AppPath + QStringLiteral("config.ini"));
-  chkMoz->setChecked(ini.ReadInteger(kMain, QStringLiteral("Mozilla"), 0) != 0);
+  const auto mark = [](QCheckBox* box, bool on) {
+    const QSignalBlocker quiet(box);
+    box->setChecked(on);
+  };
+  mark(chkMoz, ini.ReadInteger(kMain, QStringLiteral("Mozilla"), 0) != 0);
   chkMozClick();
   txtMozPath->setText(ini.ReadString(kMain, QStringLiteral("MozPath"), QString()));
-  chkWin1->setChecked(ini.ReadInteger(kWindow, QStringLiteral("BookMark"), 0) != 0);
+  mark(chkWin1, ini.ReadInteger(kWindow, QStringLiteral("BookMark"), 0) != 0);
   chkWin1Click();
-  chkWin2->setChecked(ini.ReadInteger(kWindow, QStringLiteral("AddressBar"), 0) != 0);
+  mark(chkWin2, ini.ReadInteger(kWindow, QStringLiteral("AddressBar"), 0) != 0);
   chkWin2Click();
 }
 
@@ -145,7 +164,7 @@ void Tfrm_Option::chkMozClick() {
   const bool on = chkMoz->isChecked();
   chkMoz->setProperty("Tag", on ? 1 : 0);
   txtMozPath->setEnabled(on);
-  setBackground(txtMozPath, on ? kCaptionText : kInactiveBorder);
+  setBackground(txtMozPath, on);
   BitBtn1->setEnabled(on);
   if (frame_ && frame_->Moz_Item) frame_->Moz_Item->setEnabled(on);
 }

@@ -272,6 +272,34 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
+// A key the page did not take comes back here once WebKit is done with it;
+// it belongs to the frame (its shortcuts, menus and mnemonics), which gets
+// it as X gave it to us.
+gboolean onUnhandledKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (e->is_modifier) return FALSE;
+  // Plain Tab and Shift+Tab at the page's ends come as "focus-leaves".
+  const bool tab = e->keyval == GDK_KEY_Tab || e->keyval == GDK_KEY_ISO_Left_Tab || e->keyval == GDK_KEY_KP_Tab;
+  if (tab && !(e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return TRUE;
+  send(event("key", v->id)
+           .set("keycode", static_cast<int>(e->hardware_keycode))
+           .set("state", static_cast<int>(e->state & 0x1fff))
+           .set("group", static_cast<int>(e->group))
+           .set("time", static_cast<std::int64_t>(e->time)));
+  return TRUE;
+}
+
+// Tab past the page's first or last element: the page gives the focus away,
+// and the window, having nothing else, would give it straight back. It goes
+// to the frame instead.
+gboolean onWindowFocus(GtkWidget*, GtkDirectionType direction, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (direction != GTK_DIR_TAB_FORWARD && direction != GTK_DIR_TAB_BACKWARD) return FALSE;
+  if (!gtk_widget_has_focus(GTK_WIDGET(v->web))) return FALSE;
+  send(event("focus-leaves", v->id).set("forward", direction == GTK_DIR_TAB_FORWARD));
+  return TRUE;
+}
+
 void onContextItemActivated(GSimpleAction* action, GVariant*, gpointer) {
   const int view = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-view"));
   const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "zelvo-index"));
@@ -368,6 +396,8 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "close", G_CALLBACK(onClose), v);
   g_signal_connect(v->web, "script-dialog", G_CALLBACK(onScriptDialog), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
+  g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
+  g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
@@ -379,6 +409,12 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
 
 // Shows a view's window and tells the frame which X window to embed.
 void announceView(View* v) {
+  // Never a window of its own on the screen: no window manager takes it
+  // (it would frame and place it, racing the frame that embeds it), and
+  // until it is embedded it is mapped where nobody sees it.
+  GdkWindow* own = gtk_widget_get_window(v->window);
+  gdk_window_set_override_redirect(own, TRUE);
+  gtk_window_move(GTK_WINDOW(v->window), -32000, -32000);
   gtk_widget_show_all(v->window);
   gtk_widget_grab_focus(GTK_WIDGET(v->web));
   views[v->id] = v;
@@ -719,6 +755,9 @@ int main(int argc, char** argv) {
   WebKitWebsiteDataManager* manager =
       webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
   context = webkit_web_context_new_with_website_data_manager(manager);
+  // The web processes run in WebKit's sandbox (bubblewrap), which cannot
+  // work as root; the frame says so when it starts.
+  if (geteuid() != 0) webkit_web_context_set_sandbox_enabled(context, TRUE);
   gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
   webkit_cookie_manager_set_persistent_storage(webkit_web_context_get_cookie_manager(context), cookies,
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);

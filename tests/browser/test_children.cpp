@@ -161,6 +161,19 @@ class TestChildren : public QObject {
     m->progressTo(100, 100);  // reaching 100 resets the bar
     QCOMPARE(f->ProgressBar1->value(), 0);
     QVERIFY(!f->StopCtrl->isEnabled());
+    // A finished load stays finished when the child is activated again.
+    QCOMPARE(mz->Tag, 0);
+    f->MDIClient->setActiveSubWindow(ie);
+    QCOMPARE(f->ProgressBar1->value(), 0);
+    ie->Tag = 70;
+    f->MDIClient->setActiveSubWindow(mz);
+    f->MDIClient->setActiveSubWindow(ie);
+    QCOMPARE(f->ProgressBar1->value(), 70);
+    f->MDIClient->setActiveSubWindow(mz);
+    QCOMPARE(f->ProgressBar1->value(), 0);
+    // While a load runs the raw progress is kept as before.
+    m->progressTo(40, 80);
+    QCOMPARE(mz->Tag, 40);
 
     // A raw progress above 100 shows a full bar when the child is activated.
     m->progressTo(250, 0);

@@ -30,6 +30,9 @@ for dep in fonts-ipafont-gothic qt6-qpa-plugins libqt6webenginecore6-bin libc6 l
 done
 if [ "$with_host" = 1 ]; then
   grep -Eq "(^|, )libwebkit2gtk-4.1-0( |,|$)" <<<"$depends" || fail "Depends lacks the WebKitGTK library: $depends"
+  for dep in bubblewrap xdg-dbus-proxy; do
+    grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep (WebKit's sandbox): $depends"
+  done
 fi
 [ -n "$(field Description)" ] || fail "no Description"
 

@@ -1,0 +1,241 @@
+// Gekko windows in the real frame against the real zelvo-webkit-host, driven
+// by real X input: keys the page does not take reach the frame's shortcuts,
+// menus and mnemonics; Tab and Shift+Tab leave the page; typing still
+// reaches the page's fields.
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "browser/browser_child.h"
+#include "browser/webkit_control.h"
+#include "frame_fixture.h"
+#include "options/option_form.h"
+#include "test_main.h"
+
+namespace {
+
+TMozillaBrowser* gecko(TBrowserChild* c) { return c ? qobject_cast<TMozillaBrowser*>(c->Control()) : nullptr; }
+
+QString js(TMozillaBrowser* b, const QString& script) {
+  bool done = false;
+  QString value, error;
+  b->runJavaScript(script, [&](const QString& v, const QString& e) {
+    value = v;
+    error = e;
+    done = true;
+  });
+  if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
+  return error.isEmpty() ? value : QStringLiteral("<error: %1>").arg(error);
+}
+
+bool xdotool(const QStringList& args) { return QProcess::execute(QStringLiteral("xdotool"), args) == 0; }
+
+QPoint elementCentre(TMozillaBrowser* b, const QString& selector) {
+  const QString r = js(b, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
+                                         "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
+                              .arg(selector));
+  const QStringList xy = r.split(u',');
+  if (xy.size() != 2) return {};
+  return b->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
+}
+
+// Whether the screen shows the page's blue over the visible part of the
+// view, sampled on a grid (the view's own pixels as X shows them).
+bool paintsBlue(TMozillaBrowser* b) {
+  return QTest::qWaitFor(
+      [&] {
+        QWidget* top = b->window();
+        const QRect onScreen =
+            QRect(b->mapTo(top, QPoint(0, 0)), b->size())
+                .intersected(b->visibleRegion().boundingRect().translated(b->mapTo(top, QPoint(0, 0))));
+        if (onScreen.width() < 20 || onScreen.height() < 20) return false;
+        const QPoint origin = top->mapToGlobal(onScreen.topLeft());
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, origin.x(), origin.y(), onScreen.width(), onScreen.height())
+                                .toImage();
+        for (int y = 5; y < shot.height() - 5; y += std::max(1, shot.height() / 8))
+          for (int x = 5; x < shot.width() - 5; x += std::max(1, shot.width() / 8))
+            if (shot.pixelColor(x, y) != QColor(0x20, 0x50, 0xc0)) return false;
+        return true;
+      },
+      10000);
+}
+
+int visibleOptionDialogs() {
+  int n = 0;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<Tfrm_Option*>(w) && w->isVisible()) ++n;
+  return n;
+}
+
+}  // namespace
+
+class TestGeckoFrame : public QObject {
+  Q_OBJECT
+
+  FrameFixture* fx = nullptr;
+  TMainForm* f = nullptr;
+
+  // Opens a Gekko window at the test page and puts the keyboard focus into
+  // its field with a real click.
+  TMozillaBrowser* openPage() {
+    f->OpenChild(QString(), fx->path("keys.html"));
+    TMozillaBrowser* b = gecko(f->ActiveMDIChild());
+    if (!b || !QTest::qWaitFor([&] { return f->ActiveMDIChild()->windowTitle() == "keys"; }, 20000)) return nullptr;
+    return b;
+  }
+  bool focusField(TMozillaBrowser* b) {
+    const QPoint p = elementCentre(b, "#field");
+    if (p.isNull()) return false;
+    xdotool({"mousemove", QString::number(p.x()), QString::number(p.y())});
+    QTest::qWait(100);
+    xdotool({"click", "1"});
+    return QTest::qWaitFor([&] { return js(b, "document.activeElement.id") == "field"; }, 5000);
+  }
+
+ private slots:
+  void initTestCase() { TMozillaBrowser::setHostProgramForTests(QStringLiteral(ZELVO_TEST_HOST)); }
+  void init() {
+    fx = new FrameFixture;
+    fx->writeConfig("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
+    QFile page(fx->path("keys.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write(
+        "<!DOCTYPE html><html><head><meta charset='utf-8'><title>keys</title></head><body>"
+        "<p><input id='field' size='20'></p><p><a id='link' href='#x'>link</a></p></body></html>");
+    page.close();
+    f = fx->start();
+    f->setGeometry(0, 0, 1000, 760);
+    f->show();
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    QVERIFY(f->Moz_Item->isChecked());
+  }
+  void cleanup() {
+    fx->stop();
+    delete fx;
+  }
+
+  void frameKeysFromAFocusedPage() {
+    TMozillaBrowser* b = openPage();
+    QVERIFY(b);
+    QVERIFY(focusField(b));
+
+    // Plain typing belongs to the page, not the frame.
+    QVERIFY(xdotool({"type", "--delay", "30", "abc"}));
+    QTRY_COMPARE_WITH_TIMEOUT(js(b, "document.getElementById('field').value"), QStringLiteral("abc"), 5000);
+    QVERIFY(f->txtAddress->text() != "abc");
+
+    // Ctrl+N: a new window, as from any other place in the frame.
+    QVERIFY(xdotool({"key", "ctrl+n"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 2, 10000);
+    QVERIFY(!f->ActiveMDIChild()->IsIE());
+    QCOMPARE(js(b, "document.getElementById('field').value"), QStringLiteral("abc"));  // no "n" typed
+
+    // Alt+F opens the File menu.
+    // (a click into the first page activates its window again; side by
+    // side, since the new window cascades over the first)
+    f->WindowTileVertical1->trigger();
+    QVERIFY(focusField(b));
+    QCOMPARE(gecko(f->ActiveMDIChild()), b);
+    QVERIFY(xdotool({"key", "alt+f"}));
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activePopupWidget(), static_cast<QWidget*>(f->File1), 5000);
+    QVERIFY(xdotool({"key", "Escape"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 5000);
+
+    // F12: the options dialog.
+    QVERIFY(focusField(b));
+    const int dialogs = visibleOptionDialogs();
+    QVERIFY(xdotool({"key", "F12"}));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleOptionDialogs(), dialogs + 1, 5000);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<Tfrm_Option*>(w)) w->hide();
+
+    // F10: the side bar, both ways.
+    QVERIFY(focusField(b));
+    const bool shown = f->mnuShow_Z->isChecked();
+    QVERIFY(xdotool({"key", "F10"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->mnuShow_Z->isChecked(), !shown, 5000);
+    QVERIFY(xdotool({"key", "F10"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->mnuShow_Z->isChecked(), shown, 5000);
+
+    // The page still has its keys: typing goes on in its field.
+    QVERIFY(xdotool({"key", "End"}));
+    QVERIFY(xdotool({"type", "--delay", "30", "de"}));
+    QTRY_COMPARE_WITH_TIMEOUT(js(b, "document.getElementById('field').value"), QStringLiteral("abcde"), 5000);
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void everyWindowPaintsItsPage() {
+    QFile page(fx->path("blue.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<!DOCTYPE html><title>blue</title><body style='background:#2050c0;margin:0'></body>");
+    page.close();
+    // Four in a row, each a new window given its address in the address
+    // box, as a user opens them.
+    QList<TMozillaBrowser*> views;
+    for (int i = 0; i < 4; ++i) {
+      f->FileNew1->trigger();
+      views << gecko(f->ActiveMDIChild());
+      QVERIFY(views.last());
+      f->txtAddress->setText(fx->path("blue.html"));
+      f->btnMove->click();
+    }
+    for (TBrowserChild* c : f->findChildren<TBrowserChild*>())
+      QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QStringLiteral("blue"), 20000);
+
+    // Tiled, every page shows; then the active one over the whole of a
+    // maximised frame; then cascaded.
+    f->WindowTileHorizontal1->trigger();
+    for (TMozillaBrowser* b : views) QVERIFY2(paintsBlue(b), "a tiled window is not painted");
+    f->showMaximized();
+    QTRY_VERIFY(f->isMaximized());
+    QTest::qWait(300);
+    f->ActiveMDIChild()->showMaximized();
+    QVERIFY2(paintsBlue(gecko(f->ActiveMDIChild())), "the maximised window is not painted");
+    f->ActiveMDIChild()->showNormal();
+    f->WindowCascade1->trigger();
+    QVERIFY2(paintsBlue(gecko(f->ActiveMDIChild())), "the active cascaded window is not painted");
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void tabLeavesThePageBothWays() {
+    TMozillaBrowser* b = openPage();
+    QVERIFY(b);
+    QVERIFY(focusField(b));
+    QWidget* view = b->findChild<QWidget*>(QStringLiteral("webkitView"));
+    QVERIFY(view && view->hasFocus());
+
+    // field -> link -> out of the page, into the frame.
+    QVERIFY(xdotool({"key", "Tab"}));
+    QTRY_COMPARE_WITH_TIMEOUT(js(b, "document.activeElement.id"), QStringLiteral("link"), 5000);
+    QVERIFY(xdotool({"key", "Tab"}));
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() && QApplication::focusWidget() != view, 5000);
+    QWidget* next = QApplication::focusWidget();
+    QVERIFY2(!f->MDIClient->isAncestorOf(next), qPrintable(next->objectName()));
+    // The keyboard went with it: typing reaches the frame's widget now.
+    if (auto* edit = qobject_cast<QLineEdit*>(next)) {
+      edit->clear();
+      QVERIFY(xdotool({"type", "--delay", "30", "q"}));
+      QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QStringLiteral("q"), 5000);
+    }
+
+    // Back into the page with a click, then Shift+Tab out at its start.
+    QVERIFY(focusField(b));
+    QTRY_VERIFY(view->hasFocus());
+    QVERIFY(xdotool({"key", "shift+Tab"}));
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() && QApplication::focusWidget() != view, 5000);
+    QVERIFY(!f->MDIClient->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(js(b, "document.getElementById('field').value"), QString());
+    QVERIFY(fx->errors.isEmpty());
+  }
+};
+
+ZELVO_TEST_MAIN(TestGeckoFrame)
+#include "test_gecko_frame.moc"
