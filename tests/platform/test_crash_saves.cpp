@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -18,6 +19,19 @@
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 
+namespace {
+
+pid_t startSaver(const QString& folder) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(ZELVO_CRASH_SAVER, ZELVO_CRASH_SAVER, QFile::encodeName(folder).constData(), nullptr);
+    _exit(127);
+  }
+  return pid;
+}
+
+}  // namespace
+
 class TestCrashSaves : public QObject {
   Q_OBJECT
 
@@ -28,6 +42,19 @@ class TestCrashSaves : public QObject {
     const QString config = dir.filePath("config.ini");
     const QString marks = dir.filePath("bookmark.xml");
     QRandomGenerator rng(20261209);
+    // How long the saver takes to start and save three rounds here (a
+    // sanitizer build or a loaded machine is slower), in microseconds; the
+    // kills fall around it, the dry run's files are the starting point.
+    const quint32 threeRounds = [&] {
+      QElapsedTimer clock;
+      clock.start();
+      const pid_t pid = startSaver(dir.path());
+      while (IniFile(config).ReadInteger("General", "Counter", 0) < 3 && clock.elapsed() < 60000) ::usleep(500);
+      const qint64 took = clock.nsecsElapsed() / 1000;
+      ::kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      return quint32(qMax<qint64>(took, 2000));
+    }();
     int midRound = 0, lastCounter = 0;
     for (int kill = 0; kill < kKills; ++kill) {
       const bool linked = kill >= kKills / 2;
@@ -37,14 +64,10 @@ class TestCrashSaves : public QObject {
         QVERIFY(::link(QFile::encodeName(marks).constData(),
                        QFile::encodeName(dir.filePath("bookmark-2")).constData()) == 0);
       }
-      const pid_t pid = fork();
-      if (pid == 0) {
-        execl(ZELVO_CRASH_SAVER, ZELVO_CRASH_SAVER, QFile::encodeName(dir.path()).constData(), nullptr);
-        _exit(127);
-      }
+      const pid_t pid = startSaver(dir.path());
       QVERIFY(pid > 0);
-      // Start-up takes a few milliseconds; after it a round is a few more.
-      ::usleep(useconds_t(rng.bounded(10000, 60000)));
+      // From before the saver is going to a few rounds into it.
+      ::usleep(useconds_t(rng.bounded(threeRounds / 2, threeRounds * 3 / 2)));
       ::kill(pid, SIGKILL);
       int status = 0;
       waitpid(pid, &status, 0);
