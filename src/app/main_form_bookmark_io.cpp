@@ -75,6 +75,10 @@ void TMainForm::mnuBMExportClick() {
 QString TMainForm::ImportBookmarks(const QString& Path) {
   QFile file(Path);
   if (!file.open(QIODevice::ReadOnly)) throw EInOutError(QStringLiteral("%1 を読み込めません").arg(Path));
+  // Far above any bookmark file; a mistaken choice is not read into memory.
+  constexpr qint64 kMaxImportBytes = 64 << 20;
+  if (file.size() > kMaxImportBytes)
+    throw ZelvoError(QStringLiteral("%1 は大きすぎるため読み込めません").arg(QFileInfo(Path).fileName()));
   const bookmarks::HtmlImport read = bookmarks::importBookmarkHtml(file.readAll());
   file.close();
   if (read.links == 0 && read.folders == 0)
@@ -99,13 +103,14 @@ QString TMainForm::ImportBookmarks(const QString& Path) {
                .arg(read.links)
                .arg(read.folders);
   if (!read.recognised)
-    lines << QStringLiteral("このファイルはブックマークの HTML ファイルの形式ではありません。読み取れたリンクだけを読み込みました。");
-  if (read.unknownEncoding)
-    lines << QStringLiteral("ファイルの文字コードが分からないため、UTF-8 として読みました。");
+    lines << QStringLiteral(
+        "このファイルはブックマークの HTML ファイルの形式ではありません。読み取れたリンクだけを読み込みました。");
+  if (read.unknownEncoding) lines << QStringLiteral("ファイルの文字コードが分からないため、UTF-8 として読みました。");
   if (read.linksWithoutAddress > 0)
     lines << QStringLiteral("アドレスのないリンク %1 件は読み込みませんでした。").arg(read.linksWithoutAddress);
   if (read.foldersTooDeep > 0)
-    lines << QStringLiteral("階層が深すぎるフォルダ %1 個は、その中身を上の階層に入れました。").arg(read.foldersTooDeep);
+    lines
+        << QStringLiteral("階層が深すぎるフォルダ %1 個は、その中身を上の階層に入れました。").arg(read.foldersTooDeep);
   return lines.join(u'\n');
 }
 

@@ -14,9 +14,7 @@
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 
-void TMainForm::OpenChild(const QString& Caption, const QString& URL) {
-  OpenChildIn(NewWindowIsIE(URL), Caption, URL);
-}
+void TMainForm::OpenChild(const QString& Caption, const QString& URL) { OpenChildIn(NewWindowIsIE(URL), Caption, URL); }
 
 TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
   QString mozPath;

@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 
 #include "app/main_form.h"
 #include "app/window_arrange.h"
@@ -36,9 +37,14 @@ class TCompareLink : public QObject {
   void follow(TBrowserChild* child, CompareSync::Side side) {
     connect(child->Control(), &IWebBrowser2::NavigateComplete2, this,
             [this, side](const QString& url) { guarded::run([&] { shown(side, url); }); });
-    // Ended once the window is gone (not from inside its destruction).
-    auto* frame = static_cast<TMainForm*>(parent());
-    connect(child, &QObject::destroyed, frame, [frame] { frame->EndCompare(); }, Qt::QueuedConnection);
+    // Ended once the window is gone, not from inside its destruction; a
+    // link ended before that hears nothing of it.
+    connect(child, &QObject::destroyed, this, [this] {
+      auto* frame = static_cast<TMainForm*>(parent());
+      QTimer::singleShot(0, frame, [frame, self = QPointer<QObject>(this)] {
+        if (self) frame->EndCompare();
+      });
+    });
   }
 
   void shown(CompareSync::Side side, const QString& url) {

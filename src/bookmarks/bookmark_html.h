@@ -16,11 +16,11 @@ struct HtmlImport {
   BookmarkTree entries;
   int links = 0;
   int folders = 0;
-  int linksWithoutAddress = 0;  // <A> without HREF: skipped
-  int foldersTooDeep = 0;       // their entries went to the deepest folder kept
-  bool recognised = false;      // the document type of the format was there
-  QString encoding;             // what the bytes were read as
-  bool unknownEncoding = false; // declared, but not known here: read as UTF-8
+  int linksWithoutAddress = 0;   // <A> without HREF: skipped
+  int foldersTooDeep = 0;        // their entries went to the deepest folder kept
+  bool recognised = false;       // the document type of the format was there
+  QString encoding;              // what the bytes were read as
+  bool unknownEncoding = false;  // declared, but not known here: read as UTF-8
 };
 
 // Reads what can be read; never fails. The bytes are read in the encoding

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "browser/address.h"
+#include "browser/downloads.h"
 #include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "platform/errors.h"
@@ -59,6 +60,47 @@ class TWebPage : public QWebEnginePage {
   TWebBrowser* control_;
 };
 
+// A download the engine will not show: the user chooses where it goes, it
+// is written as NAME.part and takes its name when complete.
+void startDownload(QWebEngineDownloadRequest* d) {
+  if (d->isSavePageDownload() || d->state() != QWebEngineDownloadRequest::DownloadRequested) return;
+  DownloadManager* manager = DownloadManager::instance();
+  const QString url = d->url().toString();
+  QWidget* near = d->page() ? QWebEngineView::forPage(d->page()) : nullptr;
+  QPointer<QWebEngineDownloadRequest> request(d);
+  const QString target = manager->askTarget(near, downloadFileName(d->suggestedFileName(), url));
+  if (!request) return;
+  if (target.isEmpty()) {
+    d->cancel();
+    return;
+  }
+  DownloadJob* job = manager->start(url, target, [request] {
+    if (request) request->cancel();
+  });
+  const QFileInfo part(partFileFor(target));
+  d->setDownloadDirectory(part.absolutePath());
+  d->setDownloadFileName(part.fileName());
+  QPointer<DownloadJob> j(job);
+  auto progress = [d, j] {
+    if (j) j->progress(d->receivedBytes(), d->totalBytes());
+  };
+  QObject::connect(d, &QWebEngineDownloadRequest::receivedBytesChanged, job, progress);
+  QObject::connect(d, &QWebEngineDownloadRequest::totalBytesChanged, job, progress);
+  QObject::connect(d, &QWebEngineDownloadRequest::stateChanged, job,
+                   [d, j](QWebEngineDownloadRequest::DownloadState s) {
+                     if (!j) return;
+                     if (s == QWebEngineDownloadRequest::DownloadCompleted) {
+                       j->progress(d->receivedBytes(), d->totalBytes());
+                       j->finished();
+                     } else if (s == QWebEngineDownloadRequest::DownloadCancelled) {
+                       j->cancelled();
+                     } else if (s == QWebEngineDownloadRequest::DownloadInterrupted) {
+                       j->failed(d->interruptReasonString());
+                     }
+                   });
+  d->accept();
+}
+
 }  // namespace
 
 namespace {
@@ -93,6 +135,8 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
     profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
+                     [](QWebEngineDownloadRequest* d) { guarded::run([&] { startDownload(d); }); });
   }
   return profile;
 }

@@ -22,6 +22,7 @@
 #include <deque>
 
 #include "browser/address.h"
+#include "browser/downloads.h"
 #include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "browser/webkit_protocol.h"
@@ -128,7 +129,7 @@ class WebKitHost : public QObject {
 
   void detach(int id) {
     if (views_.erase(id) && running()) send(wkproto::Message().set("cmd", "destroy").set("view", id));
-    if (views_.empty()) shutDown();
+    if (views_.empty() && downloads_.empty()) shutDown();
   }
 
   void send(const wkproto::Message& m) {
@@ -223,7 +224,10 @@ class WebKitHost : public QObject {
       pending_.pop_front();
       const int view = static_cast<int>(m.integer("view"));
       auto it = views_.find(view);
-      if (it != views_.end()) {
+      if (m.str("ev").rfind("download-", 0) == 0) {
+        // Downloads belong to the program, not to a view.
+        guarded::run([&] { downloadEvent(m); });
+      } else if (it != views_.end()) {
         QPointer<TMozillaBrowser> control = it->second;
         // Each event is a handler of its own: one that fails ends there and
         // the next still arrives.
@@ -232,6 +236,48 @@ class WebKitHost : public QObject {
         qWarning("zelvo-webkit-host: %s", m.str("message").c_str());
       }
     }
+  }
+
+  void downloadEvent(const wkproto::Message& m) {
+    const std::string ev = m.str("ev");
+    const std::int64_t id = m.integer("download");
+    auto cmd = [id](const char* name) { return wkproto::Message().set("cmd", name).set("download", id); };
+    if (ev == "download-started") {
+      QPointer<WebKitHost> self(this);
+      auto it = views_.find(static_cast<int>(m.integer("view")));
+      QWidget* near = it != views_.end() ? it->second.data() : nullptr;
+      const QString url = qstr(m.str("uri"));
+      DownloadManager* manager = DownloadManager::instance();
+      const QString target = manager->askTarget(near, downloadFileName(qstr(m.str("name")), url));
+      if (!self || !running()) return;
+      if (target.isEmpty()) return send(cmd("download-cancel"));
+      DownloadJob* job = manager->start(url, target, [self, cmd] {
+        if (self) self->send(cmd("download-cancel"));
+      });
+      job->progress(0, m.integer("total"));
+      downloads_[id] = job;
+      send(cmd("download-destination").set("path", utf8(partFileFor(target))));
+      return;
+    }
+    auto it = downloads_.find(id);
+    if (it == downloads_.end()) return;
+    QPointer<DownloadJob> job = it->second;
+    if (ev == "download-progress") {
+      if (job) job->progress(m.integer("received"), m.integer("total"));
+      return;
+    }
+    downloads_.erase(it);
+    if (job && ev == "download-finished") {
+      job->progress(m.integer("received"), job->total());
+      job->finished();
+    } else if (job && ev == "download-failed") {
+      if (m.boolean("cancelled"))
+        job->cancelled();
+      else
+        job->failed(QStringLiteral("ダウンロードできませんでした (%1)").arg(qstr(m.str("message"))));
+    }
+    // The last download of a host without views lets it go.
+    if (views_.empty() && downloads_.empty()) shutDown();
   }
 
   // What a line too long to read becomes: a notice to its view.
@@ -273,6 +319,10 @@ class WebKitHost : public QObject {
     if (!shuttingDown_) qWarning("zelvo-webkit-host ended unexpectedly");
     const auto views = views_;
     views_.clear();
+    const auto downloads = downloads_;
+    downloads_.clear();
+    for (const auto& [id, job] : downloads)
+      if (job) job->failed(QStringLiteral("WebKit エンジンが終了しました"));
     for (const auto& [id, control] : views)
       if (control) guarded::run([&] { control->hostLost(); });
     if (process_.state() == QProcess::NotRunning)
@@ -309,6 +359,7 @@ class WebKitHost : public QObject {
   int missedTicks_ = 0;
   bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
+  std::map<std::int64_t, QPointer<DownloadJob>> downloads_;
   bool dead_ = false;
   bool shuttingDown_ = false;
 };
@@ -614,7 +665,8 @@ void TMozillaBrowser::newWindow(const wkproto::Message& m) {
   const QString url = qstr(m.str("uri"));
   const qint64 pending = m.integer("pending");
   if (wasCut(m, "uri")) {
-    if (pending) host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    if (pending)
+      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
     throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
   }
   QString blocked;

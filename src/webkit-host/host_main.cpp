@@ -371,6 +371,8 @@ void onWindowDestroyed(GtkWidget*, gpointer data);
 
 // A view in an undecorated window of its own, realised so that it has an
 // X window to embed; related views share their opener's web process.
+gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer);
+
 View* buildView(int id, int w, int h, WebKitWebView* related) {
   auto* v = new View;
   v->id = id;
@@ -395,6 +397,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
   g_signal_connect(v->web, "close", G_CALLBACK(onClose), v);
   g_signal_connect(v->web, "script-dialog", G_CALLBACK(onScriptDialog), v);
+  g_signal_connect(v->web, "decide-policy", G_CALLBACK(onDecidePolicy), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
   g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
@@ -632,6 +635,136 @@ void discardView(const Message& m) {
   delete p;
 }
 
+// ---- downloads ----------------------------------------------------------------
+// Each download is reported to the frame, which asks the user where it
+// goes and answers with "download-destination" or "download-cancel". The
+// download belongs to the host, not to the view whose page started it.
+
+struct Download {
+  std::int64_t id = 0;
+  WebKitDownload* download = nullptr;
+  bool failed = false;
+  gint64 lastReport = 0;
+};
+std::map<std::int64_t, Download*> downloads;
+std::int64_t lastDownloadId = 0;
+
+int viewIdOf(WebKitWebView* web) {
+  for (const auto& [id, v] : views)
+    if (v->web == web) return id;
+  return 0;
+}
+
+std::int64_t contentLength(WebKitDownload* download) {
+  WebKitURIResponse* r = webkit_download_get_response(download);
+  return r ? static_cast<std::int64_t>(webkit_uri_response_get_content_length(r)) : 0;
+}
+
+gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointer data) {
+  auto* d = static_cast<Download*>(data);
+  // The server's own name where it gave one; WebKit's suggestion drops
+  // leading dots and the like.
+  std::string name = suggested ? suggested : "";
+  if (WebKitURIResponse* r = webkit_download_get_response(download))
+    if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(r)) {
+      GHashTable* params = nullptr;
+      if (soup_message_headers_get_content_disposition(headers, nullptr, &params) && params) {
+        if (auto* own = static_cast<const char*>(g_hash_table_lookup(params, "filename")); own && *own) name = own;
+      }
+      if (params) g_hash_table_destroy(params);
+    }
+  std::string uri;
+  if (WebKitURIRequest* request = webkit_download_get_request(download))
+    if (const char* u = webkit_uri_request_get_uri(request)) uri = u;
+  WebKitWebView* web = webkit_download_get_web_view(download);
+  send(event("download-started", web ? viewIdOf(web) : 0)
+           .set("download", d->id)
+           .set("uri", uri)
+           .set("name", name)
+           .set("total", contentLength(download)));
+  return TRUE;  // the destination comes later, from the frame
+}
+
+void onDownloadData(WebKitDownload* download, guint64, gpointer data) {
+  auto* d = static_cast<Download*>(data);
+  const gint64 now = g_get_monotonic_time();
+  if (now - d->lastReport < 100000) return;  // ten reports a second at most
+  d->lastReport = now;
+  send(event("download-progress", 0)
+           .set("download", d->id)
+           .set("received", static_cast<std::int64_t>(webkit_download_get_received_data_length(download)))
+           .set("total", contentLength(download)));
+}
+
+void onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {
+  auto* d = static_cast<Download*>(data);
+  d->failed = true;
+  const bool cancelled = g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER);
+  send(event("download-failed", 0)
+           .set("download", d->id)
+           .set("cancelled", cancelled)
+           .set("message", error ? error->message : ""));
+}
+
+// Comes after "failed" too: the end of the download either way.
+void onDownloadFinished(WebKitDownload* download, gpointer data) {
+  auto* d = static_cast<Download*>(data);
+  if (!d->failed)
+    send(event("download-finished", 0)
+             .set("download", d->id)
+             .set("received", static_cast<std::int64_t>(webkit_download_get_received_data_length(download))));
+  downloads.erase(d->id);
+  g_signal_handlers_disconnect_by_data(download, d);
+  g_object_unref(download);
+  delete d;
+}
+
+void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  auto* d = new Download;
+  d->id = ++lastDownloadId;
+  d->download = WEBKIT_DOWNLOAD(g_object_ref(download));
+  downloads[d->id] = d;
+  g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), d);
+  g_signal_connect(download, "received-data", G_CALLBACK(onDownloadData), d);
+  g_signal_connect(download, "failed", G_CALLBACK(onDownloadFailed), d);
+  g_signal_connect(download, "finished", G_CALLBACK(onDownloadFinished), d);
+}
+
+void downloadCommand(const Message& m, bool cancel) {
+  auto it = downloads.find(m.integer("download"));
+  if (it == downloads.end()) return;
+  WebKitDownload* download = it->second->download;
+  const std::string path = m.str("path");
+  if (cancel || path.empty()) return webkit_download_cancel(download);
+  // The file is the frame's NAME.part, which it may replace.
+  webkit_download_set_allow_overwrite(download, TRUE);
+  // This API takes the destination as a file URI.
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  if (!uri) return webkit_download_cancel(download);
+  webkit_download_set_destination(download, uri);
+  g_free(uri);
+}
+
+// A page's answer that WebKit would show but the user expects to keep: an
+// attachment, or a type no view can show, becomes a download.
+gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+  if (!webkit_response_policy_decision_is_main_frame_main_resource(response)) return FALSE;
+  bool attachment = false;
+  if (SoupMessageHeaders* headers =
+          webkit_uri_response_get_http_headers(webkit_response_policy_decision_get_response(response))) {
+    char* disposition = nullptr;
+    if (soup_message_headers_get_content_disposition(headers, &disposition, nullptr)) {
+      attachment = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
+      g_free(disposition);
+    }
+  }
+  if (!attachment && webkit_response_policy_decision_is_mime_type_supported(response)) return FALSE;
+  webkit_policy_decision_download(decision);
+  return TRUE;
+}
+
 void handle(const Message& m) {
   const std::string cmd = m.str("cmd");
   if (cmd == "create") return createView(m);
@@ -641,6 +774,8 @@ void handle(const Message& m) {
   if (cmd == "ping") return send(event("pong", 0).set("id", m.integer("id")));
   if (cmd == "adopt") return adoptView(m);
   if (cmd == "discard") return discardView(m);
+  if (cmd == "download-destination") return downloadCommand(m, false);
+  if (cmd == "download-cancel") return downloadCommand(m, true);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
@@ -768,6 +903,8 @@ int main(int argc, char** argv) {
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
   // Every window a page asks for comes to the frame, which decides.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+
+  g_signal_connect(context, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
 
   GIOChannel* channel = g_io_channel_unix_new(protoIn);
   g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);

@@ -122,8 +122,9 @@ class TestBookmarkHtml : public QObject {
         *textcodec::encodeShiftJis(QStringLiteral("フォルダ名")) + "</H3>\n<DL><p>\n<DT><A HREF=\"http://y/\">" +
         *textcodec::encodeShiftJis(QStringLiteral("表示")) + "</A>\n</DL><p>\n</DL><p>\n";
     r = importBookmarkHtml(sjisFile);
-    COMPARE_TREES(r.entries, (BookmarkTree{E::folder(QStringLiteral("フォルダ名"),
-                                                     {E::link(QStringLiteral("表示"), "http://y/")})}));
+    COMPARE_TREES(
+        r.entries,
+        (BookmarkTree{E::folder(QStringLiteral("フォルダ名"), {E::link(QStringLiteral("表示"), "http://y/")})}));
     QCOMPARE(r.encoding.toLower(), QString("shift_jis"));
 
     // A byte order mark wins over nothing; an unknown name falls back to UTF-8.

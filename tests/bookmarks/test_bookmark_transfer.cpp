@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -15,7 +14,9 @@
 #include "bookmarks/bookmark_editor.h"
 #include "bookmarks/bookmark_file.h"
 #include "bookmarks/bookmark_html.h"
+#include "browser/page_test_util.h"
 #include "frame_fixture.h"
+#include "screenshot.h"
 #include "test_main.h"
 
 using namespace bmtest;
@@ -29,7 +30,8 @@ const char kOtherBrowser[] =
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
     "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n"
     "    <DT><H3 ADD_DATE=\"1\" PERSONAL_TOOLBAR_FOLDER=\"true\">ブックマーク バー</H3>\n    <DL><p>\n"
-    "        <DT><A HREF=\"https://www.example.jp/\" ADD_DATE=\"1\" ICON=\"data:image/png;base64,AA==\">例のサイト</A>\n"
+    "        <DT><A HREF=\"https://www.example.jp/\" ADD_DATE=\"1\" "
+    "ICON=\"data:image/png;base64,AA==\">例のサイト</A>\n"
     "        <DT><H3>開発</H3>\n        <DL><p>\n"
     "            <DT><A HREF=\"https://dev.example.jp/docs\">資料</A>\n"
     "        </DL><p>\n    </DL><p>\n    <HR>\n"
@@ -42,14 +44,6 @@ const BookmarkEntry kImported = E::folder(
                {E::link(QStringLiteral("例のサイト"), "https://www.example.jp/"),
                 E::folder(QStringLiteral("開発"), {E::link(QStringLiteral("資料"), "https://dev.example.jp/docs")})}),
      E::link(QStringLiteral("ニュース & 天気"), "https://news.example.jp/")});
-
-template <typename T>
-T* visible(const QString& name) {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible() && w->objectName() == name)
-      if (auto* t = qobject_cast<T*>(w)) return t;
-  return nullptr;
-}
 
 QStringList topTexts(QTreeWidget* t) {
   QStringList out;
@@ -79,17 +73,10 @@ class TestBookmarkTransfer : public QObject {
   // Chooses `path` in the import or export dialog the command opens.
   void choose(QAction* command, const char* dialogName, const QString& path) {
     command->trigger();
-    auto* dialog = visible<QFileDialog>(QString::fromLatin1(dialogName));
+    auto* dialog = visibleWindow<QFileDialog>(QString::fromLatin1(dialogName));
     QVERIFY(dialog);
     dialog->selectFile(path);
     QMetaObject::invokeMethod(dialog, "accept");
-  }
-  void shot(const char* name) {
-    const QString dir = qEnvironmentVariable("ZELVO_SHOTS_DIR");
-    if (dir.isEmpty()) return;
-    QTest::qWait(500);
-    QProcess::execute(QStringLiteral("import"),
-                      {"-window", "root", "-crop", "900x650+0+0", "+repage", dir + u'/' + QLatin1String(name)});
   }
 
  private slots:
@@ -111,8 +98,8 @@ class TestBookmarkTransfer : public QObject {
     QCOMPARE(f->mnuBMExport->text(), QStringLiteral("エクスポート..."));
 
     choose(f->mnuBMImport, "ImportDialog", source);
-    QTRY_VERIFY(visible<QMessageBox>("ImportSummary"));
-    auto* summary = visible<QMessageBox>("ImportSummary");
+    QTRY_VERIFY(visibleWindow<QMessageBox>("ImportSummary"));
+    auto* summary = visibleWindow<QMessageBox>("ImportSummary");
     QVERIFY2(summary->text().contains(QStringLiteral("3 件のリンクと 2 個のフォルダ")), qPrintable(summary->text()));
     QVERIFY(summary->text().contains(QStringLiteral("アドレスのないリンク 1 件")));
     QVERIFY(fx->errors.isEmpty());
@@ -133,7 +120,7 @@ class TestBookmarkTransfer : public QObject {
     QTRY_VERIFY(f->mnuBookMark->isVisible());
     f->mnuBookMark->setActiveAction(folderItem);
     folderItem->menu()->popup(f->mnuBookMark->mapToGlobal(f->mnuBookMark->actionGeometry(folderItem).topRight()));
-    shot("bookmark-menu-after-import.png");
+    screenshot("bookmark-menu-after-import.png", "900x650+0+0");
     folderItem->menu()->hide();
     f->mnuBookMark->hide();
 
@@ -157,7 +144,7 @@ class TestBookmarkTransfer : public QObject {
     QVERIFY(fx->errors[0].contains(QStringLiteral("読み込めるブックマークがありません")));
     QCOMPARE(readAll(fx->path("bookmark.xml")), before);
     QCOMPARE(f->mnuBookMark->actions().size(), menuSize);
-    QVERIFY(!visible<QMessageBox>("ImportSummary"));
+    QVERIFY(!visibleWindow<QMessageBox>("ImportSummary"));
   }
 
   void importIntoADamagedFileKeepsItsBackup() {

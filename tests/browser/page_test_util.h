@@ -5,7 +5,12 @@
 // (an engine may be waiting inside a page dialog, with the test's own code
 // held up in the event loop below it).
 #include <QApplication>
+#include <QHash>
+#include <QHostAddress>
+#include <QPointer>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -15,6 +20,14 @@
 #include "browser/browser_child.h"
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
+
+// One row per engine, each a config.ini that makes File > New open that
+// engine's windows: the global data of tests run in both engines.
+inline void addEngineRows() {
+  QTest::addColumn<QByteArray>("config");
+  QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
+  QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
+}
 
 // Runs a script in the child's page and waits for its result (as text).
 inline QString pageScript(TBrowserChild* c, const QString& script, int timeoutMs = 15000) {
@@ -88,3 +101,66 @@ T* visibleWindow(const QString& name) {
       if (auto* t = qobject_cast<T*>(w)) return t;
   return nullptr;
 }
+
+// A server whose answers the test writes whole: status line, headers and
+// body per path, optionally sent slowly in chunks (downloads that take a
+// while). Unknown paths are 404.
+class PageServer : public QTcpServer {
+ public:
+  struct Answer {
+    QByteArray headers = "Content-Type: text/html; charset=utf-8\r\n";  // each line ending in \r\n
+    QByteArray body;
+    int chunk = 0;    // bytes per piece; 0: all at once
+    int delayMs = 0;  // between pieces
+  };
+  QHash<QByteArray, Answer> answers;
+  QList<QByteArray> requested;
+
+  PageServer() {
+    listen(QHostAddress::LocalHost, 0);
+    connect(this, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* s = nextPendingConnection()) {
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        connect(s, &QTcpSocket::readyRead, s, [this, s] { serve(s); });
+      }
+    });
+  }
+  QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
+
+ private:
+  void serve(QTcpSocket* s) {
+    const QByteArray head = s->peek(16384);
+    if (!head.contains("\r\n\r\n") || s->property("served").toBool()) return;
+    s->setProperty("served", true);
+    s->readAll();
+    const QList<QByteArray> first = head.left(head.indexOf("\r\n")).split(' ');
+    const QByteArray path = first.size() > 1 ? first[1] : QByteArray("/");
+    requested << path;
+    if (!answers.contains(path)) {
+      s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+      s->disconnectFromHost();
+      return;
+    }
+    const Answer a = answers.value(path);
+    s->write("HTTP/1.1 200 OK\r\n" + a.headers +
+             "Connection: close\r\nContent-Length: " + QByteArray::number(a.body.size()) + "\r\n\r\n");
+    if (a.chunk <= 0) {
+      s->write(a.body);
+      s->disconnectFromHost();
+      return;
+    }
+    auto* timer = new QTimer(s);
+    auto sent = std::make_shared<qsizetype>(0);
+    QPointer<QTcpSocket> sock(s);
+    connect(timer, &QTimer::timeout, s, [a, sent, sock, timer] {
+      if (!sock || sock->state() != QAbstractSocket::ConnectedState) return timer->stop();
+      sock->write(a.body.mid(*sent, a.chunk));
+      *sent += a.chunk;
+      if (*sent >= a.body.size()) {
+        timer->stop();
+        sock->disconnectFromHost();
+      }
+    });
+    timer->start(a.delayMs);
+  }
+};

@@ -12,9 +12,7 @@ using namespace engine_rules;
 
 namespace {
 
-std::optional<Engine> pick(const QList<EngineRule>& rules, const QString& address) {
-  return engineFor(rules, address);
-}
+std::optional<Engine> pick(const QList<EngineRule>& rules, const QString& address) { return engineFor(rules, address); }
 
 bool match(const QString& pattern, const QString& url) {
   return matches(EngineRule{pattern, Engine::Gecko}, QUrl(url));
@@ -68,11 +66,10 @@ class TestEngineRules : public QObject {
   }
 
   void firstMatchingRuleChoosesForWhatTheUserTyped() {
-    const QList<EngineRule> rules = {{"intra.example.jp", Engine::IE},
-                                     {"*.example.jp", Engine::Gecko},
-                                     {"file:///srv/pages/", Engine::Gecko}};
+    const QList<EngineRule> rules = {
+        {"intra.example.jp", Engine::IE}, {"*.example.jp", Engine::Gecko}, {"file:///srv/pages/", Engine::Gecko}};
     QCOMPARE(pick(rules, "http://intra.example.jp/"), Engine::IE);
-    QCOMPARE(pick(rules, "www.example.jp/news"), Engine::Gecko);  // no scheme, as typed
+    QCOMPARE(pick(rules, "www.example.jp/news"), Engine::Gecko);    // no scheme, as typed
     QCOMPARE(pick(rules, "/srv/pages/index.html"), Engine::Gecko);  // a path, as File > Open gives
     QCOMPARE(pick(rules, "http://other.test/"), std::nullopt);
     QCOMPARE(pick(rules, ""), std::nullopt);
@@ -94,8 +91,9 @@ class TestEngineRules : public QObject {
     {
       QFile f(path);
       QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write("[General]\nLastEngine=IE\n; kept\n[EngineRule]\nCount=5\nRule1=Gecko,*.example.jp\nRule2=Opera,x.jp\n"
-              "Rule3=IE\nRule5=IE,b.example.jp\n[Bar]\nZWidth=100\n");
+      f.write(
+          "[General]\nLastEngine=IE\n; kept\n[EngineRule]\nCount=5\nRule1=Gecko,*.example.jp\nRule2=Opera,x.jp\n"
+          "Rule3=IE\nRule5=IE,b.example.jp\n[Bar]\nZWidth=100\n");
     }
     IniFile ini(path);
     // Malformed and missing entries are skipped, the rest keep their order.

@@ -16,6 +16,7 @@
 #include "frame_fixture.h"
 #include "http_server.h"
 #include "page_test_util.h"
+#include "screenshot.h"
 #include "test_main.h"
 
 class TestPageServices : public QObject {
@@ -54,11 +55,7 @@ class TestPageServices : public QObject {
     server.pages["/%E6%97%A5%E6%9C%AC.html"] = "<!DOCTYPE html><title>nihon</title><p>日本</p>";
   }
 
-  void initTestCase_data() {
-    QTest::addColumn<QByteArray>("config");
-    QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
-    QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
-  }
+  void initTestCase_data() { addEngineRows(); }
   void init() {
     QFETCH_GLOBAL(QByteArray, config);
     fx = new FrameFixture;
@@ -130,6 +127,7 @@ class TestPageServices : public QObject {
                [&] {
                  ++shown;
                  auto* d = visibleWindow<QDialog>("PageDialog");
+                 screenshot(QStringLiteral("page-dialog-%1.png").arg(f->IE_item->isChecked() ? "ie" : "gekko"));
                  d->findChild<QCheckBox*>("chkNoMoreDialogs")->setChecked(true);
                  d->findChild<QPushButton*>("btnOK")->click();
                });

@@ -18,20 +18,12 @@
 #include "frame_fixture.h"
 #include "http_server.h"
 #include "options/engine_rule_form.h"
-#include "platform/ini_file.h"
 #include "page_test_util.h"
+#include "platform/ini_file.h"
+#include "screenshot.h"
 #include "test_main.h"
 
 namespace {
-
-// A screenshot of the whole display when ZELVO_SHOTS_DIR names a folder.
-void shot(const char* name) {
-  const QString dir = qEnvironmentVariable("ZELVO_SHOTS_DIR");
-  if (dir.isEmpty()) return;
-  QTest::qWait(800);
-  QProcess::execute(QStringLiteral("import"),
-                    {QStringLiteral("-window"), QStringLiteral("root"), dir + u'/' + QLatin1String(name) + ".png"});
-}
 
 bool isGecko(TBrowserChild* c) { return c && !c->IsIE(); }
 bool isIE(TBrowserChild* c) { return c && c->IsIE(); }
@@ -105,6 +97,10 @@ class TestTwoEngines : public QObject {
     TBrowserChild* ie = open(server.url("/one.html"), QStringLiteral("一のページ"));
     QVERIFY(isIE(ie));
     QVERIFY(f->mnuOtherEngine->isEnabled());
+    f->Tool1->popup(f->mapToGlobal(QPoint(260, 20)));
+    QTRY_VERIFY(f->Tool1->isVisible());
+    screenshot("tools-menu.png", "700x300+0+0");
+    f->Tool1->hide();
     f->mnuOtherEngine->trigger();
     TBrowserChild* mz = newest(1);
     QVERIFY(isGecko(mz));
@@ -144,10 +140,10 @@ class TestTwoEngines : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu*>(QApplication::activePopupWidget()), 10000);
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       QCOMPARE(menu->actions().last()->text(), QStringLiteral("もう一方のエンジンで開く"));
-      shot("context-menu-webengine");
+      screenshot("context-menu-webengine.png");
     } else {
       QTest::qWait(1500);  // the host's menu is not ours to wait on
-      shot("context-menu-webkit");
+      screenshot("context-menu-webkit.png");
     }
     QCOMPARE(QProcess::execute("xdotool", {"key", "Up"}), 0);
     QTest::qWait(200);
@@ -189,7 +185,7 @@ class TestTwoEngines : public QObject {
     QCOMPARE(left->geometry().height(), right->geometry().height());
     QVERIFY(left->geometry().right() < right->geometry().left());
     QCOMPARE(f->ActiveMDIChild(), left);
-    shot("compare-view");
+    screenshot("compare-view.png");
 
     // A link followed on the left loads on the right.
     QVERIFY(clickElement(left, "#next"));
@@ -224,6 +220,12 @@ class TestTwoEngines : public QObject {
     QVERIFY(f->mnuCompare->isChecked());
     TBrowserChild* third = newest(2);
     QVERIFY(third);
+    // The window of the earlier comparison going ends nothing.
+    QPointer<TBrowserChild> gone(right);
+    right->close();
+    QTRY_VERIFY(gone.isNull());
+    QTest::qWait(300);
+    QVERIFY(f->mnuCompare->isChecked());
     third->close();
     QTRY_VERIFY_WITH_TIMEOUT(!f->mnuCompare->isChecked(), 10000);
     QVERIFY(fx->errors.isEmpty());
@@ -282,9 +284,10 @@ class TestTwoEngines : public QObject {
   }
 
   void geckoRuleFallsBackWhileGeckoIsDisabled() {
-    start("[General]\nLastEngine=IE\n[Option_Main]\nMozilla=0\n[Option_Window]\nAddressBar=0\n[EngineRule]\nCount=1\n"
-          "Rule1=Gecko," +
-          server.url("/gk/").toUtf8() + "\n");
+    start(
+        "[General]\nLastEngine=IE\n[Option_Main]\nMozilla=0\n[Option_Window]\nAddressBar=0\n[EngineRule]\nCount=1\n"
+        "Rule1=Gecko," +
+        server.url("/gk/").toUtf8() + "\n");
     f->txtAddress->setText(server.url("/gk/a.html"));
     f->btnMove->click();  // no window yet: a new one
     TBrowserChild* c = newest(0);
@@ -320,7 +323,7 @@ class TestTwoEngines : public QObject {
     // The more specific host goes first.
     d->lstRules->setCurrentItem(d->lstRules->topLevelItem(1));
     d->btnUp->click();
-    shot("engine-rules-dialog");
+    screenshot("engine-rules-dialog.png");
     d->btnOK->click();
     QVERIFY(!d->isVisible());
     using engine_rules::Engine;
