@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "platform/window_frame.h"
+
 namespace {
 template <class W>
 W* named(W* w, const char* name) {
@@ -55,10 +57,13 @@ void TAboutBox::reject() {
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {
-  // Centred on the screen each time it is shown.
-  if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-    const QRect r = s->geometry();
-    move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
-  }
   QDialog::showEvent(event);
+  // Centred on the screen by its outer frame, each time it is shown.
+  window_frame::placeByFrame(this, [this](const QMargins& m) {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize outer(width() + m.left() + m.right(), height() + m.top() + m.bottom());
+    if (!s) return QRect(pos(), outer);
+    const QRect r = s->geometry();
+    return QRect(QPoint(r.x() + (r.width() - outer.width()) / 2, r.y() + (r.height() - outer.height()) / 2), outer);
+  });
 }

@@ -29,6 +29,7 @@ class TCoolBar : public QWidget {
   void moveBand(int id, int pos);
   // The width the band's bar asks for; the row may give it less.
   void setBandWidth(int pos, int width);
+  int bandWidth(int pos) const { return model_.at(pos).width; }
   QWidget* bandBar(int pos) const;
   // Where the band at `pos` has its gripper (empty while hidden).
   QRect gripperRect(int pos) const;

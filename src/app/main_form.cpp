@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -25,9 +26,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <limits>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/app_path.h"
+#include "app/band_layout.h"
 #include "app/cool_bar.h"
 #include "app/forms.h"
 #include "app/window_arrange.h"
@@ -51,6 +55,28 @@ QAction* newAction(QObject* owner, const char* name, const QString& caption, con
   a->setObjectName(QString::fromLatin1(name));
   if (!shortcut.isEmpty()) a->setShortcut(shortcut);
   return a;
+}
+
+// A menu item bound to an action takes the action's caption, shortcut and
+// enabling, and choosing it executes the action. The action's shortcut is
+// the one that works; the item only shows it (and answers it while its
+// own menu is open).
+QAction* boundItem(QMenu* menu, const char* name, QAction* action) {
+  auto* item = new QAction(menu);
+  item->setObjectName(QString::fromLatin1(name));
+  item->setShortcutContext(Qt::WidgetShortcut);
+  auto follow = [item, action] {
+    item->setText(action->text());
+    item->setShortcut(action->shortcut());
+    item->setEnabled(action->isEnabled());
+    item->setVisible(action->isVisible());
+    item->setStatusTip(action->statusTip());
+  };
+  follow();
+  QObject::connect(action, &QAction::changed, item, follow);
+  QObject::connect(item, &QAction::triggered, action, [action] { action->trigger(); });
+  menu->addAction(item);
+  return item;
 }
 
 QAction* separator(QMenu* menu, const char* name) {
@@ -121,11 +147,16 @@ void TMainForm::CreateComponents() {
   // The address bar lays out its three parts itself (FormResize).
   ToolBar3 = named(new QWidget(), QStringLiteral("ToolBar3"));
   ToolBar3->setFixedHeight(24);
+  // The label starts at the bar's left edge, so that the box fills exactly
+  // what the label and the button leave (FormResize).
   Label1 = named(new QLabel(QStringLiteral("アドレス"), ToolBar3), QStringLiteral("Label1"));
-  Label1->setGeometry(2, 2, 44, 20);
+  Label1->setGeometry(0, 2, 46, 20);
+  Label1->setIndent(2);
   Label1->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
   txtAddress = named(new QLineEdit(ToolBar3), QStringLiteral("txtAddress"));
   txtAddress->setGeometry(46, 2, 200, 20);
+  // Any address an engine takes fits; the box cuts nothing off.
+  txtAddress->setMaxLength(std::numeric_limits<int>::max());
   btnMove = named(new QPushButton(QStringLiteral("移動"), ToolBar3), QStringLiteral("btnMove"));
   btnMove->setGeometry(246, 2, 41, 20);
   btnMove->setAutoDefault(false);
@@ -158,6 +189,8 @@ void TMainForm::CreateComponents() {
   StatusBar1 = named(new QStatusBar(ToolBar1), QStringLiteral("StatusBar1"));
   StatusBar1->setSizeGripEnabled(false);
   StatusPanel0 = named(new QLabel(StatusBar1), QStringLiteral("StatusPanel0"));
+  // Pages supply this text: it is shown as it is, never as markup.
+  StatusPanel0->setTextFormat(Qt::PlainText);
   StatusPanel0->setMinimumWidth(50);
   StatusBar1->addWidget(StatusPanel0, 1);
   StatusBar1->setGeometry(0, 0, 200, 22);
@@ -169,41 +202,58 @@ void TMainForm::CreateComponents() {
   column->addWidget(ToolBar1);
 
   setCentralWidget(central);
+  // The side bar's width must not hold the frame wide: narrowing the frame
+  // narrows what the side bar shows (ShowZBarWidth) instead.
+  MDIClient->setMinimumWidth(MDIClient->minimumSizeHint().width());
+  central->setMinimumWidth(kZBarCollapsedWidth + MDIClient->minimumWidth());
+
+  OpenDialog = named(new QFileDialog(this), QStringLiteral("OpenDialog"));
+  OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog->setFileMode(QFileDialog::ExistingFile);
+  OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog->setNameFilter(QStringLiteral("すべてのファイル(*.*)"));
+  // "*.*" means every file here, also those without a dot in their name.
+  if (auto* model = OpenDialog->findChild<QFileSystemModel*>()) model->setNameFilters({QStringLiteral("*")});
 
   // Bars that lay out their own children follow their size changes.
   ToolBar1->installEventFilter(this);
   ToolBar3->installEventFilter(this);
   ZBar->installEventFilter(this);
+  TreeView1->installEventFilter(this);
+  TreeView1->viewport()->installEventFilter(this);
   txtAddress->installEventFilter(this);
 }
 
 void TMainForm::CreateMenus() {
   // Action list.
-  FileNew1 = newAction(this, "FileNew1", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
-  FileOpen1 = newAction(this, "FileOpen1", QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
-  FileClose1 = newAction(this, "FileClose1", QStringLiteral("閉じる(&C)"));
-  FileExit1 = newAction(this, "FileExit1", QStringLiteral("終了(&X)"));
-  EditCut1 = newAction(this, "EditCut1", QStringLiteral("切り取り(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X));
-  EditCopy1 = newAction(this, "EditCopy1", QStringLiteral("コピー(&C)..."), QKeySequence(Qt::CTRL | Qt::Key_C));
-  EditPaste1 = newAction(this, "EditPaste1", QStringLiteral("貼り付け(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V));
-  WindowCascade1 = newAction(this, "WindowCascade1", QStringLiteral("重ねて表示(&C)"));
-  WindowTileHorizontal1 = newAction(this, "WindowTileHorizontal1", QStringLiteral("水平に並べて表示(&H)"));
-  WindowTileVertical1 = newAction(this, "WindowTileVertical1", QStringLiteral("垂直に並べて表示(&V)"));
-  WindowMinimizeAll1 = newAction(this, "WindowMinimizeAll1", QStringLiteral("すべてを最小化(&M)"));
-  WindowArrangeAll1 = newAction(this, "WindowArrangeAll1", QStringLiteral("アイコンの整列(&A)"));
-  HelpAbout1 = newAction(this, "HelpAbout1", QStringLiteral("バージョン情報(&A)..."));
+  ActionList1 = new QObject(this);
+  ActionList1->setObjectName(QStringLiteral("ActionList1"));
+  FileNew1 = newAction(ActionList1, "FileNew1", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
+  FileOpen1 = newAction(ActionList1, "FileOpen1", QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileClose1 = newAction(ActionList1, "FileClose1", QStringLiteral("閉じる(&C)"));
+  FileExit1 = newAction(ActionList1, "FileExit1", QStringLiteral("終了(&X)"));
+  EditCut1 = newAction(ActionList1, "EditCut1", QStringLiteral("切り取り(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X));
+  EditCopy1 = newAction(ActionList1, "EditCopy1", QStringLiteral("コピー(&C)..."), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EditPaste1 = newAction(ActionList1, "EditPaste1", QStringLiteral("貼り付け(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V));
+  WindowCascade1 = newAction(ActionList1, "WindowCascade1", QStringLiteral("重ねて表示(&C)"));
+  WindowTileHorizontal1 = newAction(ActionList1, "WindowTileHorizontal1", QStringLiteral("水平に並べて表示(&H)"));
+  WindowTileVertical1 = newAction(ActionList1, "WindowTileVertical1", QStringLiteral("垂直に並べて表示(&V)"));
+  WindowMinimizeAll1 = newAction(ActionList1, "WindowMinimizeAll1", QStringLiteral("すべてを最小化(&M)"));
+  WindowArrangeAll1 = newAction(ActionList1, "WindowArrangeAll1", QStringLiteral("アイコンの整列(&A)"));
+  HelpAbout1 = newAction(ActionList1, "HelpAbout1", QStringLiteral("バージョン情報(&A)..."));
   FileClose1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)});
-  AddressFocus1 = newAction(this, "AddressFocus1", QStringLiteral("アドレスへ移動"));
+  AddressFocus1 = newAction(ActionList1, "AddressFocus1", QStringLiteral("アドレスへ移動"));
   AddressFocus1->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D), QKeySequence(Qt::Key_F6)});
-  BrowseBack1 = newAction(this, "BrowseBack1", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left));
-  BrowseForward1 = newAction(this, "BrowseForward1", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right));
-  BrowseReload1 = newAction(this, "BrowseReload1", QStringLiteral("更新"));
+  BrowseBack1 = newAction(ActionList1, "BrowseBack1", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left));
+  BrowseForward1 =
+      newAction(ActionList1, "BrowseForward1", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right));
+  BrowseReload1 = newAction(ActionList1, "BrowseReload1", QStringLiteral("更新"));
   BrowseReload1->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
-  BrowseStop1 = newAction(this, "BrowseStop1", QStringLiteral("中止"), QKeySequence(Qt::Key_Escape));
-  WindowNext1 = newAction(this, "WindowNext1", QStringLiteral("次のウィンドウ"));
+  BrowseStop1 = newAction(ActionList1, "BrowseStop1", QStringLiteral("中止"), QKeySequence(Qt::Key_Escape));
+  WindowNext1 = newAction(ActionList1, "WindowNext1", QStringLiteral("次のウィンドウ"));
   WindowNext1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)});
-  WindowPrevious1 = newAction(this, "WindowPrevious1", QStringLiteral("前のウィンドウ"));
+  WindowPrevious1 = newAction(ActionList1, "WindowPrevious1", QStringLiteral("前のウィンドウ"));
   // Shift+Tab arrives as Backtab; both spellings are bound.
   WindowPrevious1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
@@ -227,13 +277,13 @@ void TMainForm::CreateMenus() {
   bar->setObjectName(QStringLiteral("MainMenu1"));
 
   File1 = named(bar->addMenu(QStringLiteral("ファイル(&F)")), QStringLiteral("File1"));
-  File1->addAction(FileNewItem = FileNew1);
-  File1->addAction(FileOpenItem = FileOpen1);
-  File1->addAction(FileCloseItem = FileClose1);
+  FileNewItem = boundItem(File1, "FileNewItem", FileNew1);
+  FileOpenItem = boundItem(File1, "FileOpenItem", FileOpen1);
+  FileCloseItem = boundItem(File1, "FileCloseItem", FileClose1);
   mnuFile_SaveAs = newAction(this, "mnuFile_SaveAs", QStringLiteral("名前をつけて保存(&A)..."));
   File1->addAction(mnuFile_SaveAs);
   N1 = separator(File1, "N1");
-  File1->addAction(FileExitItem = FileExit1);
+  FileExitItem = boundItem(File1, "FileExitItem", FileExit1);
 
   mnuEdit = named(bar->addMenu(QStringLiteral("編集(&E)")), QStringLiteral("mnuEdit"));
   mnuEdit_Copy = newAction(this, "mnuEdit_Copy", QStringLiteral("コピー(&P)"));
@@ -275,8 +325,12 @@ void TMainForm::CreateMenus() {
   EngineItem = named(Tool1->addMenu(QStringLiteral("エンジン")), QStringLiteral("EngineItem"));
   IE_item = newAction(this, "IE_item", QStringLiteral("Internet Explorer"));
   Moz_Item = newAction(this, "Moz_Item", QStringLiteral("Gekko"));
+  // A radio pair: the menu shows bullets, and exactly one is checked.
+  auto* engines = new QActionGroup(EngineItem);
+  engines->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   for (QAction* a : {IE_item, Moz_Item}) {
     a->setCheckable(true);
+    engines->addAction(a);
     EngineItem->addAction(a);
   }
   IE_item->setChecked(true);
@@ -284,14 +338,14 @@ void TMainForm::CreateMenus() {
   Tool1->addAction(mnuOption);
 
   Window1 = named(bar->addMenu(QStringLiteral("ウィンドウ(&W)")), QStringLiteral("Window1"));
-  Window1->addAction(WindowCascadeItem = WindowCascade1);
-  Window1->addAction(WindowTileItem = WindowTileHorizontal1);
-  Window1->addAction(WindowTileItem2 = WindowTileVertical1);
-  Window1->addAction(WindowMinimizeItem = WindowMinimizeAll1);
-  Window1->addAction(WindowArrangeItem = WindowArrangeAll1);
+  WindowCascadeItem = boundItem(Window1, "WindowCascadeItem", WindowCascade1);
+  WindowTileItem = boundItem(Window1, "WindowTileItem", WindowTileHorizontal1);
+  WindowTileItem2 = boundItem(Window1, "WindowTileItem2", WindowTileVertical1);
+  WindowMinimizeItem = boundItem(Window1, "WindowMinimizeItem", WindowMinimizeAll1);
+  WindowArrangeItem = boundItem(Window1, "WindowArrangeItem", WindowArrangeAll1);
 
   Help1 = named(bar->addMenu(QStringLiteral("ヘルプ(&H)")), QStringLiteral("Help1"));
-  Help1->addAction(HelpAboutItem = HelpAbout1);
+  HelpAboutItem = boundItem(Help1, "HelpAboutItem", HelpAbout1);
 
   // Shortcuts of actions on no visible widget still work in the frame.
   addActions({FileNew1, FileOpen1, FileClose1, FileExit1, HelpAbout1, mnuEdit_slrAll, mnuShow_Z, mnuOption,
@@ -394,8 +448,13 @@ void TMainForm::BindHandlers() {
   checkItem(mnuSize_Min, &TMainForm::mnuSize_MinClick);
 
   connect(mnuBMEdit, &QAction::triggered, this, handler(this, &TMainForm::mnuBMEditClick));
-  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { guarded::run([&] { TreeView1Change(node); }); });
+  // The side bar follows the selection (what the user sees highlighted),
+  // not Qt's current item, which a click that only cleared the highlight
+  // leaves in place.
+  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    if (!selected.isEmpty()) guarded::run([&] { TreeView1Change(selected.first()); });
+  });
 
   // A child's activation refills the frame's page display once per change
   // of the active child (not when the whole program regains activation).
@@ -533,6 +592,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
     normalGeometry_ = QRect(pos(), size());
+  // The side bar shows as much of its kept width as the frame has room for.
+  ShowZBarWidth();
   guarded::run([this] { FormResize(); });
 }
 
@@ -546,8 +607,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   } else if (event->type() == QEvent::Resize) {
     if (watched == ToolBar1 || watched == ToolBar3) guarded::run([this] { FormResize(); });
     if (watched == ZBar) guarded::run([this] { ZBarResize(); });
-  } else if (event->type() == QEvent::MouseButtonRelease && watched == ZBar) {
-    guarded::run([&] { ZBarMouseUp(static_cast<QMouseEvent*>(event)); });
+  } else if (watched == ZBar &&
+             (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    // Presses that the tree or the button pass up (its edge, a right click
+    // on the button) are not the bar's: only the bar's own free part starts
+    // a drag.
+    zbarPressed_ = ZBar->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr;
+  } else if (watched == ZBar && event->type() == QEvent::MouseButtonRelease) {
+    if (std::exchange(zbarPressed_, false)) guarded::run([&] { ZBarMouseUp(static_cast<QMouseEvent*>(event)); });
+  } else if (watched == TreeView1 && event->type() == QEvent::KeyPress) {
+    // Selection changes while a key is down come from the keyboard; Enter
+    // is a deliberate choice of the current node.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (QTreeWidgetItem* node = TreeView1->currentItem()) guarded::run([&] { OpenBarNode(node, true); });
+      return true;
+    }
+    treeByKey_ = true;
+  } else if (watched == TreeView1 && (event->type() == QEvent::KeyRelease || event->type() == QEvent::FocusOut)) {
+    treeByKey_ = false;
+  } else if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    treeByKey_ = false;
   } else if (event->type() == QEvent::KeyPress && watched == txtAddress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) guarded::run([&] { txtAddressKeyDown(13); });
@@ -578,15 +658,6 @@ void TMainForm::FileNew1Execute() {
 }
 
 void TMainForm::FileOpen1Execute() {
-  if (!OpenDialog) {
-    OpenDialog = named(new QFileDialog(this), QStringLiteral("OpenDialog"));
-    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
-    OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog->setNameFilter(QStringLiteral("すべてのファイル(*.*)"));
-    // "*.*" means every file here, also those without a dot in their name.
-    if (auto* model = OpenDialog->findChild<QFileSystemModel*>()) model->setNameFilters({QStringLiteral("*")});
-  }
   if (OpenDialog->exec() != QDialog::Accepted) return;
   const QStringList files = OpenDialog->selectedFiles();
   if (files.isEmpty()) return;
@@ -672,8 +743,10 @@ void TMainForm::FillWindowMenu() {
   int n = 0;
   for (QMdiSubWindow* w : children) {
     ++n;
-    const QString caption = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(w->windowTitle())
-                                   : QStringLiteral("%1 %2").arg(n).arg(w->windowTitle());
+    const auto* child = qobject_cast<TBrowserChild*>(w);
+    const QString title = child ? child->Caption() : w->windowTitle();
+    const QString caption =
+        n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : QStringLiteral("%1 %2").arg(n).arg(title);
     QAction* a = Window1->addAction(caption);
     a->setCheckable(true);
     a->setChecked(w == MDIClient->currentSubWindow());

@@ -112,7 +112,8 @@ class TMainForm : public QMainWindow {
   QMenu* Help1 = nullptr;
   QAction* HelpAboutItem = nullptr;
 
-  // Action list.
+  // Action list: owns the actions below.
+  QObject* ActionList1 = nullptr;
   QAction* FileNew1 = nullptr;
   QAction* FileOpen1 = nullptr;
   QAction* FileClose1 = nullptr;
@@ -185,8 +186,12 @@ class TMainForm : public QMainWindow {
   void ZBarMouseUp(QMouseEvent* event);
   void CoolBar1MouseUp();
   // bar-layout additions
-  int ZBarWidthLimit() const;    // widest the side bar may be made
-  void SetZBarWidth(int width);  // clamped to 11..ZBarWidthLimit()
+  int ZBarWidthLimit() const;  // widest the side bar may be shown
+  // The side bar's width as kept (saved, returned to on expanding); what is
+  // shown is that width clamped to 11..ZBarWidthLimit().
+  int ZBarWidth() const { return zbarWidth_; }
+  void SetZBarWidth(int width);
+  void ShowZBarWidth();
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
   void OpenChild(const QString& Caption, const QString& URL);
@@ -237,6 +242,10 @@ class TMainForm : public QMainWindow {
   QAction* NewBookmarkItem(QMenu* Parent, const QString& Caption, int Index, bool Folder);
   void LoadMenuFolder(const struct BookmarkEntry& Entry, QMenu* Item);
   void OpenBookmark();  // steps shared by menu and side bar: new or active window
+  bool BookmarkWantsNewWindow() const;
+  // Opens the address of a side-bar node. Passing over a link with the
+  // arrow keys opens no new window; a deliberate choice (a click, Enter) does.
+  void OpenBarNode(QTreeWidgetItem* Node, bool deliberate);
   // ---- bookmark import and export (main_form_bookmark_io.cpp) -----------
   void mnuBMImportClick();
   void mnuBMExportClick();
@@ -267,8 +276,11 @@ class TMainForm : public QMainWindow {
   void FillWindowMenu();
   void NameComponents();
   QList<QAction*> windowListItems_;
-  int newWindowIndex_ = 0;  // cascade slot of the next window opened
-  QRect normalGeometry_;    // last frame position and size while neither maximised nor minimised
+  int zbarWidth_ = 153;
+  bool zbarPressed_ = false;  // a button went down on the side bar itself
+  bool treeByKey_ = false;    // a key is down in the side-bar tree
+  int newWindowIndex_ = 0;    // cascade slot of the next window opened
+  QRect normalGeometry_;      // last frame position and size while neither maximised nor minimised
   bool startMaximized_ = false;
   QPointer<QMdiSubWindow> lastActivated_;  // the child whose activation was last handled
   QPointer<QObject> compare_;              // the two windows following each other, while they do

@@ -3,12 +3,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/band_layout.h"
 #include "app/cool_bar.h"
@@ -21,16 +23,27 @@ QString bandKey(int pos, const char* what) { return QStringLiteral("Band%1%2").a
 }  // namespace
 
 int TMainForm::ZBarWidthLimit() const {
-  // Room for at least a strip of the client area beside the side bar.
+  // The client area beside the side bar keeps at least its minimum width.
   int room = 0;
   if (centralWidget() && centralWidget()->width() > 0 && isVisible())
     room = centralWidget()->width();
   else if (const QScreen* s = QGuiApplication::primaryScreen())
     room = s->availableGeometry().width();
-  return room - 40;
+  return room - std::max(40, MDIClient->minimumWidth());
 }
 
-void TMainForm::SetZBarWidth(int width) { ZBar->setFixedWidth(zbarWidth(width, ZBarWidthLimit())); }
+void TMainForm::SetZBarWidth(int width) {
+  // No wider than every screen together: beyond that a width means nothing.
+  int widest = 0;
+  for (const QScreen* s : QGuiApplication::screens()) widest = std::max(widest, s->virtualGeometry().width());
+  zbarWidth_ = std::clamp(width, kZBarCollapsedWidth, std::max({kZBarCollapsedWidth, widest, ZBarWidthLimit()}));
+  ShowZBarWidth();
+}
+
+void TMainForm::ShowZBarWidth() {
+  const int shown = zbarWidth(zbarWidth_, ZBarWidthLimit());
+  if (ZBar->width() != shown || ZBar->minimumWidth() != shown) ZBar->setFixedWidth(shown);
+}
 
 void TMainForm::BandPositionRead() {
   int ids[2], widths[2];
@@ -47,8 +60,9 @@ void TMainForm::BandPositionRead() {
     mnuShow_Status->setChecked(ini.ReadBool(kBar, QStringLiteral("StatusBar"), true));
     mnuShow_Z->setChecked(ini.ReadBool(kBar, QStringLiteral("ZBar"), true));
     SetZBarWidth(ini.ReadInteger(kBar, QStringLiteral("ZBarSize"), 153));
+    // The width to return to is kept whole, however narrow the frame.
     const int tag = ini.ReadInteger(kBar, QStringLiteral("ZBarMax"), 0);
-    btnBar->setProperty("Tag", tag <= 0 ? 0 : zbarWidth(tag, ZBarWidthLimit()));
+    btnBar->setProperty("Tag", tag <= 0 ? 0 : std::max(tag, kZBarCollapsedWidth));
   }
   CoolBar1->BeginUpdate();
   for (int pos = 0; pos < CoolBar1->bandCount() && pos < 2; ++pos) {
@@ -64,14 +78,15 @@ void TMainForm::BandPositionWrite() {
   IniFile ini(ConfigPath());
   for (int pos = 0; pos < CoolBar1->bandCount() && pos < 2; ++pos) {
     ini.WriteInteger(kBar, bandKey(pos, "ID"), CoolBar1->bandId(pos));
-    ini.WriteInteger(kBar, bandKey(pos, "Width"), CoolBar1->bandBar(pos)->width());
+    // The width the band was given, not what its row stretched it to.
+    ini.WriteInteger(kBar, bandKey(pos, "Width"), CoolBar1->bandWidth(pos));
     ini.WriteBool(kBar, bandKey(pos, "Break"), CoolBar1->bandBreak(pos));
   }
   ini.WriteBool(kBar, QStringLiteral("ToolBar"), mnuShow_default->isChecked());
   ini.WriteBool(kBar, QStringLiteral("AddressBar"), mnuShow_Address->isChecked());
   ini.WriteBool(kBar, QStringLiteral("StatusBar"), mnuShow_Status->isChecked());
   ini.WriteBool(kBar, QStringLiteral("ZBar"), mnuShow_Z->isChecked());
-  ini.WriteInteger(kBar, QStringLiteral("ZBarSize"), ZBar->width());
+  ini.WriteInteger(kBar, QStringLiteral("ZBarSize"), ZBarWidth());
   ini.WriteInteger(kBar, QStringLiteral("ZBarMax"), btnBar->property("Tag").toInt());
 }
 
@@ -103,7 +118,7 @@ void TMainForm::ZBarResize() {
 void TMainForm::btnBarClick() {
   const int tag = btnBar->property("Tag").toInt();
   if (tag == 0) {
-    btnBar->setProperty("Tag", ZBar->width());
+    btnBar->setProperty("Tag", ZBarWidth());
     SetZBarWidth(kZBarCollapsedWidth);
   } else {
     SetZBarWidth(tag);
@@ -113,8 +128,9 @@ void TMainForm::btnBarClick() {
 }
 
 void TMainForm::ZBarMouseUp(QMouseEvent* event) {
-  // The release point is where the bar's right edge goes; the tag stays.
-  SetZBarWidth(static_cast<int>(event->position().x()));
+  // The release point is where the bar's right edge goes, within the
+  // frame; the tag stays.
+  SetZBarWidth(zbarWidth(static_cast<int>(event->position().x()), ZBarWidthLimit()));
 }
 
 void TMainForm::CoolBar1MouseUp() {

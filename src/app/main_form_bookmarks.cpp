@@ -102,15 +102,17 @@ void TMainForm::BuildBookmarkBar() {
   TreeView1->setCurrentIndex(QModelIndex());
 }
 
-void TMainForm::OpenBookmark() {
+bool TMainForm::BookmarkWantsNewWindow() const {
   const IniFile ini(ConfigPath());
-  bool newWindow = (ini.ReadInteger(QStringLiteral("Option_Window"), QStringLiteral("BookMark"), 0) & 0xFF) == 1;
-  TBrowserChild* active = ActiveMDIChild();
-  if (MDIChildCount() == 0 || !active) newWindow = true;
-  if (newWindow)
+  const bool newWindow = (ini.ReadInteger(QStringLiteral("Option_Window"), QStringLiteral("BookMark"), 0) & 0xFF) == 1;
+  return newWindow || MDIChildCount() == 0 || !ActiveMDIChild();
+}
+
+void TMainForm::OpenBookmark() {
+  if (BookmarkWantsNewWindow())
     OpenChild(QString(), txtAddress->text());
   else
-    active->Control()->Navigate(txtAddress->text());
+    ActiveMDIChild()->Control()->Navigate(txtAddress->text());
 }
 
 void TMainForm::iventMenuClick(QAction* Sender) {
@@ -120,12 +122,16 @@ void TMainForm::iventMenuClick(QAction* Sender) {
   OpenBookmark();
 }
 
-void TMainForm::TreeView1Change(QTreeWidgetItem* Node) {
+void TMainForm::TreeView1Change(QTreeWidgetItem* Node) { OpenBarNode(Node, !treeByKey_); }
+
+void TMainForm::OpenBarNode(QTreeWidgetItem* Node, bool deliberate) {
   if (!Node) return;
   const qsizetype index = bookmarks::absoluteIndex(TreeView1, Node);
   if (index >= FUrlList.size()) return;
   const QString url = FUrlList[index];
   if (url == bookmarks::kFolderMarker) return;
+  // Arrowing through the tree would otherwise open a window per link passed.
+  if (!deliberate && BookmarkWantsNewWindow()) return;
   txtAddress->setText(url);
   OpenBookmark();
 }
@@ -138,5 +144,5 @@ void TMainForm::mnuBMEditClick() {
   frm_BMEdit->txtURL->setText(txtAddress->text());
   // With no browser window there is no page title to take.
   TBrowserChild* child = ActiveMDIChild();
-  frm_BMEdit->txtName->setText(child ? child->windowTitle() : QString());
+  frm_BMEdit->txtName->setText(child ? child->Caption() : QString());
 }

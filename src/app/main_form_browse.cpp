@@ -45,7 +45,7 @@ TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QSt
     mz->show();
   }
   ActivateChild(child);
-  child->setWindowTitle(Caption);
+  child->SetCaption(Caption);
   child->Control()->Navigate(URL);
   return child;
 }

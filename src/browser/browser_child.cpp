@@ -95,6 +95,15 @@ void TBrowserChild::resizeEvent(QResizeEvent* event) {
   guarded::run([this] { FormResize(); });
 }
 
+namespace {
+const QString kMark = QStringLiteral("[*]");
+const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
+}  // namespace
+
+void TBrowserChild::SetCaption(const QString& text) { setWindowTitle(QString(text).replace(kMark, kLiteralMark)); }
+
+QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
+
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->StatusPanel0->setText(Text);
   frame_->StatusPanel0->setAccessibleDescription(Text);
@@ -102,7 +111,7 @@ void TBrowserChild::StatusTextChange(const QString& Text) {
 }
 
 void TBrowserChild::TitleChange(const QString& Text) {
-  setWindowTitle(Text);
+  SetCaption(Text);
   frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
 }
 

@@ -21,6 +21,11 @@ class TBrowserChild : public QMdiSubWindow {
   IWebBrowser2* Control() const { return control_; }
   virtual bool IsIE() const = 0;
 
+  // The window's caption as the user reads it. Qt takes "[*]" in a window
+  // title for its modified mark; a page title keeps those characters.
+  void SetCaption(const QString& text);
+  QString Caption() const;
+
   QString LastStatus;
   qint16 BackEnable = kFalse;
   qint16 FrwrdEnable = kFalse;

@@ -5,15 +5,18 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstring>
+#include <utility>
 
 #include "options/placement.h"
 #include "platform/guarded.h"
+#include "platform/window_frame.h"
 
 namespace {
 
@@ -31,6 +34,23 @@ void copyToBuffer(char* buffer, std::size_t size, const QString& text) {
   std::memcpy(buffer, utf8.constData(), n);
   buffer[n] = '\0';
 }
+
+// The status line: a long text is shown shortened in its middle (whole in
+// its tooltip) and never makes the dialog wider.
+class StatusLine : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QRect r = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width());
+    style()->drawItemText(&p, r, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown, foregroundRole());
+  }
+};
 
 }  // namespace
 
@@ -51,7 +71,7 @@ TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo&
   TitleLabel->setWordWrap(true);
   TitleLabel->setTextFormat(Qt::PlainText);
   column->addWidget(TitleLabel);
-  StatusLabel = new QLabel(this);
+  StatusLabel = new StatusLine(this);
   StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
   StatusLabel->setTextFormat(Qt::PlainText);
   StatusLabel->setVisible(info.ulFlags & shell::BIF_STATUSTEXT);
@@ -127,6 +147,7 @@ QString TFolderBrowseDialog::currentId() const {
 void TFolderBrowseDialog::setStatusText(const QString& text) {
   if (!(info_.ulFlags & shell::BIF_STATUSTEXT)) return;
   StatusLabel->setText(text);
+  StatusLabel->setToolTip(text);
   StatusLabel->setAccessibleDescription(text);
 }
 
@@ -165,16 +186,33 @@ void TFolderBrowseDialog::setSelection(shell::PItemIDList target) {
 }
 
 void TFolderBrowseDialog::send(int msg, shell::PItemIDList item) {
-  if (info_.lpfn) info_.lpfn(this, msg, item, info_.lParam);
+  if (!info_.lpfn) return;
+  {
+    ++inCallback_;
+    struct Done {
+      int& depth;
+      ~Done() { --depth; }
+    } done{inCallback_};
+    info_.lpfn(this, msg, item, info_.lParam);
+  }
+  sendPendingSelection();
+}
+
+void TFolderBrowseDialog::sendPendingSelection() {
+  if (inCallback_ > 0 || !std::exchange(selectionPending_, false)) return;
+  selectionChanged();
 }
 
 void TFolderBrowseDialog::selectionChanged() {
   shell::ItemIdList item{currentId()};
   // Folders only: OK only for items with a file-system path.
-  if (info_.ulFlags & (shell::BIF_RETURNONLYFSDIRS | shell::BIF_RETURNFSANCESTORS))
-    OKButton->setEnabled(!item.id.isEmpty() && shell_.GetPathFromIDList(&item).has_value());
-  else
-    OKButton->setEnabled(!item.id.isEmpty());
+  // A change made while the owner's callback runs (its set-up selection)
+  // is reported once that message is done, so the messages keep their order.
+  if (inCallback_ > 0) {
+    selectionPending_ = true;
+    return;
+  }
+  OKButton->setEnabled(shell::okAllowed(item.id, info_.ulFlags));
   send(BFFM_SELCHANGED, &item);
 }
 
@@ -186,12 +224,13 @@ shell::PItemIDList TFolderBrowseDialog::BrowseForFolder(shell::ShellFolders& she
     // The root's OK state, then set-up, then the selection the set-up left.
     const QSignalBlocker block(dialog.Tree);
     shell::ItemIdList root{dialog.currentId()};
-    dialog.OKButton->setEnabled(!(info.ulFlags & (shell::BIF_RETURNONLYFSDIRS | shell::BIF_RETURNFSANCESTORS)) ||
-                                shell.GetPathFromIDList(&root).has_value());
+    dialog.OKButton->setEnabled(shell::okAllowed(root.id, info.ulFlags));
   }
   const QString before = dialog.currentId();
   guarded::run([&] { dialog.send(BFFM_INITIALIZED, nullptr); });
-  if (dialog.currentId() == before) guarded::run([&] { dialog.selectionChanged(); });
+  // Then the selection: the one the set-up chose, or the root.
+  if (dialog.currentId() == before) dialog.selectionPending_ = true;
+  guarded::run([&] { dialog.sendPendingSelection(); });
   if (dialog.exec() != QDialog::Accepted) return nullptr;
   const QString chosen = dialog.currentId();
   if (chosen.isEmpty()) return nullptr;
@@ -322,9 +361,14 @@ int TSHBrowseForFolderEx::BrowseCallback(TFolderBrowseDialog* Wnd, int uMsg, she
     if (self->FSelectID) Wnd->setSelection(self->FSelectID);
     switch (self->FShowStyle) {
       case ssCenterScreen: {
+        // By the outer frame, also once the window manager has framed it.
         const QScreen* s = QGuiApplication::primaryScreen();
         const std::optional<QRect> area = s ? std::optional<QRect>(s->availableGeometry()) : std::nullopt;
-        if (const auto p = placement::centerOnWorkArea(Wnd->frameGeometry(), area)) Wnd->move(*p);
+        window_frame::placeByFrame(Wnd, [Wnd, area](const QMargins& m) {
+          const QRect outer(Wnd->pos(), Wnd->size().grownBy(m));
+          const auto p = placement::centerOnWorkArea(outer, area);
+          return p ? QRect(*p, outer.size()) : outer;
+        });
         break;
       }
       case ssClient: {
@@ -334,7 +378,9 @@ int TSHBrowseForFolderEx::BrowseCallback(TFolderBrowseDialog* Wnd, int uMsg, she
           // A main window's client area starts below its menu bar.
           if (auto* mw = qobject_cast<QMainWindow*>(owner); mw && mw->menuWidget() && mw->menuWidget()->isVisible())
             origin.ry() += mw->menuWidget()->height();
-          Wnd->move(placement::moveToOwnerClient(Wnd->frameGeometry(), origin).topLeft());
+          window_frame::placeByFrame(Wnd, [Wnd, origin](const QMargins& m) {
+            return placement::moveToOwnerClient(QRect(Wnd->pos(), Wnd->size().grownBy(m)), origin);
+          });
         }
         break;
       }

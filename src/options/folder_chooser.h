@@ -62,10 +62,13 @@ class TFolderBrowseDialog : public QDialog {
   void fill(QTreeWidgetItem* item);
   void selectionChanged();
   void send(int msg, shell::PItemIDList item);
+  void sendPendingSelection();
   QString currentId() const;
 
   shell::ShellFolders& shell_;
   BrowseInfo& info_;
+  int inCallback_ = 0;             // depth of the owner's callback running
+  bool selectionPending_ = false;  // a change to report once it returns
 };
 
 // The folder chooser: a non-visual component owned by a form. Execute shows

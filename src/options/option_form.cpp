@@ -10,13 +10,14 @@
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStyle>
-#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/main_form.h"
 #include "options/folder_chooser.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
+#include "platform/window_frame.h"
 
 namespace {
 
@@ -42,10 +43,15 @@ const QString kWindow = QStringLiteral("Option_Window");
 
 }  // namespace
 
-Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(frame), frame_(frame) {
+Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(nullptr), frame_(frame) {
   setObjectName(QStringLiteral("frm_Option"));
+  // A window of its own, freed with the frame it works for.
+  if (frame_) connect(frame_, &QObject::destroyed, this, [this] { delete this; });
   setWindowTitle(QStringLiteral("オプション"));
-  setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  // A sizeable window of its own with a title and a close box. Not a tool
+  // window: the window system keeps those above the frame, and this one is
+  // the application's, not the frame's.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
   QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
   f.setPixelSize(12);
@@ -191,15 +197,23 @@ void Tfrm_Option::Button2Click() { close(); }
 
 void Tfrm_Option::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  // The window manager's frame is known only once the window is up.
-  if (!placed_) QTimer::singleShot(0, this, [this] { fitOuterSize(); });
+  // 463 x 178 at 250, 174 is the outer size and place, frame included; the
+  // first show puts it there, later shows keep where the user left it.
+  if (!placed_) window_frame::placeByFrame(this, [](const QMargins&) { return QRect(250, 174, 463, 178); });
   placed_ = true;
 }
 
-void Tfrm_Option::fitOuterSize() {
-  const QRect outer = frameGeometry();
-  const int dw = outer.width() - width();
-  const int dh = outer.height() - height();
-  resize(std::max(0, 463 - dw), std::max(0, 178 - dh));
-  move(250, 174);
+void Tfrm_Option::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (!Button1) return;
+  // The buttons keep their designed place while there is room below them;
+  // under a tall title bar the client area is lower, and they move up (the
+  // tree and the page panel end above them) so that they stay inside.
+  const int buttonTop = std::min(122, height() - Button1->height() - 6);
+  Button1->move(Button1->x(), buttonTop);
+  Button2->move(Button2->x(), buttonTop);
+  const int pageHeight = std::clamp(buttonTop - 9 - TreeView1->y(), 0, 105);
+  TreeView1->resize(TreeView1->width(), pageHeight);
+  Panel1->resize(Panel1->width(), pageHeight);
+  PageCTL->resize(PageCTL->width(), std::max(0, pageHeight - 12));
 }

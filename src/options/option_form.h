@@ -21,7 +21,8 @@ class Tfrm_Option : public QDialog {
   Q_OBJECT
  public:
   // `frame` is the main window whose program folder and Gecko menu item the
-  // dialog uses; it also owns the dialog (which lives until the program ends).
+  // dialog uses. The dialog is a window of the application's own, not kept
+  // above the frame; it is freed with the frame, at the program's end.
   explicit Tfrm_Option(TMainForm* frame);
 
   QTreeWidget* TreeView1 = nullptr;
@@ -54,9 +55,9 @@ class Tfrm_Option : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void fitOuterSize();
   TMainForm* frame_;
   bool placed_ = false;
   QString AppPath;

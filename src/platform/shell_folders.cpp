@@ -142,6 +142,13 @@ QString displayName(const QString& id) {
   return name.isEmpty() ? id : name;
 }
 
+bool okAllowed(const QString& id, unsigned flags) {
+  if (id.isEmpty()) return false;
+  if (flags & BIF_RETURNONLYFSDIRS) return !isVirtual(id);
+  // Every item here is a folder with a path or one that holds such folders.
+  return true;
+}
+
 bool isAncestor(const QString& ancestor, const QString& id) {
   if (ancestor == id || ancestor == desktopId()) return true;
   if (isVirtual(id)) return false;

@@ -107,6 +107,11 @@ bool hasSubfolders(const QString& id);
 // mounted file systems; for a folder its sub-folders, hidden ones left out.
 QStringList subfolders(const QString& id);
 QString displayName(const QString& id);
+// Whether OK may take the item under the browse flags: with
+// BIF_RETURNONLYFSDIRS only folders with a file-system path; with
+// BIF_RETURNFSANCESTORS also the items that hold such folders (the desktop
+// and the computer); with neither, any item.
+bool okAllowed(const QString& id, unsigned flags);
 // Whether `ancestor` lies on the way from the namespace root to `id`
 // (an item is its own ancestor).
 bool isAncestor(const QString& ancestor, const QString& id);

@@ -1,6 +1,8 @@
 // The frame: start-up state, engine choice, what closing writes, the window
 // menu's arrangements, bar fitting and the version box.
 #include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -12,10 +14,16 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <QWindow>
+#include <tuple>
 
 #include "app/about_box.h"
 #include "app/window_arrange.h"
+#include "browser/browser_child.h"
+#include "fake_engine_control.h"
 #include "frame_fixture.h"
+#include "options/option_form.h"
 #include "test_main.h"
 
 class TestFrame : public QObject {
@@ -188,6 +196,113 @@ class TestFrame : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(f->StatusBar1->width(), status);
     QCOMPARE(f->ProgressBar1->width(), 130);
+    fx.stop();
+  }
+
+  void componentsByTheirNames() {
+    FrameFixture fx;
+    fx.writeConfig("[General]\n");
+    TMainForm* f = fx.start();
+    // Menu items bound to actions are items of their own, named as the
+    // menu names them, that take caption, shortcut and enabling from their
+    // action and execute it.
+    const QList<std::tuple<const char*, QMenu*, QAction*>> bound = {
+        {"FileNewItem", f->File1, f->FileNew1},
+        {"FileOpenItem", f->File1, f->FileOpen1},
+        {"FileCloseItem", f->File1, f->FileClose1},
+        {"FileExitItem", f->File1, f->FileExit1},
+        {"WindowCascadeItem", f->Window1, f->WindowCascade1},
+        {"WindowTileItem", f->Window1, f->WindowTileHorizontal1},
+        {"WindowTileItem2", f->Window1, f->WindowTileVertical1},
+        {"WindowMinimizeItem", f->Window1, f->WindowMinimizeAll1},
+        {"WindowArrangeItem", f->Window1, f->WindowArrangeAll1},
+        {"HelpAboutItem", f->Help1, f->HelpAbout1},
+    };
+    for (const auto& [name, menu, action] : bound) {
+      auto* item = f->findChild<QAction*>(name);
+      QVERIFY2(item && item != action, name);
+      QVERIFY2(menu->actions().contains(item), name);
+      QCOMPARE(item->text(), action->text());
+      QCOMPARE(item->shortcut(), action->shortcut());
+      QCOMPARE(item->isEnabled(), action->isEnabled());
+    }
+    QObject* list = f->findChild<QObject*>("ActionList1");
+    QVERIFY(list);
+    for (QAction* a : {f->FileNew1, f->FileOpen1, f->FileClose1, f->FileExit1, f->EditCut1, f->EditCopy1, f->EditPaste1,
+                       f->WindowCascade1, f->WindowTileHorizontal1, f->WindowTileVertical1, f->WindowMinimizeAll1,
+                       f->WindowArrangeAll1, f->HelpAbout1})
+      QCOMPARE(a->parent(), list);
+    QCOMPARE(f->findChild<QFileDialog*>("OpenDialog"), f->OpenDialog);
+    QVERIFY(f->OpenDialog && f->OpenDialog->isHidden());
+
+    // Enabling follows the action; choosing the item runs the action.
+    auto* w = f->MDIClient->addSubWindow(new QLabel("child"));
+    w->show();
+    f->MDIClient->setActiveSubWindow(w);
+    QVERIFY(f->FileCloseItem->isEnabled() && f->WindowTileItem2->isEnabled());
+    QSignalSpy tiled(f->WindowTileVertical1, &QAction::triggered);
+    f->WindowTileItem2->trigger();
+    QCOMPARE(tiled.count(), 1);
+    QCOMPARE(w->geometry().height(), f->MDIClient->viewport()->height());
+    // Ctrl+N still reaches the action once (no clash with its menu item).
+    TBrowserChild::setControlFactoryForTests(
+        [](bool ie, QWidget* parent) -> IWebBrowser2* { return new FakeEngineControl(ie, parent); });
+    QSignalSpy created(f->FileNew1, &QAction::triggered);
+    f->activateWindow();
+    QTRY_VERIFY(f->isActiveWindow());
+    QTest::keyClick(f, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(created.count(), 1);
+    QCOMPARE(f->MDIChildCount(), 2);
+    TBrowserChild::setControlFactoryForTests({});
+    f->FileCloseItem->trigger();
+    QTRY_COMPARE(f->MDIChildCount(), 1);
+    for (QMdiSubWindow* c : f->MDIChildren()) c->close();
+    QTRY_COMPARE(f->MDIChildCount(), 0);
+    QVERIFY(!f->FileCloseItem->isEnabled() && !f->WindowTileItem2->isEnabled());
+
+    // The engine items are a radio pair: the menu draws them as bullets.
+    QVERIFY(f->IE_item->actionGroup() && f->IE_item->actionGroup() == f->Moz_Item->actionGroup());
+    QVERIFY(f->IE_item->actionGroup()->isExclusive());
+    fx.stop();
+  }
+
+  void dialogsByTheirOuterFrame() {
+    FrameFixture fx;
+    TMainForm* f = fx.start();
+    // The version box is centred on the screen by its outer frame, also
+    // once a window manager has put its frame around it.
+    f->HelpAbout1->trigger();
+    QTRY_VERIFY(AboutBox->isVisible());
+    // Under a window manager, only once it has put its frame around it.
+    if (qgetenv("ZELVO_WM") == "openbox") QTRY_VERIFY(AboutBox->frameGeometry() != AboutBox->geometry());
+    const QRect screen = AboutBox->screen()->geometry();
+    QTRY_COMPARE(AboutBox->frameGeometry().topLeft(),
+                 QPoint((screen.width() - AboutBox->frameGeometry().width()) / 2,
+                        (screen.height() - AboutBox->frameGeometry().height()) / 2));
+    AboutBox->OKButton->click();
+    QTRY_VERIFY(!AboutBox->isVisible());
+    QCOMPARE(AboutBox->size(), QSize(274, 123));
+
+    // The first-run options dialog: the application's own window (not one
+    // kept above the frame), 463 x 178 at 250, 174 with its frame.
+    Tfrm_Option* d = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* o = qobject_cast<Tfrm_Option*>(w); o && o->isVisible()) d = o;
+    QVERIFY(d);
+    QVERIFY(!d->parentWidget());
+    QVERIFY(!d->windowHandle()->transientParent());
+    if (qgetenv("ZELVO_WM") == "openbox") QTRY_VERIFY(d->frameGeometry() != d->geometry());
+    QTRY_COMPARE(d->frameGeometry(), QRect(250, 174, 463, 178));
+    // Its buttons are inside it, also with the client area a tall title
+    // bar would leave.
+    for (int clientHeight : {d->height(), 140, 120}) {
+      d->resize(463, clientHeight);
+      for (QPushButton* b : {d->Button1, d->Button2}) {
+        QVERIFY(d->rect().contains(b->geometry()));
+        QVERIFY(b->geometry().top() > d->TreeView1->geometry().bottom());
+        QVERIFY(b->geometry().top() > d->Panel1->geometry().bottom());
+      }
+    }
     fx.stop();
   }
 

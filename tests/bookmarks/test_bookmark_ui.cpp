@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include "bookmark_test_util.h"
 #include "bookmarks/bookmark_editor.h"
@@ -222,6 +223,58 @@ class TestBookmarkUi : public QObject {
     QCOMPARE(f->MDIChildCount(), 1);
     QCOMPARE(bookmarkItems(f->mnuBookMark).size(), qsizetype(5));
     QCOMPARE(f->FUrlList.size(), qsizetype(10));
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void sideBarFollowsTheSelectionAndOpensNewWindowsOnlyWhenChosen() {
+    start(kFile, "[General]\nLastEngine=IE\n[Option_Window]\nBookMark=1\n");
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QTreeWidget* t = f->TreeView1;
+    t->expandAll();
+    QWindow* win = f->windowHandle();
+    // Clicks through the frame's window, as the user's mouse makes them.
+    auto click = [&](const QString& text, Qt::KeyboardModifiers mods = {}) {
+      QTreeWidgetItem* n = barNode(text);
+      t->scrollToItem(n);
+      QTest::mouseClick(win, Qt::LeftButton, mods, t->viewport()->mapTo(f, t->visualItemRect(n).center()));
+    };
+    auto lastUrl = [&] { return fake(f->ActiveMDIChild())->calls.value(0); };
+
+    click("トップ");
+    QCOMPARE(f->MDIChildCount(), 1);
+    QCOMPARE(lastUrl(), QString("Navigate:http://top/"));
+    // Ctrl+click only clears the highlight; clicking the node again is a
+    // new choice and opens it again, though Qt's current node never moved.
+    click("トップ", Qt::ControlModifier);
+    QVERIFY(t->selectedItems().isEmpty());
+    QCOMPARE(t->currentItem(), barNode("トップ"));
+    QCOMPARE(f->MDIChildCount(), 1);
+    click("トップ");
+    QCOMPARE(f->MDIChildCount(), 2);
+    // A click on the node that is highlighted changes nothing.
+    click("トップ");
+    QCOMPARE(f->MDIChildCount(), 2);
+
+    // Arrowing through links opens no window for each link passed...
+    t->setFocus();
+    QTRY_VERIFY(t->hasFocus());
+    for (int i = 0; i < 3; ++i) QTest::keyClick(win, Qt::Key_Down);  // ニュース, 朝刊, 技術
+    QTest::keyClick(win, Qt::Key_Down);                              // R&D
+    QCOMPARE(t->selectedItems(), QList<QTreeWidgetItem*>{barNode("R&D")});
+    QCOMPARE(f->MDIChildCount(), 2);
+    // ...Enter opens the one the user stopped at.
+    QTest::keyClick(win, Qt::Key_Return);
+    QCOMPARE(f->MDIChildCount(), 3);
+    QCOMPARE(lastUrl(), QString("Navigate:http://rd/"));
+    // Enter on a folder opens nothing.
+    QTest::keyClick(win, Qt::Key_Up);
+    QTest::keyClick(win, Qt::Key_Return);
+    QCOMPARE(f->MDIChildCount(), 3);
+    // A click after arrowing is a choice again.
+    click("夕刊");
+    QCOMPARE(f->MDIChildCount(), 4);
+    QCOMPARE(lastUrl(), QString("Navigate:http://news/b"));
     QVERIFY(fx->errors.isEmpty());
   }
 

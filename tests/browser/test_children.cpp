@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
+#include "bookmarks/bookmark_editor.h"
 #include "browser/browser_child.h"
 #include "browser/progress.h"
 #include "fake_engine_control.h"
@@ -363,6 +365,45 @@ class TestChildren : public QObject {
     QCOMPARE(static_cast<Tfrm_IE*>(ie)->ChildMojiSize, quint8(mojiSize & 0xFF));
     f->close();
     QVERIFY(fx->config().contains("LastMojiSize=" + QByteArray::number(mojiSize) + "\n"));
+  }
+
+  void pageTextIsShownAsItIs() {
+    TBrowserChild* c = open(true, "", "http://a/");
+    auto* e = fake(c);
+    // Markup in a status text is text.
+    e->status("<b>bold</b> &amp; <a href='x'>link</a>");
+    QCOMPARE(f->StatusPanel0->textFormat(), Qt::PlainText);
+    QCOMPARE(f->StatusPanel0->text(), QString("<b>bold</b> &amp; <a href='x'>link</a>"));
+
+    // A title holding Qt's placeholder for the modified mark keeps it: in
+    // the caption, in the window menu and in the frame's title when the
+    // child is maximised.
+    e->title("a [*] b [*][*]");
+    QCOMPARE(c->Caption(), QString("a [*] b [*][*]"));
+    emit f->Window1->aboutToShow();
+    QStringList listed;
+    for (QAction* a : f->Window1->actions())
+      if (a->text().startsWith("&1")) listed << a->text();
+    QCOMPARE(listed, QStringList{"&1 a [*] b [*][*]"});
+    c->showMaximized();
+    QTRY_VERIFY(f->windowHandle()->title().contains("[a [*] b [*][*]]"));
+    c->showNormal();
+    f->mnuBMEdit->trigger();
+    QCOMPARE(frm_BMEdit->txtName->text(), QString("a [*] b [*][*]"));
+    frm_BMEdit->hide();
+
+    // An address far beyond 32 767 characters is held whole, and Enter
+    // sends exactly what the box holds.
+    const QString longUrl = "http://a/?q=" + QString(70000, u'x') + "&end=1";
+    f->txtAddress->setText(longUrl);
+    QCOMPARE(f->txtAddress->text(), longUrl);
+    e->calls.clear();
+    QTest::keyClick(f->txtAddress, Qt::Key_Return);
+    QCOMPARE(e->calls, QStringList{"Navigate:" + longUrl});
+    f->btnMove->click();
+    QCOMPARE(e->calls.size(), 2);
+    QCOMPARE(e->calls.last(), "Navigate:" + longUrl);
+    QVERIFY(fx->errors.isEmpty());
   }
 };
 

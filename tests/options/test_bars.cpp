@@ -2,12 +2,15 @@
 // view toggles, the side bar's collapse, drag and the band drags.
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 #include <memory>
 
@@ -63,6 +66,22 @@ class TestBars : public QObject {
     }
     return out;
   }
+  // Real input through the frame's window: Qt routes it to the widget under
+  // the point and passes up what that widget leaves, as with a user's mouse.
+  QPoint inWindow(QWidget* w, const QPoint& p) const { return w->mapTo(frame_, p); }
+  void click(QWidget* w, const QPoint& p, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(frame_->windowHandle(), button, {}, inWindow(w, p));
+  }
+  // Presses on the side bar's own free strip (right of its button) and
+  // releases at x in the bar's coordinates.
+  void dragZBar(int x) {
+    QWindow* win = frame_->windowHandle();
+    const QPoint from = inWindow(frame_->ZBar, QPoint(frame_->ZBar->width() - 1, 300));
+    const QPoint to = inWindow(frame_->ZBar, QPoint(x, 300));
+    QTest::mousePress(win, Qt::LeftButton, {}, from);
+    QTest::mouseMove(win, to);
+    QTest::mouseRelease(win, Qt::LeftButton, {}, to);
+  }
   void dragGripper(int pos, const QPoint& to) {
     TCoolBar* bar = frame_->CoolBar1;
     const QPoint from = bar->gripperRect(pos).center();
@@ -102,7 +121,9 @@ class TestBars : public QObject {
     QCOMPARE(barSection(), (QStringList{"Band0ID", "Band0Width", "Band0Break", "Band1ID", "Band1Width", "Band1Break",
                                         "ToolBar", "AddressBar", "StatusBar", "ZBar", "ZBarSize", "ZBarMax"}));
     const IniFile f(ini());
-    QCOMPARE(f.ReadInteger("Bar", "Band1Width", -1), frame_->ToolBar3->width());
+    // Each band alone fills its row on screen; what is kept is its own width.
+    QCOMPARE(f.ReadInteger("Bar", "Band0Width", -1), 200);
+    QCOMPARE(f.ReadInteger("Bar", "Band1Width", -1), 200);
     QCOMPARE(f.ReadInteger("Bar", "ZBarSize", -1), 153);
   }
 
@@ -114,7 +135,7 @@ class TestBars : public QObject {
     QCOMPARE(frame_->ToolBar3->width(), 150);
     QCOMPARE(frame_->ToolBar2->y(), frame_->ToolBar3->y());
     QVERIFY(frame_->ToolBar2->x() > frame_->ToolBar3->x());
-    QCOMPARE(frame_->txtAddress->width(), 150 - 41 - 44);
+    QCOMPARE(frame_->txtAddress->width(), 150 - 41 - 46);
   }
 
   void badValuesStillGiveAUsableLayout() {
@@ -151,8 +172,7 @@ class TestBars : public QObject {
     frame_->mnuShow_Address->trigger();
     QVERIFY(!frame_->mnuShow_Address->isChecked());
     QVERIFY(frame_->ToolBar3->isHidden());
-    QTest::mousePress(frame_->ZBar, Qt::LeftButton, {}, QPoint(150, 300));
-    QTest::mouseRelease(frame_->ZBar, Qt::LeftButton, {}, QPoint(180, 300));
+    dragZBar(180);
     QCOMPARE(frame_->ZBar->width(), 180);
     frame_->btnBar->click();
     QCOMPARE(frame_->ZBar->width(), 11);
@@ -181,8 +201,7 @@ class TestBars : public QObject {
     QVERIFY(frame_->ToolBar3->width() >= frame_->CoolBar1->width() / 2 - 11);
     QVERIFY(frame_->ToolBar3->geometry().right() < frame_->CoolBar1->width());
     // Dragged while collapsed: the click still returns to the earlier width.
-    QTest::mousePress(frame_->ZBar, Qt::LeftButton, {}, QPoint(5, 300));
-    QTest::mouseRelease(frame_->ZBar, Qt::LeftButton, {}, QPoint(60, 300));
+    dragZBar(60);
     QCOMPARE(frame_->ZBar->width(), 60);
     frame_->btnBar->click();
     QCOMPARE(frame_->ZBar->width(), 180);
@@ -210,19 +229,83 @@ class TestBars : public QObject {
 
   void dragWidthsAreClamped() {
     start();
-    QTest::mousePress(frame_->ZBar, Qt::LeftButton, {}, QPoint(150, 300));
-    QTest::mouseRelease(frame_->ZBar, Qt::LeftButton, {}, QPoint(-50, 300));
+    dragZBar(-50);
     QCOMPARE(frame_->ZBar->width(), 11);
-    QTest::mousePress(frame_->ZBar, Qt::LeftButton, {}, QPoint(5, 300));
-    QTest::mouseRelease(frame_->ZBar, Qt::LeftButton, {}, QPoint(5000, 300));
+    dragZBar(5000);
     QVERIFY(frame_->ZBar->width() < frame_->width());
     QCOMPARE(tag(), 0);
     // A band dragged to a new row and back, and the address box refitted.
     dragGripper(1, QPoint(250, 4));
-    QCOMPARE(frame_->txtAddress->width(), frame_->ToolBar3->width() - 41 - 44);
+    QCOMPARE(frame_->txtAddress->width(), frame_->ToolBar3->width() - 41 - 46);
     dragGripper(1, QPoint(0, frame_->CoolBar1->height() + 5));
     QVERIFY(frame_->CoolBar1->bandBreak(1));
-    QCOMPARE(frame_->txtAddress->width(), frame_->ToolBar3->width() - 41 - 44);
+    QCOMPARE(frame_->txtAddress->width(), frame_->ToolBar3->width() - 41 - 46);
+  }
+
+  void onlyReleasesOverTheBarItselfResizeIt() {
+    start();
+    QCOMPARE(frame_->ZBar->width(), 153);
+    // The tree's outer edge (the screen's edge in a maximised frame), a
+    // right and a middle click on the button: the tree and the button pass
+    // these up, and none of them is a drag of the bar.
+    click(frame_->ZBar, QPoint(0, 200));
+    click(frame_->btnBar, QPoint(4, 100), Qt::RightButton);
+    click(frame_->btnBar, QPoint(4, 100), Qt::MiddleButton);
+    QCOMPARE(frame_->ZBar->width(), 153);
+    QCOMPARE(tag(), 0);
+    // Pressed in the tree and released over the bar's free strip: still no drag.
+    QWindow* win = frame_->windowHandle();
+    QTest::mousePress(win, Qt::LeftButton, {}, inWindow(frame_->TreeView1, QPoint(40, 40)));
+    QTest::mouseRelease(win, Qt::LeftButton, {}, inWindow(frame_->ZBar, QPoint(152, 40)));
+    QCOMPARE(frame_->ZBar->width(), 153);
+    // A left click on the button collapses and expands.
+    click(frame_->btnBar, QPoint(4, 100));
+    QCOMPARE(frame_->ZBar->width(), 11);
+    QCOMPARE(tag(), 153);
+    click(frame_->btnBar, QPoint(4, 100));
+    QCOMPARE(frame_->ZBar->width(), 153);
+    QCOMPARE(tag(), 0);
+    // A drag that starts on the bar's own strip resizes it, also when it
+    // ends over the tree.
+    dragZBar(90);
+    QCOMPARE(frame_->ZBar->width(), 90);
+    QCOMPARE(frame_->TreeView1->width(), 80);
+  }
+
+  void aNarrowFrameKeepsTheWidthToReturnTo() {
+    start("[Bar]\nZBarSize=11\nZBarMax=700\n");
+    QCOMPARE(frame_->ZBar->width(), 11);
+    frame_->resize(420, 500);
+    QTRY_COMPARE(frame_->width(), 420);
+    click(frame_->btnBar, QPoint(4, 100));
+    QCOMPARE(tag(), 0);
+    QVERIFY(frame_->ZBar->width() < 420);  // what is shown fits the frame
+    QCOMPARE(frame_->ZBarWidth(), 700);    // what is kept does not shrink
+    frame_->resize(1100, 600);
+    QTRY_COMPARE(frame_->ZBar->width(), 700);
+    frame_->resize(420, 500);
+    QTRY_VERIFY(frame_->ZBar->width() < 420);
+    // Collapsed and expanded in the narrow frame, closed and started again
+    // in a wide one: the 700 pixels survive all of it.
+    click(frame_->btnBar, QPoint(4, 100));
+    QCOMPARE(tag(), 700);
+    click(frame_->btnBar, QPoint(4, 100));
+    restart();
+    const IniFile f(ini());
+    QCOMPARE(f.ReadInteger("Bar", "ZBarSize", -1), 700);
+    QCOMPARE(f.ReadInteger("Bar", "ZBarMax", -1), 0);
+    QCOMPARE(frame_->ZBar->width(), 700);
+  }
+
+  void theAddressBoxFillsTheGapExactly() {
+    start();
+    for (int width : {900, 640, 1200}) {
+      frame_->resize(width, 600);
+      QTRY_COMPARE(frame_->btnMove->geometry().right(), frame_->ToolBar3->width() - 1);
+      QCOMPARE(frame_->txtAddress->x(), frame_->Label1->geometry().right() + 1);
+      QCOMPARE(frame_->txtAddress->geometry().right() + 1, frame_->btnMove->x());
+    }
+    QCOMPARE(frame_->Label1->x(), 0);
   }
 };
 

@@ -111,6 +111,21 @@ class TestShellPlacement : public QObject {
     QVERIFY(!isAncestor(tmp.path(), drivesId()));
   }
 
+  void whatOkMayTake() {
+    const QString dir = QStringLiteral("/tmp");
+    // Only folders with a path.
+    for (unsigned flags : {BIF_RETURNONLYFSDIRS, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS}) {
+      QVERIFY(okAllowed(dir, flags));
+      QVERIFY(!okAllowed(desktopId(), flags));
+      QVERIFY(!okAllowed(drivesId(), flags));
+    }
+    // File-system ancestors: the desktop and the computer hold folders.
+    for (unsigned flags : {BIF_RETURNFSANCESTORS, 0u, BIF_STATUSTEXT})
+      for (const QString& id : {dir, desktopId(), drivesId()}) QVERIFY(okAllowed(id, flags));
+    QVERIFY(!okAllowed(QString(), BIF_RETURNFSANCESTORS));
+    QVERIFY(!okAllowed(QString(), 0));
+  }
+
   void serviceAllocatesAndFreesEveryId() {
     ShellFolders s;
     Malloc* m = s.GetMalloc();
