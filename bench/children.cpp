@@ -1,5 +1,6 @@
 // Zelvo's browser windows, measured through the frame:
-//   children ie|gecko time URL     ms from OpenChild to the end of the load
+//   children ie|gecko time URL     ms from OpenChild to the end of the load,
+//                                  for the first window and a later one
 //   children ie|gecko memory URL   PSS of the whole process tree with 1 and
 //                                  with 5 windows of that kind open
 #include <unistd.h>
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
   CreateForms();
   MainForm->resize(1000, 750);
   (ie ? MainForm->IE_item : MainForm->Moz_Item)->trigger();
-  settle(300);
+  settle(300);  // the frame shown; then readied in the background as the program does
 
   auto open = [&] {
     MainForm->OpenChild(QString(), url);
@@ -70,13 +71,22 @@ int main(int argc, char** argv) {
   };
   int rc = 0;
   if (!memory) {
-    QElapsedTimer t;
-    t.start();
-    TBrowserChild* c = open();
-    if (waitLoaded(c, 60000))
-      std::printf("%.1f\n", t.nsecsElapsed() / 1e6);
-    else
-      rc = 1;
+    // From the user's request, the frame having been idle for a second:
+    // the first window of the kind, then a later one.
+    settle(1000);
+    double figures[2] = {0, 0};
+    for (double& ms : figures) {
+      QElapsedTimer t;
+      t.start();
+      TBrowserChild* c = open();
+      if (!waitLoaded(c, 60000)) {
+        rc = 1;
+        break;
+      }
+      ms = t.nsecsElapsed() / 1e6;
+      settle(500);
+    }
+    if (rc == 0) std::printf("%.1f %.1f\n", figures[0], figures[1]);
   } else {
     TBrowserChild* first = open();
     waitLoaded(first, 60000);

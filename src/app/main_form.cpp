@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -38,6 +39,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
 #include "browser/engine_control.h"
+#include "browser/engine_readiness.h"
 #include "platform/atomic_file.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
@@ -512,6 +514,18 @@ void TMainForm::FormCreate() {
   ReadMojiSize();
   mnuShow_Size->setEnabled(false);
   FormResize();
+
+  // Once the frame has shown itself and is idle, the checked engine is
+  // readied for the first window.
+  Readiness = new TEngineReadiness(this);
+  QTimer::singleShot(kReadyAfterMs, Readiness, [this] { ReadyCheckedEngine(); });
+}
+
+void TMainForm::ReadyCheckedEngine() {
+  if (IE_item->isChecked())
+    Readiness->ready(true);
+  else if (Moz_Item->isChecked() && Moz_Item->isEnabled())
+    Readiness->ready(false);
 }
 
 void TMainForm::FormClose() {
@@ -696,11 +710,13 @@ void TMainForm::ToolButton1Click() { FileNew1->trigger(); }
 void TMainForm::IE_ItemClick() {
   IE_item->setChecked(true);
   Moz_Item->setChecked(false);
+  ReadyCheckedEngine();
 }
 
 void TMainForm::Moz_ItemClick() {
   Moz_Item->setChecked(true);
   IE_item->setChecked(false);
+  ReadyCheckedEngine();
 }
 
 // ---- MDI children and the window menu -----------------------------------

@@ -155,6 +155,8 @@ class TMainForm : public QMainWindow {
   void ToolButton1Click();
   void IE_ItemClick();
   void Moz_ItemClick();
+  // Readies the engine the engine menu has checked (see TEngineReadiness).
+  void ReadyCheckedEngine();
   void mnuOptionClick();
   void WindowCascade1Execute();
   void WindowTileHorizontal1Execute();
@@ -266,6 +268,10 @@ class TMainForm : public QMainWindow {
   void moveEvent(QMoveEvent* event) override;
 
  private:
+  // How long after start-up the checked engine is readied: the frame has
+  // painted and is idle by then.
+  static constexpr int kReadyAfterMs = 500;
+  class TEngineReadiness* Readiness = nullptr;
   void CreateComponents();
   void CreateMenus();
   void CreateEngineItems();

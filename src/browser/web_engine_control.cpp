@@ -122,6 +122,23 @@ QString engineFolder(QStandardPaths::StandardLocation base) {
 
 }  // namespace
 
+namespace {
+QPointer<QWebEnginePage>& sparePage() {
+  static QPointer<QWebEnginePage> page;
+  return page;
+}
+bool& windowOpened() {
+  static bool opened = false;
+  return opened;
+}
+}  // namespace
+
+void TWebBrowser::prepareSparePage() {
+  if (sparePage() || windowOpened()) return;
+  sparePage() = new QWebEnginePage(sharedProfile(), QCoreApplication::instance());
+  sparePage()->setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
 QWebEngineProfile* TWebBrowser::sharedProfile() {
   static QPointer<QWebEngineProfile> profile;
   if (!profile) {
@@ -152,6 +169,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
   auto* page = new TWebPage(sharedProfile(), this);
+  // The engine is up; the spare has served, once this page has a renderer.
+  windowOpened() = true;
+  if (sparePage()) connect(page, &QWebEnginePage::loadFinished, sparePage(), &QObject::deleteLater);
   view_->setPage(page);
   setFocusProxy(view_);
 

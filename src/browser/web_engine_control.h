@@ -33,6 +33,10 @@ class TWebBrowser : public IWebBrowser2 {
   // The zoom factor of each text size 0..4.
   static double zoomFactorFor(int size);
   static QWebEngineProfile* sharedProfile();
+  // A page with a renderer of its own at about:blank, so that the first
+  // window does not wait for the engine to come up; let go once a window
+  // exists.
+  static void prepareSparePage();
   PageServices* services() const { return services_; }
   // The engine waits for the answer: the dialog runs in an event loop of
   // its own while everything else goes on.

@@ -127,6 +127,9 @@ class WebKitHost : public QObject {
     return id;
   }
 
+  bool idle() const { return views_.empty(); }
+  void release() { shutDown(); }
+
   void detach(int id) {
     if (views_.erase(id) && running()) send(wkproto::Message().set("cmd", "destroy").set("view", id));
     if (views_.empty() && downloads_.empty()) shutDown();
@@ -517,6 +520,12 @@ void TMozillaBrowser::runJavaScript(const QString& script, std::function<void(co
 void TMozillaBrowser::terminateWebProcess() {
   requireView();
   send(wkproto::Message().set("cmd", "terminate-web-process"));
+}
+
+void TMozillaBrowser::readyHost() { WebKitHost::acquire()->send(wkproto::Message().set("cmd", "prepare")); }
+
+void TMozillaBrowser::releaseIdleHost() {
+  if (WebKitHost* host = WebKitHost::current(); host && host->idle()) host->release();
 }
 
 qint64 TMozillaBrowser::hostProcessId() {

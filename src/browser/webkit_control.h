@@ -49,6 +49,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   void terminateWebProcess();
   // The running host's process id, or 0.
   static qint64 hostProcessId();
+  // Starts the host (and its network process) before a view needs it.
+  static void readyHost();
+  // Ends a host that no view uses.
+  static void releaseIdleHost();
   // The host program to use instead of the one beside the program or in
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);

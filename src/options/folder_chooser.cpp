@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -93,6 +94,9 @@ TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo&
   column->addLayout(buttons);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  // Ctrl+H shows and hides the folders whose names start with a dot.
+  auto* hidden = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+  connect(hidden, &QShortcut::activated, this, [this] { guarded::run([this] { toggleHidden(); }); });
   // The tree is named for what it holds and described by the instruction
   // above it; the status line keeps its name and carries its text as its
   // description.
@@ -135,8 +139,42 @@ void TFolderBrowseDialog::fill(QTreeWidgetItem* item) {
   if (!item || item->data(0, kFilledRole).toBool()) return;
   item->setData(0, kFilledRole, true);
   const QString id = item->data(0, kIdRole).toString();
-  for (const QString& child : shell::subfolders(id)) addItem(item, child);
+  for (const QString& child : shell::subfolders(id, showHidden_)) addItem(item, child);
   if (item->childCount() == 0) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+}
+
+void TFolderBrowseDialog::toggleHidden() {
+  showHidden_ = !showHidden_;
+  const QTreeWidgetItem* current = Tree->currentItem();
+  // Every listed folder is listed again; what the user stands in stays.
+  QList<QTreeWidgetItem*> todo{Tree->topLevelItem(0)};
+  while (!todo.isEmpty()) {
+    QTreeWidgetItem* item = todo.takeFirst();
+    if (!item || !item->data(0, kFilledRole).toBool()) continue;
+    const QStringList listed = shell::subfolders(item->data(0, kIdRole).toString(), showHidden_);
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+      QTreeWidgetItem* child = item->child(i);
+      const bool onPath = current && (child == current || child->isSelected() || [&] {
+                            for (const QTreeWidgetItem* p = current->parent(); p; p = p->parent())
+                              if (p == child) return true;
+                            return false;
+                          }());
+      if (!listed.contains(child->data(0, kIdRole).toString()) && !onPath) delete item->takeChild(i);
+    }
+    for (int i = 0; i < listed.size(); ++i) {
+      QTreeWidgetItem* found = nullptr;
+      for (int j = 0; j < item->childCount() && !found; ++j)
+        if (item->child(j)->data(0, kIdRole).toString() == listed[i]) found = item->child(j);
+      if (!found) {
+        found = addItem(item, listed[i]);
+        item->removeChild(found);
+        item->insertChild(std::min(i, item->childCount()), found);
+      }
+    }
+    item->setChildIndicatorPolicy(item->childCount() ? QTreeWidgetItem::ShowIndicator
+                                                     : QTreeWidgetItem::DontShowIndicator);
+    for (int j = 0; j < item->childCount(); ++j) todo.append(item->child(j));
+  }
 }
 
 QString TFolderBrowseDialog::currentId() const {

@@ -63,10 +63,12 @@ class TFolderBrowseDialog : public QDialog {
   void selectionChanged();
   void send(int msg, shell::PItemIDList item);
   void sendPendingSelection();
+  void toggleHidden();
   QString currentId() const;
 
   shell::ShellFolders& shell_;
   BrowseInfo& info_;
+  bool showHidden_ = false;        // Ctrl+H
   int inCallback_ = 0;             // depth of the owner's callback running
   bool selectionPending_ = false;  // a change to report once it returns
 };

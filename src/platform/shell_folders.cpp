@@ -95,7 +95,7 @@ bool isVirtual(const QString& id) { return id == desktopId() || id == drivesId()
 
 bool isFolder(const QString& id) { return isVirtual(id) || (!id.isEmpty() && QFileInfo(id).isDir()); }
 
-QStringList subfolders(const QString& id) {
+QStringList subfolders(const QString& id, bool withHidden) {
   QStringList out;
   if (id == desktopId()) {
     const QString home = homeFolder();
@@ -118,8 +118,9 @@ QStringList subfolders(const QString& id) {
   }
   if (!isFolder(id)) return out;
   const QDir dir(id);
-  for (const QFileInfo& fi : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
-    if (isHidden(fi)) continue;
+  for (const QFileInfo& fi :
+       dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+    if (!withHidden && isHidden(fi)) continue;
     out << QDir::cleanPath(fi.absoluteFilePath());
   }
   return out;

@@ -105,7 +105,8 @@ bool hasSubfolders(const QString& id);
 // The folders shown under an item, in display order: for the desktop the
 // home folder, the desktop folder and the computer; for the computer the
 // mounted file systems; for a folder its sub-folders, hidden ones left out.
-QStringList subfolders(const QString& id);
+// With `withHidden`, folders whose names start with a dot are listed too.
+QStringList subfolders(const QString& id, bool withHidden = false);
 QString displayName(const QString& id);
 // Whether OK may take the item under the browse flags: with
 // BIF_RETURNONLYFSDIRS only folders with a file-system path; with

@@ -425,14 +425,29 @@ void announceView(View* v) {
   send(event("created", v->id).set("xid", xid));
 }
 
+// A view built before any is asked for (WebKit's side of a view comes up,
+// and the network process with it), which the first "create" takes over.
+View* spare = nullptr;
+
+void prepareSpare() {
+  if (!spare) spare = buildView(0, 640, 480, nullptr);
+}
+
 void createView(const Message& m) {
   const int id = static_cast<int>(m.integer("view"));
   if (id <= 0 || views.count(id)) {
     sendError(id, "view id in use or invalid");
     return;
   }
-  View* v =
-      buildView(id, static_cast<int>(m.integer("width", 640)), static_cast<int>(m.integer("height", 480)), nullptr);
+  const int w = static_cast<int>(m.integer("width", 640)), h = static_cast<int>(m.integer("height", 480));
+  View* v = spare;
+  spare = nullptr;
+  if (v) {
+    v->id = id;
+    if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
+  } else {
+    v = buildView(id, w, h, nullptr);
+  }
   announceView(v);
 
   const std::string url = m.str("url");
@@ -771,6 +786,8 @@ void handle(const Message& m) {
   if (cmd == "destroy") return destroyView(m);
   if (cmd == "save") return save(m);
   if (cmd == "eval") return evaluate(m);
+  // Readied before the first view: the network process comes up now.
+  if (cmd == "prepare") return prepareSpare();
   if (cmd == "ping") return send(event("pong", 0).set("id", m.integer("id")));
   if (cmd == "adopt") return adoptView(m);
   if (cmd == "discard") return discardView(m);

@@ -1,7 +1,8 @@
 // Gekko windows in the real frame against the real zelvo-webkit-host, driven
-// by real X input: keys the page does not take reach the frame's shortcuts,
-// menus and mnemonics; Tab and Shift+Tab leave the page; typing still
-// reaches the page's fields.
+// by real X input: the host readied before the first window; keys the page
+// does not take reach the frame's shortcuts, menus and mnemonics; Tab and
+// Shift+Tab leave the page; typing still reaches the page's fields; every
+// window paints, with a window manager too.
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -120,6 +121,25 @@ class TestGeckoFrame : public QObject {
   void cleanup() {
     fx->stop();
     delete fx;
+  }
+
+  void checkedEngineIsReadiedOnceIdle() {
+    // Gekko is checked: once the frame is idle its host comes up, with no
+    // window open, and the first window uses it.
+    QCOMPARE(f->MDIChildCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(TMozillaBrowser::hostProcessId() != 0, 10000);
+    const qint64 host = TMozillaBrowser::hostProcessId();
+    QVERIFY(openPage());
+    QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+
+    // A frame closed before any window used the readied host lets it go.
+    cleanup();
+    QTRY_COMPARE_WITH_TIMEOUT(TMozillaBrowser::hostProcessId(), 0, 10000);
+    init();
+    QTRY_VERIFY_WITH_TIMEOUT(TMozillaBrowser::hostProcessId() != 0, 10000);
+    cleanup();
+    QTRY_COMPARE_WITH_TIMEOUT(TMozillaBrowser::hostProcessId(), 0, 10000);
+    init();
   }
 
   void frameKeysFromAFocusedPage() {

@@ -324,6 +324,41 @@ class TestFolderChooser : public QObject {
     QVERIFY(seen.shown);
   }
 
+  void ctrlHShowsHiddenFolders() {
+    QTemporaryDir tmp;
+    QVERIFY(QDir().mkpath(tmp.path() + QStringLiteral("/.dot/in")));
+    QVERIFY(QDir().mkpath(tmp.path() + QStringLiteral("/.other")));
+    QVERIFY(QDir().mkpath(tmp.path() + QStringLiteral("/plain")));
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    Seen seen;
+    QStringList shown[3];
+    QVERIFY(run(*c, seen, [&](TFolderBrowseDialog* d) {
+      select(d, tmp.path());
+      QTreeWidgetItem* at = d->Tree->currentItem();
+      at->setExpanded(true);
+      auto children = [&] {
+        QStringList r;
+        for (int i = 0; i < at->childCount(); ++i) r << idOf(at->child(i));
+        return r;
+      };
+      shown[0] = children();
+      d->activateWindow();
+      QTRY_VERIFY(d->isActiveWindow());
+      QTest::keyClick(d, Qt::Key_H, Qt::ControlModifier);
+      shown[1] = children();
+      select(d, tmp.path() + QStringLiteral("/.dot/in"));
+      QCOMPARE(idOf(d->Tree->currentItem()), tmp.path() + QStringLiteral("/.dot/in"));
+      // Hidden again: the folder the user stands in stays reachable.
+      QTest::keyClick(d, Qt::Key_H, Qt::ControlModifier);
+      shown[2] = children();
+      d->OKButton->click();
+    }));
+    QCOMPARE(shown[0], QStringList{tmp.path() + "/plain"});
+    QCOMPARE(shown[1], (QStringList{tmp.path() + "/.dot", tmp.path() + "/.other", tmp.path() + "/plain"}));
+    QCOMPARE(shown[2], (QStringList{tmp.path() + "/.dot", tmp.path() + "/plain"}));
+    QCOMPARE(c->SelectedPath(), tmp.path() + QStringLiteral("/.dot/in"));
+  }
+
   void nothingToShowReturnsFalseAtOnce() {
     std::unique_ptr<TSHBrowseForFolderEx> c(make());
     Seen seen;
