@@ -17,34 +17,14 @@
 #include "browser/webkit_control.h"
 #include "frame_fixture.h"
 #include "options/option_form.h"
+#include "support/webkit_page.h"
 #include "test_main.h"
 
 namespace {
 
 TMozillaBrowser* gecko(TBrowserChild* c) { return c ? qobject_cast<TMozillaBrowser*>(c->Control()) : nullptr; }
 
-QString js(TMozillaBrowser* b, const QString& script) {
-  bool done = false;
-  QString value, error;
-  b->runJavaScript(script, [&](const QString& v, const QString& e) {
-    value = v;
-    error = e;
-    done = true;
-  });
-  if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
-  return error.isEmpty() ? value : QStringLiteral("<error: %1>").arg(error);
-}
-
 bool xdotool(const QStringList& args) { return QProcess::execute(QStringLiteral("xdotool"), args) == 0; }
-
-QPoint elementCentre(TMozillaBrowser* b, const QString& selector) {
-  const QString r = js(b, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
-                                         "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
-                              .arg(selector));
-  const QStringList xy = r.split(u',');
-  if (xy.size() != 2) return {};
-  return b->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
-}
 
 // Whether the screen shows the page's blue over the visible part of the
 // view, sampled on a grid (the view's own pixels as X shows them).

@@ -28,6 +28,7 @@
 #include "platform/errors.h"
 #include "platform/guarded.h"
 #include "support/http_server.h"
+#include "support/webkit_page.h"
 
 namespace {
 
@@ -57,19 +58,6 @@ void writeFile(const QString& path, const QByteArray& body) {
   f.write(body);
 }
 
-// Runs a script in the page and waits for its result.
-QString js(TMozillaBrowser* b, const QString& script) {
-  bool done = false;
-  QString value, error;
-  b->runJavaScript(script, [&](const QString& v, const QString& e) {
-    value = v;
-    error = e;
-    done = true;
-  });
-  if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
-  return error.isEmpty() ? value : QStringLiteral("<error: %1>").arg(error);
-}
-
 bool loadAndWait(TMozillaBrowser* b, Probe& p, const QString& url) {
   p.progress.clear();
   b->Navigate(url);
@@ -77,16 +65,6 @@ bool loadAndWait(TMozillaBrowser* b, Probe& p, const QString& url) {
 }
 
 void xdotool(const QStringList& args) { QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0); }
-
-// The screen position of the centre of an element of the page.
-QPoint elementCentre(TMozillaBrowser* b, const QString& selector) {
-  const QString r = js(b, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
-                                         "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
-                              .arg(selector));
-  const QStringList xy = r.split(u',');
-  if (xy.size() != 2) return {};
-  return b->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
-}
 
 void clickAt(const QPoint& p) {
   xdotool({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
