@@ -3,6 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
 .PHONY: run check deps build asan fuzz bench deb clean
@@ -27,10 +28,11 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS (e.g. make fuzz FUZZ_SECONDS=900).
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DZELVO_PURE_ONLY=ON -DZELVO_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	scripts/run-fuzzers $(FUZZ_BUILD) 60
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)

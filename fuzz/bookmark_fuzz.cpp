@@ -1,5 +1,5 @@
-// Any bytes as a bookmark file: read it by both address rules; whatever was
-// read must save and read back as the same tree.
+// Any bytes as a bookmark file: read it by an address rule; whatever was
+// read must save, and read back cleanly as the same tree.
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,7 +28,9 @@ void roundTrip(const uint8_t* data, size_t size, bookmarks::TopLevelAddress rule
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  roundTrip(data, size, bookmarks::TopLevelAddress::LastChild);
-  roundTrip(data, size, bookmarks::TopLevelAddress::NodeAfterName);
+  // One rule per input (by its last byte's low bit), which halves the cost
+  // of each run; mutations reach both.
+  const bool last = size > 0 && (data[size - 1] & 1) != 0;
+  roundTrip(data, size, last ? bookmarks::TopLevelAddress::LastChild : bookmarks::TopLevelAddress::NodeAfterName);
   return 0;
 }

@@ -1,61 +1,33 @@
-// Any bytes as a settings file: read, write one key, read again. The key
-// must read back as written and no other key may change.
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
+// Any bytes as a settings file, in memory: read every key a line could name,
+// write one key, read again. The key must read back exactly as written (in
+// whichever encoding the file ends up) and no other key may change.
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "ini_candidates.h"
 #include "platform/ini_file.h"
-#include "platform/text_codec.h"
-
-namespace {
-
-// Every (section, key) a line could name; reads decide which are real.
-std::vector<std::pair<QString, QString>> candidates(const QByteArray& bytes) {
-  const QString text = textcodec::isValidUtf8(bytes) ? QString::fromUtf8(bytes) : textcodec::decodeShiftJis(bytes);
-  std::vector<std::pair<QString, QString>> out;
-  QString section;
-  for (QString line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-    line = line.trimmed();
-    if (line.startsWith(u'[')) {
-      const qsizetype close = line.indexOf(u']');
-      section = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-    } else if (const qsizetype eq = line.indexOf(u'='); eq >= 0) {
-      out.emplace_back(section, line.left(eq).trimmed());
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("config.ini"));
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
-    f.write(bytes);
-  }
-  IniFile ini(path);
-  const auto keys = candidates(bytes);
-  std::vector<QString> before;
-  for (const auto& [s, k] : keys) before.push_back(ini.ReadString(s, k, QStringLiteral("\x01missing")));
+  // Each lookup reads the whole file again: a few keys are enough.
+  const auto keys = candidates(bytes, 8);
+  std::vector<std::optional<QString>> before;
+  before.reserve(keys.size());
+  for (const auto& [s, k] : keys) before.push_back(IniFile::lookup(bytes, s, k));
 
   // The value comes from the input too, so odd characters get written;
   // simplified() leaves no line break and nothing that reading trims.
   const QString value = QString::fromUtf8(bytes.left(40)).simplified();
-  ini.WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), value);
+  const QString section = QStringLiteral("Fuzz");
+  const QString key = QStringLiteral("Key");
+  const QByteArray after = IniFile::withValue(bytes, section, key, value);
 
-  if (ini.ReadString(QStringLiteral("Fuzz"), QStringLiteral("Key"), QString()) != value) std::abort();
+  if (IniFile::lookup(after, section, key) != value) std::abort();
   for (size_t i = 0; i < keys.size(); ++i) {
     const auto& [s, k] = keys[i];
-    if (s.compare(u"Fuzz", Qt::CaseInsensitive) == 0 && k.compare(u"Key", Qt::CaseInsensitive) == 0) continue;
-    if (ini.ReadString(s, k, QStringLiteral("\x01missing")) != before[i]) std::abort();
+    if (s.compare(section, Qt::CaseInsensitive) == 0 && k.compare(key, Qt::CaseInsensitive) == 0) continue;
+    if (IniFile::lookup(after, s, k) != before[i]) std::abort();
   }
   return 0;
 }

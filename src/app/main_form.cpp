@@ -508,7 +508,7 @@ void TMainForm::FormCreate() {
   AppPath = programFolder();
   // A save cut short by a crash is finished or cleared before anything reads.
   recoverInterruptedReplace(ConfigPath());
-  recoverInterruptedReplace(bookmarks::kFileName);
+  bookmarks::recoverInterruptedSave(bookmarks::kFileName);
   bookmarks::setReadReporter(guarded::report);
   BandPositionRead();
 

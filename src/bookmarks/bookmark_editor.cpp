@@ -101,9 +101,8 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   // The node the commands act on is the highlighted one: Qt's current item
   // may be hidden in a collapsed folder or left over after a click on
   // empty space.
-  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
-    guarded::run([&] { TreeView1Change(TreeView1->selectedItems().value(0)); });
-  });
+  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
+          [this] { guarded::run([&] { TreeView1Change(TreeView1->selectedItems().value(0)); }); });
   connect(TreeView1, &QTreeWidget::itemCollapsed, this,
           [this](QTreeWidgetItem* node) { guarded::run([&] { TreeView1Collapsed(node); }); });
   connect(btnAdd, &QPushButton::clicked, this, handler(this, &Tfrm_BMEdit::btnAddClick));

@@ -60,8 +60,7 @@ class Tfrm_BMEdit : public QDialog {
   // file from `before` into `after`: when `before` is what the editor read,
   // the file still holds nothing the editor lacks; otherwise the change made
   // on disk before the import still stops the next OK.
-  void AppendEntries(const struct BookmarkEntry& entry, const bookmarks::FileVersion& before,
-                     const QByteArray& after);
+  void AppendEntries(const struct BookmarkEntry& entry, const bookmarks::FileVersion& before, const QByteArray& after);
 
  private:
   QTreeWidgetItem* InsertNode(const QString& caption, bool folder);

@@ -658,4 +658,9 @@ QByteArray saveBookmarkFile(const QString& path, const BookmarkTree& tree, const
   return bytes;
 }
 
+void recoverInterruptedSave(const QString& path) {
+  for (const QString& name : {path, path + QStringLiteral(".bak"), path + QStringLiteral(".orig")})
+    recoverInterruptedReplace(name);
+}
+
 }  // namespace bookmarks

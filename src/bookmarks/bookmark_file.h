@@ -82,6 +82,10 @@ class EBookmarksChanged : public ZelvoError {
 // written.
 QByteArray saveBookmarkFile(const QString& path, const BookmarkTree& tree, const FileVersion* expected = nullptr);
 
+// Finishes or clears what an interrupted save left beside the file at
+// `path` and beside its backups (run at start-up).
+void recoverInterruptedSave(const QString& path);
+
 // Folder levels the writer accepts; the reader's nesting limit lies above.
 inline constexpr int kMaxFolderDepth = 200;
 

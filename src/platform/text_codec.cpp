@@ -8,11 +8,26 @@ namespace textcodec {
 
 namespace {
 
+// Opening a conversion loads its tables, which costs far more than most
+// conversions: each thread keeps the two it uses open.
+struct Converter {
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
+enum class Direction { FromCp932, ToCp932 };
+
 // One conversion with glibc's iconv. `replace` turns undecodable input into
 // U+FFFD (only meaningful when decoding); otherwise such input fails.
-std::optional<QByteArray> convert(const char* to, const char* from, QByteArrayView in, bool replace) {
-  iconv_t cd = iconv_open(to, from);
+std::optional<QByteArray> convert(Direction direction, QByteArrayView in, bool replace) {
+  thread_local Converter fromCp932("UTF-8", "CP932");
+  thread_local Converter toCp932("CP932", "UTF-8");
+  iconv_t cd = direction == Direction::FromCp932 ? fromCp932.cd : toCp932.cd;
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   QByteArray out;
   out.resize(in.size() * 4 + 16);
   char* src = const_cast<char*>(in.data());
@@ -48,7 +63,6 @@ std::optional<QByteArray> convert(const char* to, const char* from, QByteArrayVi
     ++src;
     --srcLeft;
   }
-  iconv_close(cd);
   if (!ok) return std::nullopt;
   out.resize(dst - out.data());
   return out;
@@ -95,12 +109,12 @@ bool isValidUtf8(QByteArrayView bytes) {
 }
 
 QString decodeShiftJis(QByteArrayView bytes) {
-  const auto utf8 = convert("UTF-8", "CP932", bytes, true);
+  const auto utf8 = convert(Direction::FromCp932, bytes, true);
   return utf8 ? QString::fromUtf8(*utf8) : QString();
 }
 
 std::optional<QByteArray> encodeShiftJis(const QString& text) {
-  auto bytes = convert("CP932", "UTF-8", text.toUtf8(), false);
+  auto bytes = convert(Direction::ToCp932, text.toUtf8(), false);
   // iconv maps some characters to a look-alike (U+00A5 to a backslash,
   // U+00A2 to U+FFE0, ...): such text would read back as something else.
   if (bytes && decodeShiftJis(*bytes) != text) return std::nullopt;

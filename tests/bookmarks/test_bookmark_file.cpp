@@ -178,7 +178,8 @@ class TestBookmarkFile : public QObject {
 
   void readInPartWhenASaveWouldDropSomething() {
     const auto partly = [](const char* body) {
-      const auto r = bookmarks::parseBookmarks(QByteArray("<?xml version=\"1.0\"?>") + body, TopLevelAddress::LastChild);
+      const auto r =
+          bookmarks::parseBookmarks(QByteArray("<?xml version=\"1.0\"?>") + body, TopLevelAddress::LastChild);
       return r.damaged && r.foreign;
     };
     QVERIFY(!partly("<x><file><name>n</name><url>u</url></file><directory><name>d</name></directory></x>"));

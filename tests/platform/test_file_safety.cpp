@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "bookmarks/bookmark_file.h"
+#include "file_util.h"
 #include "platform/atomic_file.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
@@ -21,16 +22,6 @@
 #include "run_as_nobody.h"
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeRaw(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 struct stat statOf(const QString& path) {
   struct stat st {};
@@ -49,14 +40,15 @@ QString saveConfig(const QString& path) {
   }
   return QString();
 }
-QString saveBookmarks(const QString& path) {
+QString saveBookmarks(const QString& path, const BookmarkTree& tree) {
   try {
-    bookmarks::saveBookmarkFile(path, kTree);
+    bookmarks::saveBookmarkFile(path, tree);
   } catch (const ZelvoError& e) {
     return e.text();
   }
   return QString();
 }
+QString saveBookmarks(const QString& path) { return saveBookmarks(path, kTree); }
 
 struct FileKind {
   const char* name;
@@ -69,6 +61,15 @@ const QList<FileKind> kKinds{
     {"bookmark.xml", saveBookmarks,
      bookmarks::serializeBookmarks({BookmarkEntry::link(QStringLiteral("古い"), QStringLiteral("http://old/"))})},
 };
+
+// A file of that kind with its old content, in a folder anyone may write.
+QString oldFileInOpenFolder(const QTemporaryDir& dir, const FileKind& k, mode_t mode) {
+  ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+  const QString path = dir.filePath(k.name);
+  writeRaw(path, k.old);
+  ::chmod(QFile::encodeName(path).constData(), mode);
+  return path;
+}
 
 // What the folder holds besides the given names (temporary files left?).
 QStringList others(const QString& dir, const QStringList& known) {
@@ -86,10 +87,7 @@ class TestFileSafety : public QObject {
   void readOnlyFileInWritableFolderIsRefused() {
     for (const FileKind& k : kKinds) {
       QTemporaryDir dir;
-      QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
-      const QString path = dir.filePath(k.name);
-      QVERIFY(writeRaw(path, k.old));
-      QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+      const QString path = oldFileInOpenFolder(dir, k, 0444);
       const struct stat before = statOf(path);
       const int rc = runAsNobody([&] { return k.save(path) == path + QStringLiteral(" に書き込めません") ? 0 : 1; });
       QVERIFY2(rc == 0, k.name);
@@ -153,11 +151,8 @@ class TestFileSafety : public QObject {
     if (::geteuid() != 0) QSKIP("needs root to make a file of another owner");
     for (const FileKind& k : kKinds) {
       QTemporaryDir dir;
-      QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
-      const QString path = dir.filePath(k.name);
-      QVERIFY(writeRaw(path, k.old));
       // Root's file, which the ordinary user may write (group and others).
-      QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);
+      const QString path = oldFileInOpenFolder(dir, k, 0666);
       QCOMPARE(runAsNobody([&] { return k.save(path).isEmpty() ? 0 : 1; }), 0);
       QVERIFY(readAll(path) != k.old);
       QCOMPARE(statOf(path).st_uid, uid_t(0));
@@ -173,8 +168,8 @@ class TestFileSafety : public QObject {
       const char* what;
       QString target;
     };
-    for (const Case& c : {Case{"FIFO", fifo}, Case{"link to /dev/zero", QStringLiteral("/dev/zero")},
-                          Case{"folder", dir.path()}}) {
+    for (const Case& c :
+         {Case{"FIFO", fifo}, Case{"link to /dev/zero", QStringLiteral("/dev/zero")}, Case{"folder", dir.path()}}) {
       for (const FileKind& k : kKinds) {
         const QString path = dir.filePath(k.name);
         QFile::remove(path);
@@ -202,19 +197,7 @@ class TestFileSafety : public QObject {
         QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("other")).constData()) == 0);
       BookmarkTree big;
       for (int i = 0; i < 200; ++i) big.push_back(BookmarkEntry::link(QString::number(i), QString(50, u'u')));
-      std::signal(SIGXFSZ, SIG_IGN);
-      rlimit was{};
-      getrlimit(RLIMIT_FSIZE, &was);
-      rlimit small = was;
-      small.rlim_cur = 1024;
-      setrlimit(RLIMIT_FSIZE, &small);
-      QString error;
-      try {
-        bookmarks::saveBookmarkFile(path, big);
-      } catch (const EInOutError& e) {
-        error = e.text();
-      }
-      setrlimit(RLIMIT_FSIZE, &was);
+      const QString error = withFileSizeLimit(1024, [&] { return saveBookmarks(path, big); });
       QCOMPARE(error, path + QStringLiteral(" に書き込めません"));
       QCOMPARE(readAll(path), old);
       QCOMPARE(others(dir.path(), {"bookmark.xml", "bookmark.xml.bak", "other"}), QStringList());
@@ -226,21 +209,14 @@ class TestFileSafety : public QObject {
     const QString path = dir.filePath("config.ini");
     QVERIFY(writeRaw(path, "[General]\nLastEngine=IE\n"));
     QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("other")).constData()) == 0);
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit was{};
-    getrlimit(RLIMIT_FSIZE, &was);
-    rlimit small = was;
-    small.rlim_cur = 64;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool threw = [&] {
+    const bool threw = withFileSizeLimit(64, [&] {
       try {
         IniFile(path).WriteString("General", "Big", QString(500, u'x'));
       } catch (const EInOutError&) {
         return true;
       }
       return false;
-    }();
-    setrlimit(RLIMIT_FSIZE, &was);
+    });
     QVERIFY(threw);
     QCOMPARE(readAll(path), QByteArray("[General]\nLastEngine=IE\n"));
     QCOMPARE(others(dir.path(), {"config.ini", "other"}), QStringList());
