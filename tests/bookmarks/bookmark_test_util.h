@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "bookmarks/bookmark_tree.h"
+#include "file_util.h"
 
 namespace bmtest {
 
@@ -21,15 +22,8 @@ inline QString dump(const BookmarkTree& tree) {
   return out;
 }
 
-inline QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeRaw(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
+using ::readAll;
+using ::writeRaw;
 
 using E = BookmarkEntry;
 
