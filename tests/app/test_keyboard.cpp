@@ -67,11 +67,7 @@ class TestKeyboard : public QObject {
 
  private slots:
   void cleanup() {
-    if (fx) {
-      fx->stop();
-      delete fx;
-      fx = nullptr;
-    }
+    endFrame(fx);
     TBrowserChild::setControlFactoryForTests({});
   }
 

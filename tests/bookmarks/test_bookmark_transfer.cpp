@@ -80,13 +80,7 @@ class TestBookmarkTransfer : public QObject {
   }
 
  private slots:
-  void cleanup() {
-    if (fx) {
-      fx->stop();
-      delete fx;
-      fx = nullptr;
-    }
-  }
+  void cleanup() { endFrame(fx); }
 
   void importAppendsAFolderAndRebuildsEveryView() {
     start(bookmarks::serializeBookmarks(kExisting));

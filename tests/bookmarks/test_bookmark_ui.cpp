@@ -87,11 +87,7 @@ class TestBookmarkUi : public QObject {
         [](bool ie, QWidget* parent) -> IWebBrowser2* { return new FakeEngineControl(ie, parent); });
   }
   void cleanup() {
-    if (fx) {
-      fx->stop();
-      delete fx;
-      fx = nullptr;
-    }
+    endFrame(fx);
     TBrowserChild::setControlFactoryForTests({});
   }
 

@@ -80,13 +80,7 @@ class TestTwoEngines : public QObject {
     server.pages["/plain.html"] = "<!DOCTYPE html><title>plain</title><p>plain</p>";
   }
 
-  void cleanup() {
-    if (fx) {
-      fx->stop();
-      delete fx;
-      fx = nullptr;
-    }
-  }
+  void cleanup() { endFrame(fx); }
 
   void otherEngineFromTheMenu() {
     start("[General]\nLastEngine=IE\n[Option_Main]\nMozilla=1\n");

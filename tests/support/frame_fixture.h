@@ -41,3 +41,12 @@ struct FrameFixture {
     guarded::setReporter({});
   }
 };
+
+// Ends the frame a test started, if it started one, so the next test begins
+// without forms or a fixture folder.
+inline void endFrame(FrameFixture*& fx) {
+  if (!fx) return;
+  fx->stop();
+  delete fx;
+  fx = nullptr;
+}
