@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "browser/engine_control.h"
@@ -80,6 +81,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   void showHostErrorPage(const QString& why);
   void focusPage();
   void passKeyToFrame(const wkproto::Message& m);
+  // The host hands the frame's keys over before the page sees them; it
+  // hears of them again whenever the frame's actions change.
+  void scheduleFrameKeys();
+  void sendFrameKeys();
   void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
@@ -108,4 +113,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
   std::vector<QMetaObject::Connection> contextWatch_;
+  std::vector<QMetaObject::Connection> frameKeyWatch_;
+  std::string frameKeysSent_;
+  bool frameKeysPending_ = false;
 };
