@@ -19,6 +19,7 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/page_context_menu.h"
 #include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "platform/errors.h"
@@ -202,7 +203,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     const QString url = request.requestedUrl().toString();
     QString blocked;
-    if (!services_->allowPopup(request.isUserInitiated(), url, &blocked)) {
+    if (!services_->allowPopup(request.isUserInitiated() || userWindow_, url, &blocked)) {
       emit StatusTextChange(blocked);
       return;
     }
@@ -258,8 +259,17 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
 }
 
 void TWebBrowser::showContextMenu(const QPoint& pos) {
-  QMenu* menu = view_->createStandardContextMenu();
-  if (!menu) menu = new QMenu(view_);
+  PageMenuHooks hooks;
+  hooks.openInNewWindow = [this](const QUrl& url) {
+    bool cancel = false;
+    emit NewWindow2(url.toString(), &cancel);
+  };
+  hooks.asUserWindow = [this](const std::function<void()>& act) {
+    userWindow_ = true;
+    act();
+    userWindow_ = false;
+  };
+  QMenu* menu = createPageContextMenu(view_, hooks);
   menu->setObjectName(QStringLiteral("PageContextMenu"));
   const QList<QAction*> extra = ContextActions();
   if (!extra.isEmpty()) {

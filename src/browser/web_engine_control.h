@@ -47,7 +47,8 @@ class TWebBrowser : public IWebBrowser2 {
 
  private:
   void reportHistory();
-  // The engine's own items, then the window's (ContextActions()).
+  // The program's own items for what is under the pointer, then the
+  // window's (ContextActions()).
   void showContextMenu(const QPoint& pos);
   void showCrashPage(const QUrl& url);
   void watchDownload(QWebEngineDownloadRequest* download);
@@ -58,5 +59,6 @@ class TWebBrowser : public IWebBrowser2 {
   bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
+  bool userWindow_ = false;  // a window the user asked for from the menu is opening
   QUrl crashedUrl_;
 };

@@ -14,12 +14,14 @@
 #include <webkit2/webkit2.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "browser/engine_language.h"
 #include "browser/frame_keys.h"
 #include "browser/webkit_protocol.h"
 
@@ -98,28 +100,7 @@ void sendHistory(View* v) {
   send(event("history", v->id).set("back", v->canBack).set("forward", v->canForward));
 }
 
-std::string htmlEscape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+using engine_language::htmlEscape;
 
 // The page shown in a view whose web process died. Loaded as alternate
 // content for the failed address, so reloading loads that address again.
@@ -180,14 +161,50 @@ void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
   if (load == WEBKIT_LOAD_COMMITTED || load == WEBKIT_LOAD_FINISHED) sendHistory(v);
 }
 
-gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
+// What the page shown for a failed load says went wrong.
+engine_language::LoadFailure loadFailure(const GError* error) {
+  using engine_language::LoadFailure;
+  if (error->domain == G_RESOLVER_ERROR) return LoadFailure::HostNotFound;
+  if (error->domain == G_IO_ERROR) {
+    switch (error->code) {
+      case G_IO_ERROR_CONNECTION_REFUSED:
+        return LoadFailure::ConnectionRefused;
+      case G_IO_ERROR_TIMED_OUT:
+        return LoadFailure::TimedOut;
+      case G_IO_ERROR_HOST_UNREACHABLE:
+      case G_IO_ERROR_NETWORK_UNREACHABLE:
+        return LoadFailure::Unreachable;
+      case G_IO_ERROR_NOT_FOUND:
+        return LoadFailure::FileNotFound;
+      default:
+        return LoadFailure::Other;
+    }
+  }
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST))
+    return LoadFailure::FileNotFound;
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
+    return LoadFailure::UnknownScheme;
+  if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT))
+    return LoadFailure::RestrictedPort;
+  return LoadFailure::Other;
+}
+
+gboolean onLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
   auto* v = static_cast<View*>(data);
   const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
   send(event("load-failed", v->id)
            .set("uri", uri ? uri : "")
            .set("message", error ? error->message : "")
            .set("cancelled", cancelled));
-  return FALSE;  // WebKit shows its own error page
+  // No page for a load that was stopped or became a download or media.
+  if (!error || !uri || cancelled ||
+      g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+      g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
+    return FALSE;
+  // WebKit's own page is the network library's message alone, in English.
+  const std::string html = engine_language::loadFailedPage(uri, loadFailure(error), error->message);
+  webkit_web_view_load_alternate_html(web, html.c_str(), uri, nullptr);
+  return TRUE;
 }
 
 void onTitle(GObject*, GParamSpec*, gpointer data) {
@@ -903,6 +920,15 @@ gboolean onInput(GIOChannel*, GIOCondition, gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
+void enableFeature(WebKitSettings* s, const char* identifier) {
+  WebKitFeatureList* features = webkit_settings_get_all_features();
+  for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+    WebKitFeature* f = webkit_feature_list_get(features, i);
+    if (std::strcmp(webkit_feature_get_identifier(f), identifier) == 0) webkit_settings_set_feature_enabled(s, f, TRUE);
+  }
+  webkit_feature_list_unref(features);
+}
+
 XErrorHandler gdkErrorHandler = nullptr;
 
 // Our windows live inside the frame's. When the frame takes its windows
@@ -937,12 +963,20 @@ int main(int argc, char** argv) {
   if (devnull >= 0) close(devnull);
   if (protoOut < 0 || protoIn < 0) return 1;
 
+  // WebKit's and GTK's own texts (menus, messages) in Japanese, the rest
+  // of the locale as the user has it. gettext ignores LANGUAGE under the C
+  // locale, so a bare system's C gives way to the built-in C.UTF-8 for
+  // messages only.
+  setenv("LANGUAGE", "ja", 1);
   gdk_set_allowed_backends("x11");
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs("zelvo-webkit-host: cannot open the X display\n", stderr);
     return 1;
   }
   gdkErrorHandler = XSetErrorHandler(onXError);
+  if (const char* messages = setlocale(LC_MESSAGES, nullptr);
+      !messages || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)
+    setlocale(LC_MESSAGES, "C.UTF-8");
 
   gchar* data = g_build_filename(g_get_user_data_dir(), "zelvo", "webkit", nullptr);
   gchar* cache = g_build_filename(g_get_user_cache_dir(), "zelvo", "webkit", nullptr);
@@ -962,6 +996,9 @@ int main(int argc, char** argv) {
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
   // Every window a page asks for comes to the frame, which decides.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+  // Pages that declare no encoding (Shift_JIS, EUC-JP, ISO-2022-JP, UTF-8)
+  // are read by what their bytes are, not as Latin-1.
+  enableFeature(settings, "UsesEncodingDetector");
 
   g_signal_connect(context, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
 
