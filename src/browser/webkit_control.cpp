@@ -11,19 +11,24 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlatformSurfaceEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 
 #include "browser/address.h"
 #include "browser/downloads.h"
 #include "browser/full_screen.h"
+#include "browser/frame_key_rules.h"
 #include "browser/page_services.h"
 #include "browser/permissions.h"
 #include "browser/save_dialog.h"
@@ -406,6 +411,8 @@ bool TMozillaBrowser::startView(QString* error) {
            .set("height", std::max(height(), 1)));
   if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
   sendContextItems();
+  frameKeysSent_.clear();
+  scheduleFrameKeys();
   if (errorPage_) {
     delete errorPage_;
     errorPage_ = nullptr;
@@ -913,6 +920,63 @@ void TMozillaBrowser::passKeyToFrame(const wkproto::Message& m) {
   xcb_flush(c);
 }
 
+void TMozillaBrowser::scheduleFrameKeys() {
+  if (frameKeysPending_) return;
+  frameKeysPending_ = true;
+  QTimer::singleShot(0, this, [this] { guarded::run([this] { sendFrameKeys(); }); });
+}
+
+void TMozillaBrowser::sendFrameKeys() {
+  frameKeysPending_ = false;
+  for (const auto& c : frameKeyWatch_) disconnect(c);
+  frameKeyWatch_.clear();
+  QSet<QAction*> watched;
+  auto watch = [&](QAction* a) {
+    if (!watched.contains(a)) {
+      watched.insert(a);
+      frameKeyWatch_.push_back(connect(a, &QAction::changed, this, &TMozillaBrowser::scheduleFrameKeys));
+    }
+  };
+  framekeys::KeyList keys;
+  auto add = [&](QKeyCombination combination) {
+    const auto key = frameKeyBeforePage(combination);
+    if (key && std::find(keys.begin(), keys.end(), *key) == keys.end()) keys.push_back(*key);
+  };
+  // What Qt would match in this window: its actions, those of its menus,
+  // and the menu bar's mnemonics.
+  QWidget* top = window();
+  QList<QAction*> actions = top->actions();
+  std::function<void(QMenu*)> addMenu = [&](QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+      actions << a;
+      if (a->menu()) addMenu(a->menu());
+    }
+  };
+  for (QMenuBar* bar : top->findChildren<QMenuBar*>()) {
+    for (QAction* a : bar->actions()) {
+      watch(a);
+      if (a->isEnabled() && a->isVisible()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+        if (!mnemonic.isEmpty()) add(mnemonic[0]);
+      }
+      if (a->menu()) addMenu(a->menu());
+    }
+  }
+  for (QAction* a : actions) {
+    const Qt::ShortcutContext context = a->shortcutContext();
+    if (a->shortcuts().isEmpty() || context == Qt::WidgetShortcut || context == Qt::WidgetWithChildrenShortcut)
+      continue;
+    watch(a);
+    if (!a->isEnabled()) continue;
+    for (const QKeySequence& s : a->shortcuts())
+      if (s.count() == 1) add(s[0]);
+  }
+  const std::string encoded = framekeys::encode(keys);
+  if (encoded == frameKeysSent_ || !host_ || !host_->running() || !viewId_) return;
+  frameKeysSent_ = encoded;
+  send(wkproto::Message().set("cmd", "frame-keys").set("keys", encoded));
+}
+
 void TMozillaBrowser::focusLeavesPage(bool forward) {
   if (!container_ || !container_->hasFocus()) return;
   // The next (or previous) widget of the frame that Tab can reach, outside
@@ -946,6 +1010,7 @@ bool TMozillaBrowser::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == container_) {
     if (event->type() == QEvent::FocusIn) {
       setInputFocus(xid_);
+      scheduleFrameKeys();
     } else if (event->type() == QEvent::FocusOut) {
       // Focus went to another of our widgets: the X input focus follows it
       // back to our own window. Not when another program was activated.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "browser/engine_control.h"
@@ -85,6 +86,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   void showHostErrorPage(const QString& why);
   void focusPage();
   void passKeyToFrame(const wkproto::Message& m);
+  // The host hands the frame's keys over before the page sees them; it
+  // hears of them again whenever the frame's actions change.
+  void scheduleFrameKeys();
+  void sendFrameKeys();
   void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
@@ -120,4 +125,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
   std::vector<QMetaObject::Connection> contextWatch_;
+  std::vector<QMetaObject::Connection> frameKeyWatch_;
+  std::string frameKeysSent_;
+  bool frameKeysPending_ = false;
 };

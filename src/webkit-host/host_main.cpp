@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "browser/engine_language.h"
+#include "browser/frame_keys.h"
 #include "browser/webkit_protocol.h"
 
 namespace {
@@ -43,6 +44,8 @@ struct ContextItem {
 struct View {
   int id = 0;
   std::vector<ContextItem> contextItems;
+  // The frame's own keys, which go to it before the page sees them.
+  framekeys::KeyList frameKeys;
   GtkWidget* window = nullptr;
   WebKitWebView* web = nullptr;
   std::string status;
@@ -402,20 +405,56 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
+// The frame gets a key as X gave it to us.
+void passKey(View* v, const GdkEventKey* e) {
+  send(event("key", v->id)
+           .set("keycode", static_cast<int>(e->hardware_keycode))
+           .set("state", static_cast<int>(e->state & 0x1fff))
+           .set("group", static_cast<int>(e->group))
+           .set("time", static_cast<std::int64_t>(e->time)));
+}
+
 // A key the page did not take comes back here once WebKit is done with it;
-// it belongs to the frame (its shortcuts, menus and mnemonics), which gets
-// it as X gave it to us.
+// it belongs to the frame (its shortcuts, menus and mnemonics).
 gboolean onUnhandledKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   auto* v = static_cast<View*>(data);
   if (e->is_modifier) return FALSE;
   // Plain Tab and Shift+Tab at the page's ends come as "focus-leaves".
   const bool tab = e->keyval == GDK_KEY_Tab || e->keyval == GDK_KEY_ISO_Left_Tab || e->keyval == GDK_KEY_KP_Tab;
   if (tab && !(e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return TRUE;
-  send(event("key", v->id)
-           .set("keycode", static_cast<int>(e->hardware_keycode))
-           .set("state", static_cast<int>(e->state & 0x1fff))
-           .set("group", static_cast<int>(e->group))
-           .set("time", static_cast<std::int64_t>(e->time)));
+  passKey(v, e);
+  return TRUE;
+}
+
+// Whether an input method is composing text in the page: its keys (F6 to
+// F10 convert, for one) are the input method's then, not the frame's.
+bool composing(View* v) {
+  WebKitInputMethodContext* im = webkit_web_view_get_input_method_context(v->web);
+  if (!im) return false;
+  char* text = nullptr;
+  webkit_input_method_context_get_preedit(im, &text, nullptr, nullptr);
+  const bool busy = text && *text;
+  g_free(text);
+  return busy;
+}
+
+// The window sees each key before the page does: the frame's own keys go
+// to the frame at once, also those WebKit would use and never report.
+gboolean onFrameKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (e->is_modifier || v->frameKeys.empty() || composing(v)) return FALSE;
+  bool frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(e->keyval), e->state));
+  if (!frames && e->group != 0) {
+    // Another layout (Cyrillic, Greek) active: the key's own letter counts,
+    // as it does for the frame's shortcuts.
+    guint base = 0;
+    if (gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_window_get_display(e->window)),
+                                            e->hardware_keycode, static_cast<GdkModifierType>(e->state), 0, &base,
+                                            nullptr, nullptr, nullptr))
+      frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(base), e->state));
+  }
+  if (!frames) return FALSE;
+  passKey(v, e);
   return TRUE;
 }
 
@@ -530,6 +569,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "decide-policy", G_CALLBACK(onDecidePolicy), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
+  g_signal_connect(v->window, "key-press-event", G_CALLBACK(onFrameKey), v);
   g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
@@ -971,6 +1011,8 @@ void handle(const Message& m) {
   } else if (cmd == "leave-fullscreen") {
     static const char kLeave[] = "document.fullscreenElement && document.exitFullscreen()";
     webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+  } else if (cmd == "frame-keys") {
+    v->frameKeys = framekeys::decode(m.str("keys"));
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {
