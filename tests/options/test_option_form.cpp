@@ -197,27 +197,34 @@ class TestOptionForm : public QObject {
     Tfrm_Option* d = dialogs().isEmpty() ? new Tfrm_Option(frame_) : dialogs().first();
     d->show();
     QTemporaryDir target;
+    // The button returns at once; the chooser is modal to the dialog only.
+    auto chooser = [d] {
+      TFolderBrowseDialog* dlg = nullptr;
+      QTest::qWaitFor([&] { return (dlg = d->findChild<TFolderBrowseDialog*>()) && dlg->isVisible(); }, 5000);
+      return dlg;
+    };
     // Cancel first.
-    QTimer::singleShot(0, this, [] {
-      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dlg);
-      QCOMPARE(dlg->TitleLabel->text(), QStringLiteral("Mozillaのあるフォルダを選択してください。"));
-      dlg->CancelButton->click();
-    });
     d->BitBtn1->click();
+    TFolderBrowseDialog* dlg = chooser();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowModality(), Qt::WindowModal);
+    QCOMPARE(dlg->TitleLabel->text(), QStringLiteral("Mozillaのあるフォルダを選択してください。"));
+    // One chooser at a time.
+    d->BitBtn1->click();
+    QCOMPARE(d->findChildren<TFolderBrowseDialog*>().size(), 1);
+    dlg->CancelButton->click();
+    QTRY_VERIFY(d->findChildren<TFolderBrowseDialog*>().isEmpty());
     QCOMPARE(d->txtMozPath->text(), QStringLiteral("/before"));
     // Then a folder chosen.
     const QString path = target.path();
-    QTimer::singleShot(0, this, [path] {
-      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dlg);
-      shell::ItemIdList item{path};
-      dlg->setSelection(&item);
-      QVERIFY(dlg->OKButton->isEnabled());
-      dlg->OKButton->click();
-    });
     d->BitBtn1->click();
-    QCOMPARE(d->txtMozPath->text(), path);
+    dlg = chooser();
+    QVERIFY(dlg);
+    shell::ItemIdList item{path};
+    dlg->setSelection(&item);
+    QVERIFY(dlg->OKButton->isEnabled());
+    dlg->OKButton->click();
+    QTRY_COMPARE(d->txtMozPath->text(), path);
   }
 };
 
