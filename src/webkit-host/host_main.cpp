@@ -53,6 +53,8 @@ struct View {
   bool canForward = false;
   // Script dialogs the page waits for, by the id the frame answers with.
   std::map<std::int64_t, WebKitScriptDialog*> dialogs;
+  // Permission requests waiting for the frame's answer, likewise.
+  std::map<std::int64_t, WebKitPermissionRequest*> permissions;
 };
 std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -284,6 +286,117 @@ gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer
   return TRUE;
 }
 
+// ---- permissions, notifications, full screen ----------------------------------
+// The frame asks the user and answers with "permission-reply"; until then
+// the page waits. A view that goes denies what it still waits for.
+
+std::int64_t lastPermissionId = 0;
+
+// The kind's name as the frame knows it, or nothing for requests that are
+// refused without asking.
+const char* permissionKind(WebKitPermissionRequest* r) {
+  if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(r)) return "geolocation";
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(r)) return "notifications";
+  if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(r)) {
+    auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(r);
+    if (webkit_user_media_permission_is_for_display_device(media)) return "screen";
+    const bool audio = webkit_user_media_permission_is_for_audio_device(media);
+    const bool video = webkit_user_media_permission_is_for_video_device(media);
+    return audio && video ? "camera+microphone" : video ? "camera" : "microphone";
+  }
+  if (WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(r)) return "device-info";
+  if (WEBKIT_IS_POINTER_LOCK_PERMISSION_REQUEST(r)) return "pointer-lock";
+  if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(r)) return "clipboard-read";
+  if (WEBKIT_IS_MEDIA_KEY_SYSTEM_PERMISSION_REQUEST(r)) return "media-keys";
+  if (WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(r)) return "storage-access";
+  return nullptr;
+}
+
+gboolean onPermissionRequest(WebKitWebView* web, WebKitPermissionRequest* request, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* kind = permissionKind(request);
+  // A window the frame has not taken yet has nobody to ask.
+  if (!kind || v->id <= 0) {
+    webkit_permission_request_deny(request);
+    return TRUE;
+  }
+  const std::int64_t id = ++lastPermissionId;
+  v->permissions[id] = WEBKIT_PERMISSION_REQUEST(g_object_ref(request));
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("permission", v->id).set("id", id).set("kind", kind).set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void answerPermission(View* v, const Message& m) {
+  auto it = v->permissions.find(m.integer("id"));
+  if (it == v->permissions.end()) return;
+  WebKitPermissionRequest* request = it->second;
+  v->permissions.erase(it);
+  if (m.boolean("allowed"))
+    webkit_permission_request_allow(request);
+  else
+    webkit_permission_request_deny(request);
+  g_object_unref(request);
+}
+
+// Notifications a site was allowed to show are the frame's to show; the
+// page hears when one is clicked or closed there.
+struct ShownNotification {
+  WebKitNotification* notification;
+  int view;
+};
+std::map<std::int64_t, ShownNotification> notifications;
+
+void onNotificationClosed(WebKitNotification* n, gpointer) {
+  const auto id = static_cast<std::int64_t>(webkit_notification_get_id(n));
+  auto it = notifications.find(id);
+  if (it == notifications.end()) return;
+  send(event("notification-closed", it->second.view).set("id", id));
+  g_signal_handlers_disconnect_by_func(n, reinterpret_cast<gpointer>(onNotificationClosed), nullptr);
+  g_object_unref(n);
+  notifications.erase(it);
+}
+
+gboolean onShowNotification(WebKitWebView* web, WebKitNotification* n, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const auto id = static_cast<std::int64_t>(webkit_notification_get_id(n));
+  if (!notifications.count(id)) {
+    notifications[id] = {WEBKIT_NOTIFICATION(g_object_ref(n)), v->id};
+    g_signal_connect(n, "closed", G_CALLBACK(onNotificationClosed), nullptr);
+  }
+  const char* title = webkit_notification_get_title(n);
+  const char* body = webkit_notification_get_body(n);
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("notification", v->id)
+           .set("id", id)
+           .set("title", title ? title : "")
+           .set("body", body ? body : "")
+           .set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void notificationCommand(const Message& m, bool clicked) {
+  auto it = notifications.find(m.integer("id"));
+  if (it == notifications.end()) return;
+  if (clicked)
+    webkit_notification_clicked(it->second.notification);
+  else
+    webkit_notification_close(it->second.notification);  // "closed" forgets it
+}
+
+// The frame shows the view full screen (it moves the window it embeds into
+// one that fills the screen); WebKit goes on with its own part, so that the
+// page knows and Esc leaves.
+gboolean onEnterFullScreen(WebKitWebView*, gpointer data) {
+  send(event("fullscreen", static_cast<View*>(data)->id).set("on", true));
+  return FALSE;
+}
+
+gboolean onLeaveFullScreen(WebKitWebView*, gpointer data) {
+  send(event("fullscreen", static_cast<View*>(data)->id).set("on", false));
+  return FALSE;
+}
+
 // Clicks reach this window directly and the frame never sees them; it needs
 // to hear of them to activate the child and move keyboard focus here.
 gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
@@ -460,6 +573,10 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
+  g_signal_connect(v->web, "permission-request", G_CALLBACK(onPermissionRequest), v);
+  g_signal_connect(v->web, "show-notification", G_CALLBACK(onShowNotification), v);
+  g_signal_connect(v->web, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), v);
+  g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
@@ -520,6 +637,11 @@ void forgetView(View* v) {
     webkit_script_dialog_unref(dialog);
   }
   v->dialogs.clear();
+  for (auto& [id, request] : v->permissions) {
+    webkit_permission_request_deny(request);
+    g_object_unref(request);
+  }
+  v->permissions.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -850,6 +972,8 @@ void handle(const Message& m) {
   if (cmd == "discard") return discardView(m);
   if (cmd == "download-destination") return downloadCommand(m, false);
   if (cmd == "download-cancel") return downloadCommand(m, true);
+  if (cmd == "notification-clicked") return notificationCommand(m, true);
+  if (cmd == "notification-closed") return notificationCommand(m, false);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
@@ -882,6 +1006,11 @@ void handle(const Message& m) {
     if (count >= 0 && static_cast<std::size_t>(count) < v->contextItems.size()) v->contextItems.resize(count);
   } else if (cmd == "dialog-reply") {
     answerDialog(v, m);
+  } else if (cmd == "permission-reply") {
+    answerPermission(v, m);
+  } else if (cmd == "leave-fullscreen") {
+    static const char kLeave[] = "document.fullscreenElement && document.exitFullscreen()";
+    webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
   } else if (cmd == "frame-keys") {
     v->frameKeys = framekeys::decode(m.str("keys"));
   } else if (cmd == "terminate-web-process") {
@@ -996,6 +1125,10 @@ int main(int argc, char** argv) {
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
   // Every window a page asks for comes to the frame, which decides.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+  // Pages may ask for full screen, the camera and the microphone; the frame
+  // shows the one and asks the user about the others.
+  webkit_settings_set_enable_fullscreen(settings, TRUE);
+  webkit_settings_set_enable_media_stream(settings, TRUE);
   // Pages that declare no encoding (Shift_JIS, EUC-JP, ISO-2022-JP, UTF-8)
   // are read by what their bytes are, not as Latin-1.
   enableFeature(settings, "UsesEncodingDetector");
