@@ -205,6 +205,11 @@ def main():
         if frame is None or options is None:
             return
         check_names(frame, FRAME_ITEMS + FRAME_CONTROLS, "frame")
+        # A bookmark's item carries its address as its description, as the
+        # status bar shows it when the item is pointed at.
+        bookmark = find(frame, "例", pyatspi.ROLE_MENU_ITEM)
+        check(bookmark is not None and bookmark.description == "http://example.invalid/",
+              "the bookmark item's description is its address (%r)" % (bookmark and bookmark.description))
         check_names(options, OPTION_CONTROLS, "options")
 
         # Toggling the Gecko box the way a screen reader does runs its handler.
@@ -250,6 +255,11 @@ def main():
                      "移動 opens a window that shows the typed page"):
             for n in walk(frame):
                 print("  ", n.getRole(), repr(n.name))
+
+        # The bookmark item pressed through its action opens its address.
+        act(find(frame, "例", pyatspi.ROLE_MENU_ITEM), "press")
+        check(until(lambda: address.queryText().getText(0, -1) == "http://example.invalid/", 10),
+              "the bookmark item pressed through its action opens its address")
     finally:
         proc.terminate()
         try:
