@@ -75,6 +75,14 @@ FullScreenWindow::FullScreenWindow(QWidget* page, std::function<void()> leave)
   QTimer::singleShot(3500, notice, &QWidget::close);
 }
 
+void FullScreenWindow::release() {
+  if (page_) {
+    page_->hide();
+    page_->setParent(nullptr);
+  }
+  page_ = nullptr;
+}
+
 FullScreenWindow::~FullScreenWindow() {
   if (notice_) notice_->close();
   const bool wasActive = window_->isActiveWindow();

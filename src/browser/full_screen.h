@@ -21,6 +21,10 @@ class FullScreenWindow : public QObject {
   ~FullScreenWindow() override;
 
   QWidget* window() const { return window_; }
+  // The page's own window is being destroyed, where it cannot be put
+  // back: the page leaves this window without a parent, for its owner to
+  // delete.
+  void release();
 
  private:
   QPointer<QWidget> page_;

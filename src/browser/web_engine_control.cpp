@@ -296,8 +296,12 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
 }
 
 TWebBrowser::~TWebBrowser() {
-  // The view comes back from full screen before it goes with this control.
-  fullScreen_.reset();
+  // The view is in the full-screen window: it goes from there.
+  if (fullScreen_) {
+    fullScreen_->release();
+    fullScreen_.reset();
+    delete view_;
+  }
 }
 
 void TWebBrowser::resizeEvent(QResizeEvent* event) {

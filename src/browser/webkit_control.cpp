@@ -388,6 +388,8 @@ TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
 }
 
 TMozillaBrowser::~TMozillaBrowser() {
+  // The embedded window is in the full-screen window: it goes from there.
+  if (fullScreen_) fullScreen_->release();
   permissions_->dismissAll();
   dropContainer();
   if (host_) host_->detach(viewId_);
