@@ -19,7 +19,8 @@ QString dialogTitle(const PageDialogRequest& r) {
   return QStringLiteral("%1 からのメッセージ").arg(r.site);
 }
 
-// Centres a window over a widget of ours (the page it belongs to).
+}  // namespace
+
 void placeOver(QWidget* window, QWidget* over) {
   window->adjustSize();
   const QRect target(over->mapToGlobal(QPoint(0, 0)), over->size());
@@ -32,8 +33,6 @@ void placeOver(QWidget* window, QWidget* over) {
   }
   window->move(r.topLeft());
 }
-
-}  // namespace
 
 PageServices::PageServices(QWidget* control) : QObject(control), control_(control) { clock_.start(); }
 

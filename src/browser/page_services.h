@@ -14,6 +14,9 @@ class IWebBrowser2;
 class QDialog;
 class QWidget;
 
+// Centres a window over a widget of ours (the page it belongs to).
+void placeOver(QWidget* window, QWidget* over);
+
 class PageServices : public QObject {
   Q_OBJECT
  public:

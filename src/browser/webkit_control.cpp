@@ -23,6 +23,7 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/page_security.h"
 #include "browser/page_services.h"
 #include "browser/save_dialog.h"
 #include "browser/webkit_protocol.h"
@@ -371,6 +372,7 @@ class WebKitHost : public QObject {
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
   services_ = new PageServices(this);
+  security_ = new PageSecurity(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -573,6 +575,7 @@ void TMozillaBrowser::endLoad() {
 }
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
+  if (securityEvent(m)) return;
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
@@ -739,6 +742,7 @@ void TMozillaBrowser::pageDialog(const wkproto::Message& m) {
 
 void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
+  security_->closeSignIns();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();

@@ -10,6 +10,7 @@
 class QWindow;
 class WebKitHost;
 class PageServices;
+class PageSecurity;
 namespace wkproto {
 class Message;
 }
@@ -57,6 +58,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
   PageServices* services() const { return services_; }
+  PageSecurity* Security() const override { return security_; }
   // How often the host is asked whether it is alive, and after how many
   // unanswered asks it is taken for hung.
   static void setLivenessForTests(int intervalMs, int ticks);
@@ -90,9 +92,13 @@ class TMozillaBrowser : public IWebBrowser2 {
   void newWindow(const wkproto::Message& m);
   // Takes the page a click opened in another view of the same host.
   bool adoptOpened(qint64 pending, const QString& url);
+  // Sign-in, certificate errors and the secure state (webkit_security.cpp):
+  // true when the event was one of those alone.
+  bool securityEvent(const wkproto::Message& m);
 
   QPointer<WebKitHost> host_;
   PageServices* services_ = nullptr;
+  PageSecurity* security_ = nullptr;
   int viewId_ = 0;
   quint64 xid_ = 0;
   QWindow* foreign_ = nullptr;
