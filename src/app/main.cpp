@@ -14,6 +14,7 @@
 #include "app/app_path.h"
 #include "app/forms.h"
 #include "app/main_form.h"
+#include "browser/engine_language.h"
 #include "platform/guarded.h"
 #include "platform/zelvo_application.h"
 
@@ -26,6 +27,12 @@ void prepareEnvironment() {
   // Without it the MDI frames stop repainting once a native child exists
   // beside the OpenGL-drawn web views.
   setenv("QT_WIDGETS_RHI", "1", 1);
+  // Chromium's own texts (error pages, built-in dialogs) follow the UI's
+  // language, not the system's locale, which the frame keeps for itself.
+  {
+    const char* old = getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", engine_language::chromiumFlags(old ? old : "").c_str(), 1);
+  }
   if (geteuid() == 0) {
     // Chromium refuses its sandbox as root.
     const char* old = getenv("QTWEBENGINE_CHROMIUM_FLAGS");

@@ -21,11 +21,12 @@ QString dialogTitle(const PageDialogRequest& r) {
 
 }  // namespace
 
-void placeOver(QWidget* window, QWidget* over) {
+void placeOver(QWidget* window, QWidget* over, Qt::Alignment where) {
   window->adjustSize();
   const QRect target(over->mapToGlobal(QPoint(0, 0)), over->size());
   QRect r(QPoint(0, 0), window->sizeHint().expandedTo(window->size()));
   r.moveCenter(target.center());
+  if (where & Qt::AlignTop) r.moveTop(target.top());
   if (QScreen* s = over->screen()) {
     const QRect avail = s->availableGeometry();
     r.moveLeft(qBound(avail.left(), r.left(), qMax(avail.left(), avail.right() - r.width())));

@@ -14,8 +14,9 @@ class IWebBrowser2;
 class QDialog;
 class QWidget;
 
-// Centres a window over a widget of ours (the page it belongs to).
-void placeOver(QWidget* window, QWidget* over);
+// Puts a window of ours over the page it belongs to: centred, or at the
+// page's top (Qt::AlignTop), kept on the screen.
+void placeOver(QWidget* window, QWidget* over, Qt::Alignment where = Qt::AlignCenter);
 
 class PageServices : public QObject {
   Q_OBJECT

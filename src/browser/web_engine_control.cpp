@@ -1,5 +1,6 @@
 #include "browser/web_engine_control.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -8,8 +9,10 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineNotification>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -20,7 +23,10 @@
 #include "browser/address.h"
 #include "browser/downloads.h"
 #include "browser/page_security.h"
+#include "browser/full_screen.h"
+#include "browser/page_context_menu.h"
 #include "browser/page_services.h"
+#include "browser/permissions.h"
 #include "browser/save_dialog.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
@@ -114,6 +120,56 @@ void startDownload(QWebEngineDownloadRequest* d) {
 
 namespace {
 
+std::optional<PermissionKind> permissionKindOf(QWebEnginePage::Feature feature) {
+  switch (feature) {
+    case QWebEnginePage::Notifications:
+      return PermissionKind::Notifications;
+    case QWebEnginePage::Geolocation:
+      return PermissionKind::Geolocation;
+    case QWebEnginePage::MediaAudioCapture:
+      return PermissionKind::Microphone;
+    case QWebEnginePage::MediaVideoCapture:
+      return PermissionKind::Camera;
+    case QWebEnginePage::MediaAudioVideoCapture:
+      return PermissionKind::CameraAndMicrophone;
+    case QWebEnginePage::MouseLock:
+      return PermissionKind::PointerLock;
+    case QWebEnginePage::DesktopVideoCapture:
+    case QWebEnginePage::DesktopAudioVideoCapture:
+      return PermissionKind::ScreenCapture;
+  }
+  return std::nullopt;
+}
+
+// A notification of a site that was allowed to show them. The engine says
+// only which site it is from; its window is the first of that site's.
+void showNotification(std::unique_ptr<QWebEngineNotification> n) {
+  const QString origin = permissionOrigin(n->origin().toString());
+  QWidget* pageWindow = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* web = qobject_cast<TWebBrowser*>(w); web && permissionOrigin(web->LocationURL()) == origin) {
+      pageWindow = web;
+      break;
+    }
+  QWebEngineNotification* note = n.release();
+  QPointer<QWebEngineNotification> alive(note);
+  NotificationPopup* popup = NotificationPopup::show(
+      siteOf(note->origin().toString()), note->title(), note->message(), pageWindow,
+      [alive] {
+        if (alive) alive->click();
+      },
+      [alive] {
+        if (alive) alive->close();
+      });
+  note->setParent(popup);
+  QObject::connect(note, &QWebEngineNotification::closed, popup, [popup] { popup->dismiss(); });
+  note->show();
+}
+
+}  // namespace
+
+namespace {
+
 // The engine's folder in the program's one data (or cache) folder, "zelvo",
 // beside the WebKit host's "webkit". Data left in the folder of the
 // application's name by an earlier version is moved there once.
@@ -163,6 +219,9 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
                      [](QWebEngineDownloadRequest* d) { guarded::run([&] { startDownload(d); }); });
+    profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    profile->setNotificationPresenter(
+        [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
   }
   return profile;
 }
@@ -178,6 +237,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
   security_ = new PageSecurity(this);
+  permissions_ = new PagePermissions(this);
   auto* page = new TWebPage(sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
   windowOpened() = true;
@@ -188,6 +248,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     services_->newDocument();
+    permissions_->dismissAll();  // questions of the page that goes
     busy_ = true;
     emit ProgressChange(0, 100);
   });
@@ -212,7 +273,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     const QString url = request.requestedUrl().toString();
     QString blocked;
-    if (!services_->allowPopup(request.isUserInitiated(), url, &blocked)) {
+    if (!services_->allowPopup(request.isUserInitiated() || userWindow_, url, &blocked)) {
       emit StatusTextChange(blocked);
       return;
     }
@@ -232,8 +293,11 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
   connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { emit WindowClosing(); });
+  watchPermissionsAndFullScreen(page);
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            fullScreen_.reset();
+            permissions_->dismissAll();
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
@@ -242,11 +306,14 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
           });
 }
 
-TWebBrowser::~TWebBrowser() = default;
+TWebBrowser::~TWebBrowser() {
+  // The view comes back from full screen before it goes with this control.
+  fullScreen_.reset();
+}
 
 void TWebBrowser::resizeEvent(QResizeEvent* event) {
   IWebBrowser2::resizeEvent(event);
-  view_->setGeometry(rect());
+  if (!fullScreen_) view_->setGeometry(rect());
 }
 
 void TWebBrowser::reportHistory() {
@@ -269,8 +336,17 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
 }
 
 void TWebBrowser::showContextMenu(const QPoint& pos) {
-  QMenu* menu = view_->createStandardContextMenu();
-  if (!menu) menu = new QMenu(view_);
+  PageMenuHooks hooks;
+  hooks.openInNewWindow = [this](const QUrl& url) {
+    bool cancel = false;
+    emit NewWindow2(url.toString(), &cancel);
+  };
+  hooks.asUserWindow = [this](const std::function<void()>& act) {
+    userWindow_ = true;
+    act();
+    userWindow_ = false;
+  };
+  QMenu* menu = createPageContextMenu(view_, hooks);
   menu->setObjectName(QStringLiteral("PageContextMenu"));
   const QList<QAction*> extra = ContextActions();
   if (!extra.isEmpty()) {
@@ -379,6 +455,41 @@ void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
     default:
       throw EEngineError(QStringLiteral("このコマンドは実行できません (%1)").arg(cmdID));
   }
+}
+
+void TWebBrowser::watchPermissionsAndFullScreen(QWebEnginePage* page) {
+  connect(page, &QWebEnginePage::featurePermissionRequested, this,
+          [this, page](const QUrl& origin, QWebEnginePage::Feature feature) {
+            QPointer<QWebEnginePage> p(page);
+            // A dismissed question denies now, but leaves the engine
+            // without a stored answer, so that the page may ask again, as
+            // with the WebKit engine.
+            auto reply = [p, origin, feature](PermissionAnswer a) {
+              if (!p) return;
+              p->setFeaturePermission(origin, feature,
+                                      a == PermissionAnswer::Allowed ? QWebEnginePage::PermissionGrantedByUser
+                                                                     : QWebEnginePage::PermissionDeniedByUser);
+              if (a == PermissionAnswer::Dismissed)
+                p->setFeaturePermission(origin, feature, QWebEnginePage::PermissionUnknown);
+            };
+            const std::optional<PermissionKind> kind = permissionKindOf(feature);
+            if (!kind) return reply(PermissionAnswer::Denied);
+            permissions_->ask(origin.toString(), *kind, reply);
+          });
+  connect(page, &QWebEnginePage::featurePermissionRequestCanceled, this,
+          [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+            if (const std::optional<PermissionKind> kind = permissionKindOf(feature))
+              permissions_->withdraw(origin.toString(), *kind);
+          });
+  connect(page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+    request.accept();
+    if (!request.toggleOn()) {
+      fullScreen_.reset();
+    } else if (!fullScreen_) {
+      fullScreen_ = std::make_unique<FullScreenWindow>(
+          view_, [this] { view_->page()->triggerAction(QWebEnginePage::ExitFullScreen); });
+    }
+  });
 }
 
 void TWebBrowser::watchDownload(QWebEngineDownloadRequest* download) {

@@ -2,6 +2,7 @@
 
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 #include "browser/engine_control.h"
 
@@ -13,6 +14,9 @@ class PageServices;
 class PageSecurity;
 class QAuthenticator;
 class QWebEngineCertificateError;
+class PagePermissions;
+class FullScreenWindow;
+class QWebEnginePage;
 struct PageDialogRequest;
 struct PageDialogAnswer;
 
@@ -44,6 +48,7 @@ class TWebBrowser : public IWebBrowser2 {
   // exists.
   static void prepareSparePage();
   PageServices* services() const { return services_; }
+  PagePermissions* permissions() const { return permissions_; }
   // The engine waits for the answer: the dialog runs in an event loop of
   // its own while everything else goes on.
   PageDialogAnswer runPageDialog(const PageDialogRequest& request);
@@ -55,7 +60,8 @@ class TWebBrowser : public IWebBrowser2 {
 
  private:
   void reportHistory();
-  // The engine's own items, then the window's (ContextActions()).
+  // The program's own items for what is under the pointer, then the
+  // window's (ContextActions()).
   void showContextMenu(const QPoint& pos);
   void showCrashPage(const QUrl& url);
   void watchDownload(QWebEngineDownloadRequest* download);
@@ -67,15 +73,20 @@ class TWebBrowser : public IWebBrowser2 {
   void signIn(const QUrl& url, QAuthenticator* auth, const QString& proxyHost);
   void certificateError(QWebEngineCertificateError error);
   void updateSecurity();
+  // Permission requests and full screen, answered through the program's own questions and window.
+  void watchPermissionsAndFullScreen(QWebEnginePage* page);
 
   QWebEngineView* view_;
   PageServices* services_;
   PageSecurity* security_;
   QUrl certPageUrl_;  // refused for its certificate; its page follows the failed load
   QString certPageHtml_;
+  PagePermissions* permissions_;
+  std::unique_ptr<FullScreenWindow> fullScreen_;
   int dialogDepth_ = 0;  // page dialogs the engine is waiting for
   bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
+  bool userWindow_ = false;  // a window the user asked for from the menu is opening
   QUrl crashedUrl_;
 };

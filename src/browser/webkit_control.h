@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "browser/engine_control.h"
@@ -11,6 +13,9 @@ class QWindow;
 class WebKitHost;
 class PageServices;
 class PageSecurity;
+class PagePermissions;
+class FullScreenWindow;
+class NotificationPopup;
 namespace wkproto {
 class Message;
 }
@@ -59,6 +64,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   static void setHostProgramForTests(const QString& path);
   PageServices* services() const { return services_; }
   PageSecurity* Security() const override { return security_; }
+  PagePermissions* permissions() const { return permissions_; }
   // How often the host is asked whether it is alive, and after how many
   // unanswered asks it is taken for hung.
   static void setLivenessForTests(int intervalMs, int ticks);
@@ -82,6 +88,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   void showHostErrorPage(const QString& why);
   void focusPage();
   void passKeyToFrame(const wkproto::Message& m);
+  // The host hands the frame's keys over before the page sees them; it
+  // hears of them again whenever the frame's actions change.
+  void scheduleFrameKeys();
+  void sendFrameKeys();
   void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
@@ -95,10 +105,17 @@ class TMozillaBrowser : public IWebBrowser2 {
   // Sign-in, certificate errors and the secure state (webkit_security.cpp):
   // true when the event was one of those alone.
   bool securityEvent(const wkproto::Message& m);
+  // Permission requests, notifications and full screen of the page.
+  void permissionRequest(const wkproto::Message& m);
+  void notification(const wkproto::Message& m);
+  void fullScreenChanged(bool on);
 
   QPointer<WebKitHost> host_;
   PageServices* services_ = nullptr;
   PageSecurity* security_ = nullptr;
+  PagePermissions* permissions_ = nullptr;
+  std::unique_ptr<FullScreenWindow> fullScreen_;
+  std::map<qint64, QPointer<NotificationPopup>> notifications_;
   int viewId_ = 0;
   quint64 xid_ = 0;
   QWindow* foreign_ = nullptr;
@@ -114,4 +131,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
   std::vector<QMetaObject::Connection> contextWatch_;
+  std::vector<QMetaObject::Connection> frameKeyWatch_;
+  std::string frameKeysSent_;
+  bool frameKeysPending_ = false;
 };

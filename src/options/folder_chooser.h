@@ -2,8 +2,11 @@
 
 #include <QDialog>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include "options/browse_options.h"
 #include "platform/shell_folders.h"
@@ -24,6 +27,10 @@ using TSHBrowseEvent = std::function<void(QObject* Sender, QWidget* Wnd, const Q
 // a root, the instruction text, a status line and OK / Cancel. It tells its
 // callback when it is set up and when the selection changes; the callback
 // answers through setStatusText, enableOK and setSelection.
+// Folders are listed off the user-interface thread, each as it is opened:
+// while a listing is out, its entry shows 読み込み中… and the cursor is busy,
+// but the dialog answers at once (a hung mount keeps only its own entry
+// waiting).
 class TFolderBrowseDialog : public QDialog {
   Q_OBJECT
  public:
@@ -44,6 +51,14 @@ class TFolderBrowseDialog : public QDialog {
   // Runs the dialog modally; the chosen item's id (freed by the caller
   // through the service's allocator) or nullptr on Cancel.
   static shell::PItemIDList BrowseForFolder(shell::ShellFolders& shell, BrowseInfo& info);
+  // The same, modal to the owner's window only and not waited for: done
+  // gets what BrowseForFolder returns once the dialog is closed. info
+  // lives until then.
+  static void OpenForFolder(shell::ShellFolders& shell, BrowseInfo& info, std::function<void(shell::PItemIDList)> done);
+
+  // Both ways of running the dialog: set-up, and the chosen item's id.
+  void setUp();
+  shell::PItemIDList chosenItem(shell::Malloc* malloc);
 
   // What the callback may send.
   void setStatusText(const QString& text);
@@ -56,10 +71,20 @@ class TFolderBrowseDialog : public QDialog {
   QPushButton* OKButton = nullptr;
   QPushButton* CancelButton = nullptr;
 
+  // Whether a listing is still out (the busy cursor shows then).
+  bool isReading() const;
+
+  ~TFolderBrowseDialog() override;
+
  private:
   TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo& info);
-  QTreeWidgetItem* addItem(QTreeWidgetItem* parent, const QString& id);
-  void fill(QTreeWidgetItem* item);
+  QTreeWidgetItem* makeItem(const QString& parentId, const QString& id);
+  void requestRead(QTreeWidgetItem* item);
+  void startRead(const QString& id);
+  void readDone(const QString& id, bool withHidden, const QStringList& listed);
+  void merge(QTreeWidgetItem* item, const QStringList& listed);
+  bool holdsCurrent(const QTreeWidgetItem* item) const;
+  void updateBusy();
   void selectionChanged();
   void send(int msg, shell::PItemIDList item);
   void sendPendingSelection();
@@ -71,6 +96,8 @@ class TFolderBrowseDialog : public QDialog {
   bool showHidden_ = false;        // Ctrl+H
   int inCallback_ = 0;             // depth of the owner's callback running
   bool selectionPending_ = false;  // a change to report once it returns
+  std::unique_ptr<shell::FolderReads> reads_;
+  QSet<std::pair<QString, bool>> reading_;  // listings out: id, with hidden folders
 };
 
 // The folder chooser: a non-visual component owned by a form. Execute shows
@@ -83,6 +110,9 @@ class TSHBrowseForFolderEx : public QObject {
   ~TSHBrowseForFolderEx() override;
 
   virtual bool Execute();
+  // Execute without waiting: the dialog is modal to the owner's window only,
+  // and Finished tells the outcome once it is closed.
+  void Open();
   virtual void DoSelectionChanged(QWidget* Wnd, const QString& Path, QString& ShowText, TOKButtonState& OKButtonState);
 
   TShowStyle ShowStyle() const { return FShowStyle; }
@@ -110,12 +140,21 @@ class TSHBrowseForFolderEx : public QObject {
 
   QString Caption;
   TSHBrowseOptions Options{sboReturnOnlyFSDirs};
+  // Never more than one dialog of a chooser at a time.
+  bool isOpen() const { return open_; }
   TSHBrowseEvent OnSelectionChanged;
 
   // The service used (the process's one unless a test sets another).
   shell::ShellFolders* Shell = nullptr;
 
+ signals:
+  // The dialog Open showed is closed: Chosen as Execute's result.
+  void Finished(bool Chosen);
+
  private:
+  struct Session;
+  std::shared_ptr<Session> begin();
+  bool finish(Session& session, shell::PItemIDList chosen);
   shell::PItemIDList GetSelectFolderID();
   shell::PItemIDList GetRootFolderID();
   shell::PItemIDList FolderID(int ordinal, bool manual, const QString& name);
@@ -133,4 +172,5 @@ class TSHBrowseForFolderEx : public QObject {
   QString FRootFolderName;
   TRootFolder FRootFolder = rfDesktop;
   QString FDisplayName;
+  bool open_ = false;
 };

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "browser/engine_language.h"
+
 inline void zelvoTestEnvironment() {
   setenv("QT_QPA_PLATFORM", "xcb", 0);
   setenv("GDK_BACKEND", "x11", 1);
@@ -18,6 +20,7 @@ inline void zelvoTestEnvironment() {
   std::string flags = getenv("QTWEBENGINE_CHROMIUM_FLAGS") ? getenv("QTWEBENGINE_CHROMIUM_FLAGS") : "";
   if (flags.find("--disable-gpu") == std::string::npos) flags += " --disable-gpu";
   if (geteuid() == 0 && flags.find("--no-sandbox") == std::string::npos) flags += " --no-sandbox";
+  flags = engine_language::chromiumFlags(flags);
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
   std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -1,0 +1,221 @@
+// Japanese text in both engines through the frame: pages that declare no
+// encoding (Shift_JIS, EUC-JP and ISO-2022-JP over http, UTF-8 as a local
+// file) read back as written, a declared encoding is kept, the engines'
+// error pages are Japanese, and the Internet Explorer windows' own context
+// menu, opened with a real right click.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "frame_fixture.h"
+#include "page_test_util.h"
+#include "screenshot.h"
+#include "test_main.h"
+
+namespace {
+
+const QString kText = QStringLiteral("日本語の文章です。漢字と、ひらがなと、カタカナを含みます。");
+const QString kTitle = QStringLiteral("符号化を宣言しないページ");
+
+QByteArray encoded(const char* encoding, const QString& text) {
+  QStringEncoder e(encoding);
+  return e.encode(text);
+}
+
+// A page that names no encoding anywhere, in `encoding`.
+QByteArray undeclaredPage(const char* encoding) {
+  return encoded(
+      encoding, QStringLiteral("<html><head><title>%1</title></head><body><p>%2</p></body></html>").arg(kTitle, kText));
+}
+
+bool xdotool(const QStringList& args) { return QProcess::execute(QStringLiteral("xdotool"), args) == 0; }
+
+// A real right click at a point of the page.
+bool rightClick(TBrowserChild* c, const QPoint& at) {
+  const QPoint p = c->Control()->mapToGlobal(at);
+  if (!xdotool({"mousemove", QString::number(p.x()), QString::number(p.y())})) return false;
+  QTest::qWait(300);
+  return xdotool({"click", "3"});
+}
+
+// The centre of an element, in the control's coordinates.
+QPoint centreOf(TBrowserChild* c, const QString& selector) {
+  const QStringList xy = pageScript(c, QStringLiteral("(function(){var r=document.querySelector('%1')"
+                                                      ".getBoundingClientRect();return Math.round(r.left+r.width/2)"
+                                                      "+','+Math.round(r.top+r.height/2);})()")
+                                           .arg(selector))
+                             .split(u',');
+  return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint();
+}
+
+QMenu* openedMenu() {
+  if (!QTest::qWaitFor([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }, 10000))
+    return nullptr;
+  return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QStringList captions(QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return out;
+}
+
+QAction* item(QMenu* menu, const char* name) { return menu->findChild<QAction*>(QString::fromLatin1(name)); }
+
+}  // namespace
+
+class TestJapaneseText : public QObject {
+  Q_OBJECT
+
+  PageServer server;
+  FrameFixture* fx = nullptr;
+  TMainForm* f = nullptr;
+
+  TBrowserChild* open(const QString& url) {
+    f->OpenChild(QString(), url);
+    return f->ActiveMDIChild();
+  }
+  // Loads an address into the window and waits until the page is there.
+  QString textOf(TBrowserChild* c, const QString& url, const QString& script) {
+    c->Control()->Navigate(url);
+    if (!QTest::qWaitFor([&] { return !c->Control()->Busy() && QUrl(c->Control()->LocationURL()) == QUrl(url); },
+                         20000))
+      return QStringLiteral("<not loaded>");
+    QString text;
+    // The document in place may still be the one before for a moment.
+    (void)QTest::qWaitFor(
+        [&] {
+          text = pageScript(c, script);
+          return !text.isEmpty() && text != QLatin1String("<timeout>");
+        },
+        10000);
+    return text;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(server.isListening());
+    TMozillaBrowser::setHostProgramForTests(QStringLiteral(ZELVO_TEST_HOST));
+    const QByteArray noCharset = "Content-Type: text/html\r\n";
+    server.answers["/sjis.html"] = {noCharset, undeclaredPage("Shift_JIS")};
+    server.answers["/euc.html"] = {noCharset, undeclaredPage("EUC-JP")};
+    server.answers["/jis.html"] = {noCharset, undeclaredPage("ISO-2022-JP")};
+    // Bytes that would read as Japanese, in a page that says they are not.
+    server.answers["/declared.html"] = {noCharset, "<html><head><meta charset=\"windows-1252\"></head><body>" +
+                                                       encoded("Shift_JIS", kText) + "</body></html>"};
+    server.answers["/menu.html"] = {
+        "Content-Type: text/html; charset=utf-8\r\n",
+        "<!DOCTYPE html><title>menu</title><style>body{font:20px sans-serif;margin:20px}</style>"
+        "<p><a id=link href='/sjis.html'>リンクの文字</a></p><p id=text>選択する文章です</p>"};
+  }
+  void cleanup() { endFrame(fx); }
+
+  void undeclaredEncodingsReadBack_data() { addEngineRows(); }
+  void undeclaredEncodingsReadBack() {
+    QFETCH(QByteArray, config);
+    fx = new FrameFixture;
+    fx->writeConfig(config);
+    f = fx->start();
+    f->resize(900, 650);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    const bool ie = QByteArray(QTest::currentDataTag()) == "Internet Explorer";
+
+    TBrowserChild* c = open(server.url("/sjis.html"));
+    QVERIFY(c);
+    const QString body = QStringLiteral("document.body.innerText.trim()");
+    QCOMPARE(textOf(c, server.url("/sjis.html"), body), kText);
+    QTRY_COMPARE(c->windowTitle(), kTitle);
+    screenshot(ie ? "jatext-sjis-ie.png" : "jatext-sjis-gekko.png");
+    QCOMPARE(textOf(c, server.url("/euc.html"), body), kText);
+    QCOMPARE(textOf(c, server.url("/jis.html"), body), kText);
+
+    // A local file in UTF-8 without a word about its encoding.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("日本語.html"));
+    {
+      QFile out(path);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      out.write(undeclaredPage("UTF-8"));
+    }
+    QCOMPARE(textOf(c, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded), body), kText);
+
+    // A page that declares its encoding is read in that encoding.
+    const QString latin = QStringDecoder("windows-1252").decode(encoded("Shift_JIS", kText));
+    QCOMPARE(textOf(c, server.url("/declared.html"), body), latin);
+    QCOMPARE(pageScript(c, "document.characterSet"), QString("windows-1252"));
+
+    // The engine's page for an address that cannot load is Japanese.
+    c->Control()->Navigate(QStringLiteral("http://nothing.invalid/"));
+    const QString expected = ie ? QStringLiteral("アクセスできません") : QStringLiteral("見つかりません");
+    QTRY_VERIFY_WITH_TIMEOUT(pageScript(c, "document.body ? document.body.innerText : ''").contains(expected), 30000);
+    screenshot(ie ? "jatext-error-ie.png" : "jatext-error-gekko.png");
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void internetExplorerContextMenu() {
+    fx = new FrameFixture;
+    fx->writeConfig("[General]\nLastEngine=IE\n[Option_Main]\nMozilla=1\n");
+    f = fx->start();
+    f->resize(900, 650);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    TBrowserChild* c = open(server.url("/menu.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("menu"), 20000);
+    const QString extension = QStringLiteral("もう一方のエンジンで開く");
+
+    // Over a link: the link's items, then the window's own.
+    QVERIFY(rightClick(c, centreOf(c, "#link")));
+    QMenu* menu = openedMenu();
+    QVERIFY(menu);
+    QCOMPARE(captions(menu), (QStringList{"新しいウィンドウで開く", "名前を付けてリンク先を保存...",
+                                          "リンクのアドレスをコピー", "-", extension}));
+    QCOMPARE(menu->actions().last()->objectName(), QString("mnuPageOtherEngine"));
+    screenshot("jatext-menu-link-ie.png");
+    item(menu, "mnuPageCopyLinkAddress")->trigger();
+    menu->close();
+    QTRY_COMPARE(QApplication::clipboard()->text(), server.url("/sjis.html"));
+
+    // Over a selection: copying it.
+    pageScript(c,
+               "var r=document.createRange();r.selectNodeContents(document.getElementById('text'));"
+               "getSelection().removeAllRanges();getSelection().addRange(r);1");
+    QVERIFY(rightClick(c, centreOf(c, "#text")));
+    menu = openedMenu();
+    QVERIFY(menu);
+    QCOMPARE(captions(menu), (QStringList{"コピー", "-", extension}));
+    screenshot("jatext-menu-selection-ie.png");
+    item(menu, "mnuPageCopy")->trigger();
+    menu->close();
+    QTRY_COMPARE(QApplication::clipboard()->text(), QString("選択する文章です"));
+
+    // Elsewhere: the page's own items; no history yet.
+    pageScript(c, "getSelection().removeAllRanges();1");
+    QVERIFY(rightClick(c, QPoint(300, 280)));
+    menu = openedMenu();
+    QVERIFY(menu);
+    QCOMPARE(captions(menu),
+             (QStringList{"戻る", "進む", "再読み込み", "-", "すべて選択", "ページのソースを表示", "-", extension}));
+    QVERIFY(!item(menu, "mnuPageBack")->isEnabled());
+    menu->close();
+
+    // A link opened in a new window goes through the frame.
+    QVERIFY(rightClick(c, centreOf(c, "#link")));
+    menu = openedMenu();
+    QVERIFY(menu);
+    item(menu, "mnuPageOpenLinkInNewWindow")->trigger();
+    menu->close();
+    QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->Control()->LocationURL(), server.url("/sjis.html"), 20000);
+    QVERIFY(fx->errors.isEmpty());
+  }
+};
+
+ZELVO_TEST_MAIN(TestJapaneseText)
+#include "test_japanese_text.moc"
