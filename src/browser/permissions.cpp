@@ -104,29 +104,24 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
 
 void PagePermissions::withdraw(const QString& address, PermissionKind kind) {
   const QString origin = permissionOrigin(address);
-  for (qsizetype i = 0; i < open_.size(); ++i) {
-    if (open_[i].origin != origin || open_[i].kind != kind) continue;
-    Question q = open_.takeAt(i);
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
-    return;
-  }
+  for (qsizetype i = 0; i < open_.size(); ++i)
+    if (open_[i].origin == origin && open_[i].kind == kind) return drop(i, false);
 }
 
 void PagePermissions::dismissAll() {
-  while (!open_.isEmpty()) {
-    Question q = open_.takeFirst();
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
+  while (!open_.isEmpty()) drop(0, true);
+}
+
+void PagePermissions::drop(qsizetype index, bool tellWaiting) {
+  Question q = open_.takeAt(index);
+  if (q.dialog) {
+    q.dialog->disconnect(this);
+    q.dialog->hide();
+    q.dialog->deleteLater();
+  }
+  if (tellWaiting)
     for (Done& d : q.waiting)
       if (d) d(PermissionAnswer::Dismissed);
-  }
 }
 
 // ---- notifications ------------------------------------------------------------
