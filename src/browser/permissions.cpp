@@ -45,7 +45,9 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
       return;
     }
   }
-  auto* dialog = new QDialog(control_, Qt::Dialog);
+  // A question, not a window to keep: a title and a close button only.
+  auto* dialog =
+      new QDialog(control_, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   dialog->setObjectName(QStringLiteral("PermissionQuestion"));
   dialog->setWindowModality(Qt::NonModal);
   dialog->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -156,7 +158,7 @@ NotificationPopup* NotificationPopup::show(const QString& site, const QString& t
   auto* top = new QHBoxLayout;
   auto* from = new QLabel(site, p);
   from->setTextFormat(Qt::PlainText);
-  from->setStyleSheet(QStringLiteral("color: palette(mid)"));
+  from->setStyleSheet(QStringLiteral("color: palette(dark)"));
   top->addWidget(from, 1);
   auto* close = new QPushButton(QStringLiteral("×"), p);
   close->setObjectName(QStringLiteral("btnCloseNotification"));
