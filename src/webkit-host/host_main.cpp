@@ -833,10 +833,27 @@ void announceView(View* v) {
 
 // A view built before any is asked for (WebKit's side of a view comes up,
 // and the network process with it), which the first "create" takes over.
+// Its web process is started ahead too, without the spare loading anything
+// (which would stay in its history): a page of its own loads about:blank,
+// and the spare, made related to it, shares its process. Starting that
+// process is most of the time a first page takes.
 View* spare = nullptr;
+GtkWidget* warmWindow = nullptr;
 
 void prepareSpare() {
-  if (!spare) spare = buildView(0, 640, 480, nullptr);
+  if (spare) return;
+  warmWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  auto* warm =
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+  gtk_container_add(GTK_CONTAINER(warmWindow), GTK_WIDGET(warm));
+  webkit_web_view_load_uri(warm, "about:blank");
+  spare = buildView(0, 640, 480, warm);
+}
+
+// Once the spare is taken, its page keeps the process going alone.
+void dropWarmPage() {
+  if (warmWindow) gtk_widget_destroy(warmWindow);
+  warmWindow = nullptr;
 }
 
 void createView(const Message& m) {
@@ -855,6 +872,7 @@ void createView(const Message& m) {
     v = buildView(id, w, h, nullptr);
   }
   announceView(v);
+  dropWarmPage();
 
   const std::string url = m.str("url");
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
