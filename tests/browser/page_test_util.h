@@ -16,6 +16,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
+#include <optional>
 
 #include "browser/browser_child.h"
 #include "browser/web_engine_control.h"
@@ -48,16 +49,24 @@ inline QString pageScript(TBrowserChild* c, const QString& script, int timeoutMs
   return value;
 }
 
-// Clicks an element of the page with real X input (WebKit views never see
-// Qt's synthetic events, and only real input counts as a user action).
-inline bool clickElement(TBrowserChild* c, const QString& selector) {
+// The centre of an element of the page, in the control's coordinates
+// (none when the page has no such element).
+inline std::optional<QPoint> elementCentre(TBrowserChild* c, const QString& selector) {
   const QString r =
       pageScript(c, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
                                    "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
                         .arg(selector));
   const QStringList xy = r.split(u',');
-  if (xy.size() != 2) return false;
-  const QPoint p = c->Control()->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
+  if (xy.size() != 2) return std::nullopt;
+  return QPoint(xy[0].toInt(), xy[1].toInt());
+}
+
+// Clicks an element of the page with real X input (WebKit views never see
+// Qt's synthetic events, and only real input counts as a user action).
+inline bool clickElement(TBrowserChild* c, const QString& selector) {
+  const std::optional<QPoint> at = elementCentre(c, selector);
+  if (!at) return false;
+  const QPoint p = c->Control()->mapToGlobal(*at);
   if (QProcess::execute(QStringLiteral("xdotool"),
                         {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}) != 0)
     return false;
