@@ -523,7 +523,8 @@ void TMainForm::FormCreate() {
   // A failing bookmark build ends that build only; start-up goes on.
   guarded::run([this] { BuildBookmarkMenu(); });
 
-  if (!QFile::exists(ConfigPath())) mnuOptionClick();
+  // Only a real file counts: anything else under the name is no settings.
+  if (!regularFileExists(ConfigPath())) mnuOptionClick();
 
   {
     const IniFile ini(ConfigPath());

@@ -19,12 +19,14 @@ QString dialogTitle(const PageDialogRequest& r) {
   return QStringLiteral("%1 からのメッセージ").arg(r.site);
 }
 
-// Centres a window over a widget of ours (the page it belongs to).
-void placeOver(QWidget* window, QWidget* over) {
+}  // namespace
+
+void placeOver(QWidget* window, QWidget* over, Qt::Alignment where) {
   window->adjustSize();
   const QRect target(over->mapToGlobal(QPoint(0, 0)), over->size());
   QRect r(QPoint(0, 0), window->sizeHint().expandedTo(window->size()));
   r.moveCenter(target.center());
+  if (where & Qt::AlignTop) r.moveTop(target.top());
   if (QScreen* s = over->screen()) {
     const QRect avail = s->availableGeometry();
     r.moveLeft(qBound(avail.left(), r.left(), qMax(avail.left(), avail.right() - r.width())));
@@ -32,8 +34,6 @@ void placeOver(QWidget* window, QWidget* over) {
   }
   window->move(r.topLeft());
 }
-
-}  // namespace
 
 PageServices::PageServices(QWidget* control) : QObject(control), control_(control) { clock_.start(); }
 

@@ -14,6 +14,10 @@ class IWebBrowser2;
 class QDialog;
 class QWidget;
 
+// Puts a window of ours over the page it belongs to: centred, or at the
+// page's top (Qt::AlignTop), kept on the screen.
+void placeOver(QWidget* window, QWidget* over, Qt::Alignment where = Qt::AlignCenter);
+
 class PageServices : public QObject {
   Q_OBJECT
  public:

@@ -1,5 +1,6 @@
 #include "browser/web_engine_control.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -8,8 +9,10 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineNotification>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -19,8 +22,10 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/full_screen.h"
 #include "browser/page_context_menu.h"
 #include "browser/page_services.h"
+#include "browser/permissions.h"
 #include "browser/save_dialog.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
@@ -106,6 +111,56 @@ void startDownload(QWebEngineDownloadRequest* d) {
 
 namespace {
 
+std::optional<PermissionKind> permissionKindOf(QWebEnginePage::Feature feature) {
+  switch (feature) {
+    case QWebEnginePage::Notifications:
+      return PermissionKind::Notifications;
+    case QWebEnginePage::Geolocation:
+      return PermissionKind::Geolocation;
+    case QWebEnginePage::MediaAudioCapture:
+      return PermissionKind::Microphone;
+    case QWebEnginePage::MediaVideoCapture:
+      return PermissionKind::Camera;
+    case QWebEnginePage::MediaAudioVideoCapture:
+      return PermissionKind::CameraAndMicrophone;
+    case QWebEnginePage::MouseLock:
+      return PermissionKind::PointerLock;
+    case QWebEnginePage::DesktopVideoCapture:
+    case QWebEnginePage::DesktopAudioVideoCapture:
+      return PermissionKind::ScreenCapture;
+  }
+  return std::nullopt;
+}
+
+// A notification of a site that was allowed to show them. The engine says
+// only which site it is from; its window is the first of that site's.
+void showNotification(std::unique_ptr<QWebEngineNotification> n) {
+  const QString origin = permissionOrigin(n->origin().toString());
+  QWidget* pageWindow = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* web = qobject_cast<TWebBrowser*>(w); web && permissionOrigin(web->LocationURL()) == origin) {
+      pageWindow = web;
+      break;
+    }
+  QWebEngineNotification* note = n.release();
+  QPointer<QWebEngineNotification> alive(note);
+  NotificationPopup* popup = NotificationPopup::show(
+      siteOf(note->origin().toString()), note->title(), note->message(), pageWindow,
+      [alive] {
+        if (alive) alive->click();
+      },
+      [alive] {
+        if (alive) alive->close();
+      });
+  note->setParent(popup);
+  QObject::connect(note, &QWebEngineNotification::closed, popup, [popup] { popup->dismiss(); });
+  note->show();
+}
+
+}  // namespace
+
+namespace {
+
 // The engine's folder in the program's one data (or cache) folder, "zelvo",
 // beside the WebKit host's "webkit". Data left in the folder of the
 // application's name by an earlier version is moved there once.
@@ -155,6 +210,9 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
                      [](QWebEngineDownloadRequest* d) { guarded::run([&] { startDownload(d); }); });
+    profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    profile->setNotificationPresenter(
+        [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
   }
   return profile;
 }
@@ -169,6 +227,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
+  permissions_ = new PagePermissions(this);
   auto* page = new TWebPage(sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
   windowOpened() = true;
@@ -179,6 +238,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     services_->newDocument();
+    permissions_->denyAll();  // questions of the page that goes
     busy_ = true;
     emit ProgressChange(0, 100);
   });
@@ -222,8 +282,11 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
   connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { emit WindowClosing(); });
+  watchPermissionsAndFullScreen(page);
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            fullScreen_.reset();
+            permissions_->denyAll();
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
@@ -232,11 +295,14 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
           });
 }
 
-TWebBrowser::~TWebBrowser() = default;
+TWebBrowser::~TWebBrowser() {
+  // The view comes back from full screen before it goes with this control.
+  fullScreen_.reset();
+}
 
 void TWebBrowser::resizeEvent(QResizeEvent* event) {
   IWebBrowser2::resizeEvent(event);
-  view_->setGeometry(rect());
+  if (!fullScreen_) view_->setGeometry(rect());
 }
 
 void TWebBrowser::reportHistory() {
@@ -363,6 +429,36 @@ void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
     default:
       throw EEngineError(QStringLiteral("このコマンドは実行できません (%1)").arg(cmdID));
   }
+}
+
+void TWebBrowser::watchPermissionsAndFullScreen(QWebEnginePage* page) {
+  connect(page, &QWebEnginePage::featurePermissionRequested, this,
+          [this, page](const QUrl& origin, QWebEnginePage::Feature feature) {
+            QPointer<QWebEnginePage> p(page);
+            auto reply = [p, origin, feature](bool allowed) {
+              if (p)
+                p->setFeaturePermission(
+                    origin, feature,
+                    allowed ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
+            };
+            const std::optional<PermissionKind> kind = permissionKindOf(feature);
+            if (!kind) return reply(false);
+            permissions_->ask(origin.toString(), *kind, reply);
+          });
+  connect(page, &QWebEnginePage::featurePermissionRequestCanceled, this,
+          [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+            if (const std::optional<PermissionKind> kind = permissionKindOf(feature))
+              permissions_->withdraw(origin.toString(), *kind);
+          });
+  connect(page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+    request.accept();
+    if (!request.toggleOn()) {
+      fullScreen_.reset();
+    } else if (!fullScreen_) {
+      fullScreen_ = std::make_unique<FullScreenWindow>(
+          view_, [this] { view_->page()->triggerAction(QWebEnginePage::ExitFullScreen); });
+    }
+  });
 }
 
 void TWebBrowser::watchDownload(QWebEngineDownloadRequest* download) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QUrl>
+#include <memory>
 
 #include "browser/engine_control.h"
 
@@ -8,6 +9,9 @@ class QWebEngineView;
 class QWebEngineProfile;
 class QWebEngineDownloadRequest;
 class PageServices;
+class PagePermissions;
+class FullScreenWindow;
+class QWebEnginePage;
 struct PageDialogRequest;
 struct PageDialogAnswer;
 
@@ -38,6 +42,7 @@ class TWebBrowser : public IWebBrowser2 {
   // exists.
   static void prepareSparePage();
   PageServices* services() const { return services_; }
+  PagePermissions* permissions() const { return permissions_; }
   // The engine waits for the answer: the dialog runs in an event loop of
   // its own while everything else goes on.
   PageDialogAnswer runPageDialog(const PageDialogRequest& request);
@@ -52,9 +57,13 @@ class TWebBrowser : public IWebBrowser2 {
   void showContextMenu(const QPoint& pos);
   void showCrashPage(const QUrl& url);
   void watchDownload(QWebEngineDownloadRequest* download);
+  // Permission requests and full screen, answered through the program's own questions and window.
+  void watchPermissionsAndFullScreen(QWebEnginePage* page);
 
   QWebEngineView* view_;
   PageServices* services_;
+  PagePermissions* permissions_;
+  std::unique_ptr<FullScreenWindow> fullScreen_;
   int dialogDepth_ = 0;  // page dialogs the engine is waiting for
   bool closing_ = false;
   bool busy_ = false;

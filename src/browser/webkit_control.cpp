@@ -11,19 +11,26 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlatformSurfaceEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/full_screen.h"
+#include "browser/frame_key_rules.h"
 #include "browser/page_services.h"
+#include "browser/permissions.h"
 #include "browser/save_dialog.h"
 #include "browser/webkit_protocol.h"
 #include "platform/errors.h"
@@ -371,6 +378,7 @@ class WebKitHost : public QObject {
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
   services_ = new PageServices(this);
+  permissions_ = new PagePermissions(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -380,6 +388,7 @@ TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
 }
 
 TMozillaBrowser::~TMozillaBrowser() {
+  permissions_->denyAll();
   dropContainer();
   if (host_) host_->detach(viewId_);
 }
@@ -402,6 +411,8 @@ bool TMozillaBrowser::startView(QString* error) {
            .set("height", std::max(height(), 1)));
   if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
   sendContextItems();
+  frameKeysSent_.clear();
+  scheduleFrameKeys();
   if (errorPage_) {
     delete errorPage_;
     errorPage_ = nullptr;
@@ -603,6 +614,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
+      permissions_->denyAll();  // questions of the page that went
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
@@ -624,6 +636,15 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     pageDialog(m);
   } else if (ev == "close-request") {
     emit WindowClosing();
+  } else if (ev == "permission") {
+    permissionRequest(m);
+  } else if (ev == "notification") {
+    notification(m);
+  } else if (ev == "notification-closed") {
+    auto it = notifications_.find(m.integer("id"));
+    if (it != notifications_.end() && it->second) it->second->dismiss();
+  } else if (ev == "fullscreen") {
+    fullScreenChanged(m.boolean("on"));
   } else if (ev == "context-action") {
     // The item list may have changed since the menu opened: only a live,
     // enabled item runs.
@@ -737,8 +758,53 @@ void TMozillaBrowser::pageDialog(const wkproto::Message& m) {
   });
 }
 
+void TMozillaBrowser::permissionRequest(const wkproto::Message& m) {
+  QPointer<WebKitHost> host = host_;
+  const int view = viewId_;
+  const std::int64_t id = m.integer("id");
+  // The page waits in its own process until the answer arrives; a view
+  // gone by then denied it itself.
+  auto reply = [host, view, id](bool allowed) {
+    if (host && host->running())
+      host->send(
+          wkproto::Message().set("cmd", "permission-reply").set("view", view).set("id", id).set("allowed", allowed));
+  };
+  const std::optional<PermissionKind> kind = permissionKindFromName(qstr(m.str("kind")));
+  if (!kind) return reply(false);
+  permissions_->ask(qstr(m.str("uri")), *kind, reply);
+}
+
+void TMozillaBrowser::notification(const wkproto::Message& m) {
+  const std::int64_t id = m.integer("id");
+  QPointer<WebKitHost> host = host_;
+  auto tell = [host, id](const char* what) {
+    if (host && host->running()) host->send(wkproto::Message().set("cmd", what).set("id", id));
+  };
+  // A notification shown again (the same tag) replaces its popup.
+  if (auto it = notifications_.find(id); it != notifications_.end() && it->second) {
+    it->second->dismiss();
+  }
+  notifications_[id] = NotificationPopup::show(
+      siteOf(qstr(m.str("uri"))), qstr(m.str("title")), qstr(m.str("body")), this,
+      [tell] { tell("notification-clicked"); }, [tell] { tell("notification-closed"); });
+  for (auto it = notifications_.begin(); it != notifications_.end();)
+    it = it->second ? std::next(it) : notifications_.erase(it);
+}
+
+void TMozillaBrowser::fullScreenChanged(bool on) {
+  if (!on) {
+    fullScreen_.reset();
+    return;
+  }
+  if (!container_ || fullScreen_) return;
+  fullScreen_ = std::make_unique<FullScreenWindow>(container_, [this] {
+    if (host_ && host_->running() && viewId_) send(wkproto::Message().set("cmd", "leave-fullscreen"));
+  });
+}
+
 void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
+  permissions_->denyAll();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();
@@ -773,6 +839,7 @@ void TMozillaBrowser::embed(quint64 xid) {
 }
 
 void TMozillaBrowser::dropContainer() {
+  fullScreen_.reset();
   if (!container_) return;
   const bool hadFocus = container_->hasFocus();
   container_->removeEventFilter(this);
@@ -853,6 +920,63 @@ void TMozillaBrowser::passKeyToFrame(const wkproto::Message& m) {
   xcb_flush(c);
 }
 
+void TMozillaBrowser::scheduleFrameKeys() {
+  if (frameKeysPending_) return;
+  frameKeysPending_ = true;
+  QTimer::singleShot(0, this, [this] { guarded::run([this] { sendFrameKeys(); }); });
+}
+
+void TMozillaBrowser::sendFrameKeys() {
+  frameKeysPending_ = false;
+  for (const auto& c : frameKeyWatch_) disconnect(c);
+  frameKeyWatch_.clear();
+  QSet<QAction*> watched;
+  auto watch = [&](QAction* a) {
+    if (!watched.contains(a)) {
+      watched.insert(a);
+      frameKeyWatch_.push_back(connect(a, &QAction::changed, this, &TMozillaBrowser::scheduleFrameKeys));
+    }
+  };
+  framekeys::KeyList keys;
+  auto add = [&](QKeyCombination combination) {
+    const auto key = frameKeyBeforePage(combination);
+    if (key && std::find(keys.begin(), keys.end(), *key) == keys.end()) keys.push_back(*key);
+  };
+  // What Qt would match in this window: its actions, those of its menus,
+  // and the menu bar's mnemonics.
+  QWidget* top = window();
+  QList<QAction*> actions = top->actions();
+  std::function<void(QMenu*)> addMenu = [&](QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+      actions << a;
+      if (a->menu()) addMenu(a->menu());
+    }
+  };
+  for (QMenuBar* bar : top->findChildren<QMenuBar*>()) {
+    for (QAction* a : bar->actions()) {
+      watch(a);
+      if (a->isEnabled() && a->isVisible()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+        if (!mnemonic.isEmpty()) add(mnemonic[0]);
+      }
+      if (a->menu()) addMenu(a->menu());
+    }
+  }
+  for (QAction* a : actions) {
+    const Qt::ShortcutContext context = a->shortcutContext();
+    if (a->shortcuts().isEmpty() || context == Qt::WidgetShortcut || context == Qt::WidgetWithChildrenShortcut)
+      continue;
+    watch(a);
+    if (!a->isEnabled()) continue;
+    for (const QKeySequence& s : a->shortcuts())
+      if (s.count() == 1) add(s[0]);
+  }
+  const std::string encoded = framekeys::encode(keys);
+  if (encoded == frameKeysSent_ || !host_ || !host_->running() || !viewId_) return;
+  frameKeysSent_ = encoded;
+  send(wkproto::Message().set("cmd", "frame-keys").set("keys", encoded));
+}
+
 void TMozillaBrowser::focusLeavesPage(bool forward) {
   if (!container_ || !container_->hasFocus()) return;
   // The next (or previous) widget of the frame that Tab can reach, outside
@@ -872,7 +996,7 @@ void TMozillaBrowser::focusLeavesPage(bool forward) {
 
 void TMozillaBrowser::resizeEvent(QResizeEvent* event) {
   IWebBrowser2::resizeEvent(event);
-  if (container_) container_->setGeometry(rect());
+  if (container_ && !fullScreen_) container_->setGeometry(rect());
   if (errorPage_) errorPage_->setGeometry(rect());
 }
 
@@ -886,6 +1010,7 @@ bool TMozillaBrowser::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == container_) {
     if (event->type() == QEvent::FocusIn) {
       setInputFocus(xid_);
+      scheduleFrameKeys();
     } else if (event->type() == QEvent::FocusOut) {
       // Focus went to another of our widgets: the X input focus follows it
       // back to our own window. Not when another program was activated.

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "browser/engine_control.h"
@@ -10,6 +12,9 @@
 class QWindow;
 class WebKitHost;
 class PageServices;
+class PagePermissions;
+class FullScreenWindow;
+class NotificationPopup;
 namespace wkproto {
 class Message;
 }
@@ -57,6 +62,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
   PageServices* services() const { return services_; }
+  PagePermissions* permissions() const { return permissions_; }
   // How often the host is asked whether it is alive, and after how many
   // unanswered asks it is taken for hung.
   static void setLivenessForTests(int intervalMs, int ticks);
@@ -80,6 +86,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   void showHostErrorPage(const QString& why);
   void focusPage();
   void passKeyToFrame(const wkproto::Message& m);
+  // The host hands the frame's keys over before the page sees them; it
+  // hears of them again whenever the frame's actions change.
+  void scheduleFrameKeys();
+  void sendFrameKeys();
   void focusLeavesPage(bool forward);
   void beginLoad();
   void endLoad();
@@ -90,9 +100,16 @@ class TMozillaBrowser : public IWebBrowser2 {
   void newWindow(const wkproto::Message& m);
   // Takes the page a click opened in another view of the same host.
   bool adoptOpened(qint64 pending, const QString& url);
+  // Permission requests, notifications and full screen of the page.
+  void permissionRequest(const wkproto::Message& m);
+  void notification(const wkproto::Message& m);
+  void fullScreenChanged(bool on);
 
   QPointer<WebKitHost> host_;
   PageServices* services_ = nullptr;
+  PagePermissions* permissions_ = nullptr;
+  std::unique_ptr<FullScreenWindow> fullScreen_;
+  std::map<qint64, QPointer<NotificationPopup>> notifications_;
   int viewId_ = 0;
   quint64 xid_ = 0;
   QWindow* foreign_ = nullptr;
@@ -108,4 +125,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   qint64 nextScript_ = 1;
   std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
   std::vector<QMetaObject::Connection> contextWatch_;
+  std::vector<QMetaObject::Connection> frameKeyWatch_;
+  std::string frameKeysSent_;
+  bool frameKeysPending_ = false;
 };

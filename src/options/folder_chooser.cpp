@@ -11,7 +11,9 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -23,7 +25,11 @@ namespace {
 
 constexpr int MAX_PATH = 260;
 constexpr int kIdRole = Qt::UserRole;
-constexpr int kFilledRole = Qt::UserRole + 1;
+constexpr int kStateRole = Qt::UserRole + 1;
+enum ReadState { Unread, Reading, Read };
+
+QString idOf(const QTreeWidgetItem* item) { return item->data(0, kIdRole).toString(); }
+ReadState stateOf(const QTreeWidgetItem* item) { return ReadState(item->data(0, kStateRole).toInt()); }
 
 // Copies `text` into a zero-terminated buffer of `size` bytes without cutting
 // a character in two.
@@ -105,22 +111,38 @@ TFolderBrowseDialog::TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo&
   StatusLabel->setAccessibleName(QStringLiteral("状態"));
   TitleLabel->setBuddy(Tree);
 
-  QTreeWidgetItem* root = addItem(nullptr, info.pidlRoot->id);
-  fill(root);
+  // Listings come back through the event loop; once the dialog is gone
+  // they are dropped.
+  reads_ = std::make_unique<shell::FolderReads>(
+      shell.Reader(), [this](const QString& id, bool withHidden, const QStringList& listed) {
+        QMetaObject::invokeMethod(
+            this, [this, id, withHidden, listed] { guarded::run([&] { readDone(id, withHidden, listed); }); },
+            Qt::QueuedConnection);
+      });
+
+  QTreeWidgetItem* root = makeItem(QString(), info.pidlRoot->id);
+  Tree->addTopLevelItem(root);
+  requestRead(root);
   root->setExpanded(true);
   Tree->setCurrentItem(root);
 
-  connect(Tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { guarded::run([&] { fill(item); }); });
+  connect(Tree, &QTreeWidget::itemExpanded, this,
+          [this](QTreeWidgetItem* item) { guarded::run([&] { requestRead(item); }); });
   connect(Tree, &QTreeWidget::currentItemChanged, this, [this] { guarded::run([this] { selectionChanged(); }); });
 }
 
-QTreeWidgetItem* TFolderBrowseDialog::addItem(QTreeWidgetItem* parent, const QString& id) {
-  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Tree);
+TFolderBrowseDialog::~TFolderBrowseDialog() {
+  // Before anything else goes: no listing is handed in after this.
+  reads_.reset();
+}
+
+QTreeWidgetItem* TFolderBrowseDialog::makeItem(const QString& parentId, const QString& id) {
+  auto* item = new QTreeWidgetItem;
   // Mount points are told apart by their whole path.
-  const bool mount = parent && parent->data(0, kIdRole).toString() == shell::drivesId();
-  item->setText(0, mount ? id : shell::displayName(id));
+  item->setText(0, parentId == shell::drivesId() ? shell::displayPath(id) : shell::displayName(id));
   item->setData(0, kIdRole, id);
-  item->setToolTip(0, shell::isVirtual(id) ? shell::displayName(id) : id);
+  item->setData(0, kStateRole, Unread);
+  item->setToolTip(0, shell::isVirtual(id) ? shell::displayName(id) : shell::displayPath(id));
   QStyle* st = style();
   if (id == shell::desktopId())
     item->setIcon(0, st->standardIcon(QStyle::SP_DesktopIcon));
@@ -135,51 +157,95 @@ QTreeWidgetItem* TFolderBrowseDialog::addItem(QTreeWidgetItem* parent, const QSt
   return item;
 }
 
-void TFolderBrowseDialog::fill(QTreeWidgetItem* item) {
-  if (!item || item->data(0, kFilledRole).toBool()) return;
-  item->setData(0, kFilledRole, true);
-  const QString id = item->data(0, kIdRole).toString();
-  for (const QString& child : shell::subfolders(id, showHidden_)) addItem(item, child);
-  if (item->childCount() == 0) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+void TFolderBrowseDialog::requestRead(QTreeWidgetItem* item) {
+  if (!item || idOf(item).isEmpty() || stateOf(item) != Unread) return;
+  item->setData(0, kStateRole, Reading);
+  // Shown until the listing is in; it can be neither chosen nor stood on.
+  auto* wait = new QTreeWidgetItem(item);
+  wait->setText(0, QStringLiteral("読み込み中…"));
+  wait->setFlags(Qt::NoItemFlags);
+  startRead(idOf(item));
+}
+
+void TFolderBrowseDialog::startRead(const QString& id) {
+  const std::pair<QString, bool> key{id, showHidden_};
+  if (reading_.contains(key)) return;
+  reading_.insert(key);
+  updateBusy();
+  reads_->start(id, showHidden_);
+}
+
+bool TFolderBrowseDialog::isReading() const {
+  return std::any_of(reading_.begin(), reading_.end(), [this](const auto& k) { return k.second == showHidden_; });
+}
+
+void TFolderBrowseDialog::updateBusy() {
+  if (isReading())
+    setCursor(Qt::BusyCursor);
+  else
+    unsetCursor();
+}
+
+void TFolderBrowseDialog::readDone(const QString& id, bool withHidden, const QStringList& listed) {
+  reading_.remove({id, withHidden});
+  // A listing asked for before Ctrl+H changed what is shown is not used.
+  while (withHidden == showHidden_) {
+    QTreeWidgetItem* waiting = nullptr;
+    for (QTreeWidgetItemIterator it(Tree); *it && !waiting; ++it)
+      if (stateOf(*it) == Reading && idOf(*it) == id) waiting = *it;
+    if (!waiting) break;
+    merge(waiting, listed);
+  }
+  updateBusy();
+}
+
+bool TFolderBrowseDialog::holdsCurrent(const QTreeWidgetItem* item) const {
+  for (const QTreeWidgetItem* p = Tree->currentItem(); p; p = p->parent())
+    if (p == item) return true;
+  return false;
+}
+
+void TFolderBrowseDialog::merge(QTreeWidgetItem* item, const QStringList& listed) {
+  item->setData(0, kStateRole, Read);
+  const QSet<QString> wanted(listed.begin(), listed.end());
+  // What is no longer listed goes, except the way to the folder the user
+  // stands in (hidden folders stay reachable).
+  for (int i = item->childCount() - 1; i >= 0; --i) {
+    QTreeWidgetItem* child = item->child(i);
+    const QString id = idOf(child);
+    if (id.isEmpty() || (!wanted.contains(id) && !holdsCurrent(child) && !child->isSelected()))
+      delete item->takeChild(i);
+  }
+  // The listed ones in their order; those already there keep their place.
+  int pos = 0;
+  for (const QString& id : listed) {
+    int at = -1;
+    for (int j = 0; j < item->childCount() && at < 0; ++j)
+      if (idOf(item->child(j)) == id) at = j;
+    if (at >= 0) {
+      pos = std::max(pos, at + 1);
+      continue;
+    }
+    item->insertChild(pos++, makeItem(idOf(item), id));
+  }
+  item->setChildIndicatorPolicy(item->childCount() ? QTreeWidgetItem::ShowIndicator
+                                                   : QTreeWidgetItem::DontShowIndicator);
 }
 
 void TFolderBrowseDialog::toggleHidden() {
   showHidden_ = !showHidden_;
-  const QTreeWidgetItem* current = Tree->currentItem();
   // Every listed folder is listed again; what the user stands in stays.
-  QList<QTreeWidgetItem*> todo{Tree->topLevelItem(0)};
-  while (!todo.isEmpty()) {
-    QTreeWidgetItem* item = todo.takeFirst();
-    if (!item || !item->data(0, kFilledRole).toBool()) continue;
-    const QStringList listed = shell::subfolders(item->data(0, kIdRole).toString(), showHidden_);
-    for (int i = item->childCount() - 1; i >= 0; --i) {
-      QTreeWidgetItem* child = item->child(i);
-      const bool onPath = current && (child == current || child->isSelected() || [&] {
-                            for (const QTreeWidgetItem* p = current->parent(); p; p = p->parent())
-                              if (p == child) return true;
-                            return false;
-                          }());
-      if (!listed.contains(child->data(0, kIdRole).toString()) && !onPath) delete item->takeChild(i);
-    }
-    for (int i = 0; i < listed.size(); ++i) {
-      QTreeWidgetItem* found = nullptr;
-      for (int j = 0; j < item->childCount() && !found; ++j)
-        if (item->child(j)->data(0, kIdRole).toString() == listed[i]) found = item->child(j);
-      if (!found) {
-        found = addItem(item, listed[i]);
-        item->removeChild(found);
-        item->insertChild(std::min(i, item->childCount()), found);
-      }
-    }
-    item->setChildIndicatorPolicy(item->childCount() ? QTreeWidgetItem::ShowIndicator
-                                                     : QTreeWidgetItem::DontShowIndicator);
-    for (int j = 0; j < item->childCount(); ++j) todo.append(item->child(j));
+  for (QTreeWidgetItemIterator it(Tree); *it; ++it) {
+    if (idOf(*it).isEmpty() || stateOf(*it) == Unread) continue;
+    (*it)->setData(0, kStateRole, Reading);
+    startRead(idOf(*it));
   }
+  updateBusy();
 }
 
 QString TFolderBrowseDialog::currentId() const {
   const QTreeWidgetItem* item = Tree->currentItem();
-  return item ? item->data(0, kIdRole).toString() : QString();
+  return item ? idOf(item) : QString();
 }
 
 void TFolderBrowseDialog::setStatusText(const QString& text) {
@@ -195,27 +261,22 @@ void TFolderBrowseDialog::setSelection(shell::PItemIDList target) {
   if (!target) return;
   const QString want = target->id;
   QTreeWidgetItem* at = Tree->topLevelItem(0);
-  if (!at || !shell::isAncestor(at->data(0, kIdRole).toString(), want)) return;
-  while (at->data(0, kIdRole).toString() != want) {
-    fill(at);
-    QTreeWidgetItem* next = nullptr;
-    int best = -1;
-    for (int i = 0; i < at->childCount(); ++i) {
-      const QString id = at->child(i)->data(0, kIdRole).toString();
-      if (shell::isAncestor(id, want) && static_cast<int>(id.size()) > best) {
-        next = at->child(i);
-        best = static_cast<int>(id.size());
-      }
-    }
+  if (!at || !shell::isAncestor(idOf(at), want)) return;
+  // The way down is found without waiting for listings: a step not listed
+  // yet (or not at all, a hidden folder) is put in, and the listing merges
+  // around it when it comes.
+  while (idOf(at) != want) {
+    QStringList children;
+    for (int i = 0; i < at->childCount(); ++i) children << idOf(at->child(i));
+    QString step = shell::closestAncestor(children, want);
+    QTreeWidgetItem* next = step.isEmpty() ? nullptr : at->child(children.indexOf(step));
     if (!next) {
-      // Folders the listing leaves out (hidden ones) are still reachable.
-      const QString here = at->data(0, kIdRole).toString();
-      if (shell::isVirtual(here)) return;
-      const QString base = here == QLatin1String("/") ? here : here + u'/';
-      const QString step = base + want.mid(base.size()).section(u'/', 0, 0);
-      if (step == base || !shell::isFolder(step)) return;
-      next = addItem(at, step);
+      step = shell::stepToward(idOf(at), want);
+      if (step.isEmpty()) return;
+      next = makeItem(idOf(at), step);
+      at->addChild(next);
     }
+    requestRead(at);
     at->setExpanded(true);
     at = next;
   }

@@ -2,8 +2,11 @@
 
 #include <QDialog>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include "options/browse_options.h"
 #include "platform/shell_folders.h"
@@ -24,6 +27,10 @@ using TSHBrowseEvent = std::function<void(QObject* Sender, QWidget* Wnd, const Q
 // a root, the instruction text, a status line and OK / Cancel. It tells its
 // callback when it is set up and when the selection changes; the callback
 // answers through setStatusText, enableOK and setSelection.
+// Folders are listed off the user-interface thread, each as it is opened:
+// while a listing is out, its entry shows 読み込み中… and the cursor is busy,
+// but the dialog answers at once (a hung mount keeps only its own entry
+// waiting).
 class TFolderBrowseDialog : public QDialog {
   Q_OBJECT
  public:
@@ -56,10 +63,20 @@ class TFolderBrowseDialog : public QDialog {
   QPushButton* OKButton = nullptr;
   QPushButton* CancelButton = nullptr;
 
+  // Whether a listing is still out (the busy cursor shows then).
+  bool isReading() const;
+
+  ~TFolderBrowseDialog() override;
+
  private:
   TFolderBrowseDialog(shell::ShellFolders& shell, BrowseInfo& info);
-  QTreeWidgetItem* addItem(QTreeWidgetItem* parent, const QString& id);
-  void fill(QTreeWidgetItem* item);
+  QTreeWidgetItem* makeItem(const QString& parentId, const QString& id);
+  void requestRead(QTreeWidgetItem* item);
+  void startRead(const QString& id);
+  void readDone(const QString& id, bool withHidden, const QStringList& listed);
+  void merge(QTreeWidgetItem* item, const QStringList& listed);
+  bool holdsCurrent(const QTreeWidgetItem* item) const;
+  void updateBusy();
   void selectionChanged();
   void send(int msg, shell::PItemIDList item);
   void sendPendingSelection();
@@ -71,6 +88,8 @@ class TFolderBrowseDialog : public QDialog {
   bool showHidden_ = false;        // Ctrl+H
   int inCallback_ = 0;             // depth of the owner's callback running
   bool selectionPending_ = false;  // a change to report once it returns
+  std::unique_ptr<shell::FolderReads> reads_;
+  QSet<std::pair<QString, bool>> reading_;  // listings out: id, with hidden folders
 };
 
 // The folder chooser: a non-visual component owned by a form. Execute shows

@@ -162,6 +162,11 @@ FileRead readRegularFile(const QString& path, QByteArray* bytes) {
   return result;
 }
 
+bool regularFileExists(const QString& path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 QString finalTarget(const QString& path) { return QFile::decodeName(resolve(QFile::encodeName(path), nullptr)); }
 
 FileLock::FileLock(const QString& path) {

@@ -12,6 +12,10 @@
 enum class FileRead { Ok, Missing, NotRegular, Unreadable };
 FileRead readRegularFile(const QString& path, QByteArray* bytes);
 
+// Whether `path` names a regular file (after symbolic links); a FIFO or a
+// folder under the name counts as no file.
+bool regularFileExists(const QString& path);
+
 // The file a path finally names: symbolic links followed, one after the
 // other, to the last one's target (which need not exist yet).
 QString finalTarget(const QString& path);

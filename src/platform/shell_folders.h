@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 // The shell-folder service the folder chooser is written against.
@@ -61,6 +64,9 @@ class Malloc {
   std::map<void*, Kind> live_;
 };
 
+// Lists the folders shown under an item (see subfolders below).
+using FolderReader = std::function<QStringList(const QString& id, bool withHidden)>;
+
 // The service. Its operations are virtual so that a test can make one fail.
 class ShellFolders {
  public:
@@ -83,10 +89,25 @@ class ShellFolders {
   virtual PItemIDList GetSpecialFolderLocation(int csidl);
   // File-system path of an item; none for the virtual roots.
   virtual std::optional<QString> GetPathFromIDList(PItemIDList item);
+  // What lists an item's folders; it runs on threads of its own, so it
+  // must not use the service object (a test may stand in a slow one).
+  virtual FolderReader Reader();
 
  private:
   Malloc malloc_;
 };
+
+// ---- paths as the system's bytes --------------------------------------------
+
+// A path's bytes as text and back without loss, also for names that are no
+// valid UTF-8 (made on another system, or in Shift_JIS): valid UTF-8 decodes
+// as usual, every other byte b becomes the character U+EF00 + b. The
+// characters U+EF80..U+EFFF are kept for that, so one that a name really
+// holds is taken apart into its bytes the same way.
+QString decodePath(const QByteArray& bytes);
+QByteArray encodePath(const QString& path);
+// A path or name as the user reads it: the bytes that are no text as U+FFFD.
+QString displayPath(const QString& path);
 
 // ---- the namespace as plain functions over ids ----------------------------
 
@@ -116,5 +137,43 @@ bool okAllowed(const QString& id, unsigned flags);
 // Whether `ancestor` lies on the way from the namespace root to `id`
 // (an item is its own ancestor).
 bool isAncestor(const QString& ancestor, const QString& id);
+// Of `candidates`, the one that holds `id` most closely (a folder before
+// the computer); empty when none holds it.
+QString closestAncestor(const QStringList& candidates, const QString& id);
+// The item under `from` on the way to `id`, found without touching the
+// disk: the folder one level deeper, or for the virtual roots the closest of
+// what they list; empty when `from` does not hold `id`.
+QString stepToward(const QString& from, const QString& id);
+
+// The mount points a mount table (the text of /proc/self/mounts) lists that
+// a user may want to browse, sorted, "/" always among them. Nothing is asked
+// of the mounts themselves, so a hung one cannot hold the list up.
+QStringList mountPointsIn(const QByteArray& table);
+// The mounted file systems of this system; with `checkLocal`, local mounts
+// that are no folder (a file mounted over a file) are left out too.
+QStringList mountPoints(bool checkLocal = true);
+
+// Reads listings on threads of their own, one per read, so a folder whose
+// file system hangs keeps only its own read waiting and nobody waits for it.
+// `done` is called on the reading thread; once the object is gone it is
+// never called again, and a read still running is left to finish unheard.
+class FolderReads {
+ public:
+  using Done = std::function<void(const QString& id, bool withHidden, const QStringList& listed)>;
+  FolderReads(FolderReader reader, Done done);
+  ~FolderReads();
+  FolderReads(const FolderReads&) = delete;
+  FolderReads& operator=(const FolderReads&) = delete;
+
+  void start(const QString& id, bool withHidden);
+
+ private:
+  struct Shared {
+    std::mutex mutex;
+    Done done;
+  };
+  FolderReader reader_;
+  std::shared_ptr<Shared> shared_;
+};
 
 }  // namespace shell

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "browser/engine_language.h"
+#include "browser/frame_keys.h"
 #include "browser/page_menu_items.h"
 #include "browser/webkit_protocol.h"
 
@@ -44,6 +45,8 @@ struct ContextItem {
 struct View {
   int id = 0;
   std::vector<ContextItem> contextItems;
+  // The frame's own keys, which go to it before the page sees them.
+  framekeys::KeyList frameKeys;
   GtkWidget* window = nullptr;
   WebKitWebView* web = nullptr;
   std::string status;
@@ -51,6 +54,8 @@ struct View {
   bool canForward = false;
   // Script dialogs the page waits for, by the id the frame answers with.
   std::map<std::int64_t, WebKitScriptDialog*> dialogs;
+  // Permission requests waiting for the frame's answer, likewise.
+  std::map<std::int64_t, WebKitPermissionRequest*> permissions;
 };
 std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -282,6 +287,117 @@ gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer
   return TRUE;
 }
 
+// ---- permissions, notifications, full screen ----------------------------------
+// The frame asks the user and answers with "permission-reply"; until then
+// the page waits. A view that goes denies what it still waits for.
+
+std::int64_t lastPermissionId = 0;
+
+// The kind's name as the frame knows it, or nothing for requests that are
+// refused without asking.
+const char* permissionKind(WebKitPermissionRequest* r) {
+  if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(r)) return "geolocation";
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(r)) return "notifications";
+  if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(r)) {
+    auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(r);
+    if (webkit_user_media_permission_is_for_display_device(media)) return "screen";
+    const bool audio = webkit_user_media_permission_is_for_audio_device(media);
+    const bool video = webkit_user_media_permission_is_for_video_device(media);
+    return audio && video ? "camera+microphone" : video ? "camera" : "microphone";
+  }
+  if (WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(r)) return "device-info";
+  if (WEBKIT_IS_POINTER_LOCK_PERMISSION_REQUEST(r)) return "pointer-lock";
+  if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(r)) return "clipboard-read";
+  if (WEBKIT_IS_MEDIA_KEY_SYSTEM_PERMISSION_REQUEST(r)) return "media-keys";
+  if (WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(r)) return "storage-access";
+  return nullptr;
+}
+
+gboolean onPermissionRequest(WebKitWebView* web, WebKitPermissionRequest* request, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const char* kind = permissionKind(request);
+  // A window the frame has not taken yet has nobody to ask.
+  if (!kind || v->id <= 0) {
+    webkit_permission_request_deny(request);
+    return TRUE;
+  }
+  const std::int64_t id = ++lastPermissionId;
+  v->permissions[id] = WEBKIT_PERMISSION_REQUEST(g_object_ref(request));
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("permission", v->id).set("id", id).set("kind", kind).set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void answerPermission(View* v, const Message& m) {
+  auto it = v->permissions.find(m.integer("id"));
+  if (it == v->permissions.end()) return;
+  WebKitPermissionRequest* request = it->second;
+  v->permissions.erase(it);
+  if (m.boolean("allowed"))
+    webkit_permission_request_allow(request);
+  else
+    webkit_permission_request_deny(request);
+  g_object_unref(request);
+}
+
+// Notifications a site was allowed to show are the frame's to show; the
+// page hears when one is clicked or closed there.
+struct ShownNotification {
+  WebKitNotification* notification;
+  int view;
+};
+std::map<std::int64_t, ShownNotification> notifications;
+
+void onNotificationClosed(WebKitNotification* n, gpointer) {
+  const auto id = static_cast<std::int64_t>(webkit_notification_get_id(n));
+  auto it = notifications.find(id);
+  if (it == notifications.end()) return;
+  send(event("notification-closed", it->second.view).set("id", id));
+  g_signal_handlers_disconnect_by_func(n, reinterpret_cast<gpointer>(onNotificationClosed), nullptr);
+  g_object_unref(n);
+  notifications.erase(it);
+}
+
+gboolean onShowNotification(WebKitWebView* web, WebKitNotification* n, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const auto id = static_cast<std::int64_t>(webkit_notification_get_id(n));
+  if (!notifications.count(id)) {
+    notifications[id] = {WEBKIT_NOTIFICATION(g_object_ref(n)), v->id};
+    g_signal_connect(n, "closed", G_CALLBACK(onNotificationClosed), nullptr);
+  }
+  const char* title = webkit_notification_get_title(n);
+  const char* body = webkit_notification_get_body(n);
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("notification", v->id)
+           .set("id", id)
+           .set("title", title ? title : "")
+           .set("body", body ? body : "")
+           .set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void notificationCommand(const Message& m, bool clicked) {
+  auto it = notifications.find(m.integer("id"));
+  if (it == notifications.end()) return;
+  if (clicked)
+    webkit_notification_clicked(it->second.notification);
+  else
+    webkit_notification_close(it->second.notification);  // "closed" forgets it
+}
+
+// The frame shows the view full screen (it moves the window it embeds into
+// one that fills the screen); WebKit goes on with its own part, so that the
+// page knows and Esc leaves.
+gboolean onEnterFullScreen(WebKitWebView*, gpointer data) {
+  send(event("fullscreen", static_cast<View*>(data)->id).set("on", true));
+  return FALSE;
+}
+
+gboolean onLeaveFullScreen(WebKitWebView*, gpointer data) {
+  send(event("fullscreen", static_cast<View*>(data)->id).set("on", false));
+  return FALSE;
+}
+
 // Clicks reach this window directly and the frame never sees them; it needs
 // to hear of them to activate the child and move keyboard focus here.
 gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
@@ -290,20 +406,56 @@ gboolean onButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
   return FALSE;
 }
 
+// The frame gets a key as X gave it to us.
+void passKey(View* v, const GdkEventKey* e) {
+  send(event("key", v->id)
+           .set("keycode", static_cast<int>(e->hardware_keycode))
+           .set("state", static_cast<int>(e->state & 0x1fff))
+           .set("group", static_cast<int>(e->group))
+           .set("time", static_cast<std::int64_t>(e->time)));
+}
+
 // A key the page did not take comes back here once WebKit is done with it;
-// it belongs to the frame (its shortcuts, menus and mnemonics), which gets
-// it as X gave it to us.
+// it belongs to the frame (its shortcuts, menus and mnemonics).
 gboolean onUnhandledKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   auto* v = static_cast<View*>(data);
   if (e->is_modifier) return FALSE;
   // Plain Tab and Shift+Tab at the page's ends come as "focus-leaves".
   const bool tab = e->keyval == GDK_KEY_Tab || e->keyval == GDK_KEY_ISO_Left_Tab || e->keyval == GDK_KEY_KP_Tab;
   if (tab && !(e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return TRUE;
-  send(event("key", v->id)
-           .set("keycode", static_cast<int>(e->hardware_keycode))
-           .set("state", static_cast<int>(e->state & 0x1fff))
-           .set("group", static_cast<int>(e->group))
-           .set("time", static_cast<std::int64_t>(e->time)));
+  passKey(v, e);
+  return TRUE;
+}
+
+// Whether an input method is composing text in the page: its keys (F6 to
+// F10 convert, for one) are the input method's then, not the frame's.
+bool composing(View* v) {
+  WebKitInputMethodContext* im = webkit_web_view_get_input_method_context(v->web);
+  if (!im) return false;
+  char* text = nullptr;
+  webkit_input_method_context_get_preedit(im, &text, nullptr, nullptr);
+  const bool busy = text && *text;
+  g_free(text);
+  return busy;
+}
+
+// The window sees each key before the page does: the frame's own keys go
+// to the frame at once, also those WebKit would use and never report.
+gboolean onFrameKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (e->is_modifier || v->frameKeys.empty() || composing(v)) return FALSE;
+  bool frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(e->keyval), e->state));
+  if (!frames && e->group != 0) {
+    // Another layout (Cyrillic, Greek) active: the key's own letter counts,
+    // as it does for the frame's shortcuts.
+    guint base = 0;
+    if (gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_window_get_display(e->window)),
+                                            e->hardware_keycode, static_cast<GdkModifierType>(e->state), 0, &base,
+                                            nullptr, nullptr, nullptr))
+      frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(base), e->state));
+  }
+  if (!frames) return FALSE;
+  passKey(v, e);
   return TRUE;
 }
 
@@ -482,9 +634,14 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "decide-policy", G_CALLBACK(onDecidePolicy), v);
   g_signal_connect(v->web, "button-press-event", G_CALLBACK(onButtonPress), v);
   g_signal_connect_after(v->web, "key-press-event", G_CALLBACK(onUnhandledKey), v);
+  g_signal_connect(v->window, "key-press-event", G_CALLBACK(onFrameKey), v);
   g_signal_connect(v->window, "focus", G_CALLBACK(onWindowFocus), v);
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
+  g_signal_connect(v->web, "permission-request", G_CALLBACK(onPermissionRequest), v);
+  g_signal_connect(v->web, "show-notification", G_CALLBACK(onShowNotification), v);
+  g_signal_connect(v->web, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), v);
+  g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
@@ -545,6 +702,11 @@ void forgetView(View* v) {
     webkit_script_dialog_unref(dialog);
   }
   v->dialogs.clear();
+  for (auto& [id, request] : v->permissions) {
+    webkit_permission_request_deny(request);
+    g_object_unref(request);
+  }
+  v->permissions.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -875,6 +1037,8 @@ void handle(const Message& m) {
   if (cmd == "discard") return discardView(m);
   if (cmd == "download-destination") return downloadCommand(m, false);
   if (cmd == "download-cancel") return downloadCommand(m, true);
+  if (cmd == "notification-clicked") return notificationCommand(m, true);
+  if (cmd == "notification-closed") return notificationCommand(m, false);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
@@ -907,6 +1071,13 @@ void handle(const Message& m) {
     if (count >= 0 && static_cast<std::size_t>(count) < v->contextItems.size()) v->contextItems.resize(count);
   } else if (cmd == "dialog-reply") {
     answerDialog(v, m);
+  } else if (cmd == "permission-reply") {
+    answerPermission(v, m);
+  } else if (cmd == "leave-fullscreen") {
+    static const char kLeave[] = "document.fullscreenElement && document.exitFullscreen()";
+    webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+  } else if (cmd == "frame-keys") {
+    v->frameKeys = framekeys::decode(m.str("keys"));
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {
@@ -1022,6 +1193,10 @@ int main(int argc, char** argv) {
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
   // Every window a page asks for comes to the frame, which decides.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+  // Pages may ask for full screen, the camera and the microphone; the frame
+  // shows the one and asks the user about the others.
+  webkit_settings_set_enable_fullscreen(settings, TRUE);
+  webkit_settings_set_enable_media_stream(settings, TRUE);
   // Pages that declare no encoding (Shift_JIS, EUC-JP, ISO-2022-JP, UTF-8)
   // are read by what their bytes are, not as Latin-1.
   enableFeature(settings, "UsesEncodingDetector");

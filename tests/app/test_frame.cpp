@@ -1,5 +1,7 @@
 // The frame: start-up state, engine choice, what closing writes, the window
 // menu's arrangements, bar fitting and the version box.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QFileDialog>
@@ -53,6 +55,25 @@ class TestFrame : public QObject {
     QCOMPARE(closed.count(), 1);
     QVERIFY(fx.config().startsWith("[General]\nLastEngine=IE\nLastMojiSize=2\n"));
     fx.stop();
+  }
+
+  void aConfigThatIsNoFileCountsAsMissing() {
+    // A FIFO under the name: never opened (nobody writes it, so a read would
+    // wait for ever), and the first-run options dialog opens as without one.
+    FrameFixture fx;
+    QVERIFY(::mkfifo(QFile::encodeName(fx.configPath()).constData(), 0600) == 0);
+    TMainForm* f = fx.start();
+    QVERIFY(f->isVisible());
+    bool optionsShown = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* o = qobject_cast<Tfrm_Option*>(w); o && o->isVisible()) optionsShown = true;
+    QVERIFY(optionsShown);
+    QVERIFY(f->IE_item->isChecked());
+    QVERIFY(!f->Moz_Item->isEnabled());
+    QVERIFY(fx.errors.isEmpty());
+    fx.stop();
+    QFileInfo still(fx.configPath());
+    QVERIFY(still.exists() && !still.isFile() && !still.isDir());
   }
 
   void lastEngine_data() {

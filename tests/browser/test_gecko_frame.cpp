@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 
@@ -185,6 +186,16 @@ class TestGeckoFrame : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->windowTitle(), QStringLiteral("two"), 20000);
     QTRY_VERIFY(f->BackCtrl->isEnabled());
 
+    // Alt+Left and Alt+Right go back and forward, although WebKit would
+    // take them for scrolling.
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "alt+Left"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->windowTitle(), QStringLiteral("keys"), 10000);
+    QTRY_VERIFY(f->FrwrdCtrl->isEnabled());
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "alt+Right"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->windowTitle(), QStringLiteral("two"), 10000);
+
     // F5 and Ctrl+R load the page afresh (its script state is gone).
     for (const char* k : {"F5", "ctrl+r"}) {
       QVERIFY(focusField(b));
@@ -193,11 +204,36 @@ class TestGeckoFrame : public QObject {
       QTRY_VERIFY2_WITH_TIMEOUT(js(b, "typeof window.marker") == "undefined", k, 10000);
     }
 
-    // Ctrl+L: the address box, its text selected, typing goes there.
+    // The page keeps its own keys: Ctrl+A selects the field's text, Esc on
+    // a loaded page reaches the page.
     QVERIFY(focusField(b));
-    QVERIFY(xdotool({"key", "ctrl+l"}));
-    QTRY_VERIFY_WITH_TIMEOUT(f->txtAddress->hasFocus(), 5000);
-    QCOMPARE(f->txtAddress->selectedText(), f->txtAddress->text());
+    js(b, "window.escapes = 0; addEventListener('keydown', e => { if (e.key == 'Escape') ++escapes; }); 'set'");
+    QVERIFY(xdotool({"type", "--delay", "30", "xyz"}));
+    QVERIFY(xdotool({"key", "ctrl+a"}));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        js(b, "(function(){var e=document.activeElement;return e.selectionStart+','+e.selectionEnd})()"),
+        QStringLiteral("0,3"), 5000);
+    QVERIFY(xdotool({"key", "Escape"}));
+    QTRY_COMPARE_WITH_TIMEOUT(js(b, "escapes"), QStringLiteral("1"), 5000);
+
+    // Esc stops a page that is loading (an address whose server never answers).
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    f->txtAddress->setText(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()));
+    f->btnMove->click();
+    QTRY_VERIFY_WITH_TIMEOUT(f->StopCtrl->isEnabled(), 10000);
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "Escape"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!b->Busy(), 10000);
+    QVERIFY(!f->StopCtrl->isEnabled());
+
+    // Ctrl+L, Alt+D and F6: the address box, its text selected.
+    for (const char* k : {"ctrl+l", "alt+d", "F6"}) {
+      QVERIFY(focusField(b));
+      QVERIFY(xdotool({"key", k}));
+      QTRY_VERIFY2_WITH_TIMEOUT(f->txtAddress->hasFocus(), k, 5000);
+      QCOMPARE(f->txtAddress->selectedText(), f->txtAddress->text());
+    }
 
     // Ctrl+Tab to another window and back, Ctrl+W closes from the page.
     f->OpenChild(QString(), fx->path("keys.html"));
@@ -207,12 +243,20 @@ class TestGeckoFrame : public QObject {
     QVERIFY(focusField(b));
     TBrowserChild* first = f->ActiveMDIChild();
     QVERIFY(first != other);
-    QVERIFY(xdotool({"key", "ctrl+Tab"}));
-    QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild(), other, 5000);
+    for (const char* k : {"ctrl+Tab", "ctrl+shift+Tab", "ctrl+F6"}) {
+      TBrowserChild* before = f->ActiveMDIChild();
+      QVERIFY(focusField(gecko(before)));
+      QVERIFY(xdotool({"key", k}));
+      QTRY_VERIFY2_WITH_TIMEOUT(f->ActiveMDIChild() != before, k, 5000);
+    }
+    QCOMPARE(f->ActiveMDIChild(), other);
     QVERIFY(focusField(b));
     QVERIFY(xdotool({"key", "ctrl+w"}));
     QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 1, 5000);
     QCOMPARE(f->ActiveMDIChild(), other);
+    QVERIFY(focusField(gecko(other)));
+    QVERIFY(xdotool({"key", "ctrl+F4"}));
+    QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 0, 5000);
     QVERIFY(fx->errors.isEmpty());
   }
 

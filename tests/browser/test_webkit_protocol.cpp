@@ -1,7 +1,9 @@
-// The frame <-> WebKit host line protocol: encoding, decoding, framing and
-// the progress values sent while a page loads.
+// The frame <-> WebKit host line protocol: encoding, decoding, framing, the
+// progress values sent while a page loads, and the frame's keys the host
+// hands over before the page sees them.
 #include <QTest>
 
+#include "browser/frame_key_rules.h"
 #include "browser/webkit_protocol.h"
 
 using wkproto::Message;
@@ -20,6 +22,7 @@ class TestWebKitProtocol : public QObject {
   void cutLinesStillNameTheirMessage();
   void shortenLeavesOutTheLongestFields();
   void progressNeverReportsFinishedWhileLoading();
+  void frameKeysGoBeforeThePageOnlyWhenTheFrameOwnsThem();
 };
 
 void TestWebKitProtocol::roundTripKeepsEveryValueType() {
@@ -215,6 +218,43 @@ void TestWebKitProtocol::progressNeverReportsFinishedWhileLoading() {
   QCOMPARE(wkproto::progressWhileLoading(0.995), 99);
   QCOMPARE(wkproto::progressWhileLoading(1.0), 99);
   QCOMPARE(wkproto::progressWhileLoading(3.0), 99);
+}
+
+void TestWebKitProtocol::frameKeysGoBeforeThePageOnlyWhenTheFrameOwnsThem() {
+  using framekeys::Key;
+  using namespace framekeys;
+  // The frame's keys, in X's terms.
+  QVERIFY((frameKeyBeforePage(Qt::ALT | Qt::Key_Left) == Key{0xff51, kAlt}));
+  QVERIFY((frameKeyBeforePage(Qt::CTRL | Qt::Key_N) == Key{'n', kControl}));
+  QVERIFY((frameKeyBeforePage(QKeyCombination(Qt::Key_F5)) == Key{0xffc2, 0}));
+  QVERIFY((frameKeyBeforePage(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab) == Key{0xff09, kControl | kShift}));
+  QVERIFY((frameKeyBeforePage(Qt::CTRL | Qt::Key_Backtab) == Key{0xff09, kControl | kShift}));
+  QVERIFY((frameKeyBeforePage(Qt::ALT | Qt::Key_F) == Key{'f', kAlt}));
+  // The page's: typing, Esc, Tab, and the editing keys of its fields.
+  for (QKeyCombination k :
+       {QKeyCombination(Qt::Key_A), QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::Key_Tab),
+        QKeyCombination(Qt::SHIFT | Qt::Key_Delete), Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_V,
+        Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Left, Qt::CTRL | Qt::SHIFT | Qt::Key_End,
+        Qt::CTRL | Qt::Key_Backspace, QKeyCombination(Qt::Key_MediaPlay)})
+    QVERIFY2(!frameKeyBeforePage(k), qPrintable(QString::number(k.toCombined(), 16)));
+
+  // The list crosses the protocol whole; what does not read is left out.
+  const KeyList keys = {{0xff51, kAlt}, {'n', kControl}, {0xff09, kControl | kShift}, {'+', kControl}};
+  QVERIFY(decode(encode(keys)) == keys);
+  QCOMPARE(decode("zz:1,ff51:8,:,0:4,ffc2").size(), std::size_t(1));
+
+  // The host's key events as they come: Num Lock and Caps Lock on, Shift+Tab
+  // as the left tab, a capital from Caps Lock.
+  const unsigned numLock = 0x10, capsLock = 0x2;
+  QVERIFY(contains(keys, normalise(0xff51, kAlt | numLock)));
+  QVERIFY(contains(keys, normalise('N', kControl | capsLock)));
+  QVERIFY(!contains(keys, normalise('N', kControl | kShift)));
+  QVERIFY(contains(keys, normalise(0xfe20, kControl | kShift)));
+  QVERIFY(!contains(keys, normalise(0xff51, 0)));
+  QVERIFY(!contains(keys, normalise(0xff51, kAlt | kShift)));
+  // "+" takes Shift on some layouts: it does not count there.
+  QVERIFY(contains(keys, normalise('+', kControl | kShift)));
+  QVERIFY(!contains(keys, normalise('+', kAlt)));
 }
 
 QTEST_APPLESS_MAIN(TestWebKitProtocol)

@@ -1,6 +1,9 @@
 // The folder chooser: root and initial selection from its properties and
 // their fallbacks, the OK state and status line from the selection event,
 // placement, the early returns, and that every id goes back to the allocator.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -11,7 +14,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 #include "options/folder_chooser.h"
 #include "options/placement.h"
@@ -44,6 +50,8 @@ bool run(TSHBrowseForFolderEx& c, Seen& seen, std::function<void(TFolderBrowseDi
       act(d);
     else
       d->CancelButton->click();
+    // A check that failed in `act` ends the dialog too.
+    if (d->isVisible()) d->reject();
   });
   const bool r = c.Execute();
   QCoreApplication::processEvents();  // a timer of a dialog never shown fires here
@@ -55,6 +63,15 @@ void select(TFolderBrowseDialog* d, const QString& id) {
   d->setSelection(&item);
 }
 
+// Listings of the held items wait until released, as those of a hung
+// mount do; `waiting` counts the reads held now, `finished` those done.
+struct Gate {
+  std::mutex m;
+  std::condition_variable cv;
+  QSet<QString> held;
+  int waiting = 0, finished = 0;
+};
+
 class CountingService : public shell::ShellFolders {
  public:
   bool noMalloc = false, noDesktop = false, noBuffer = false;
@@ -62,9 +79,63 @@ class CountingService : public shell::ShellFolders {
     bool fail = false;
     char* Alloc(std::size_t n) override { return fail ? nullptr : shell::Malloc::Alloc(n); }
   } m;
+  std::shared_ptr<Gate> gate = std::make_shared<Gate>();
   shell::Malloc* GetMalloc() override { return noMalloc ? nullptr : (m.fail = noBuffer, &m); }
   bool GetDesktopFolder() override { return !noDesktop; }
+  shell::FolderReader Reader() override {
+    return [gate = gate](const QString& id, bool withHidden) {
+      {
+        std::unique_lock<std::mutex> lock(gate->m);
+        ++gate->waiting;
+        gate->cv.wait(lock, [&] { return !gate->held.contains(id); });
+        --gate->waiting;
+      }
+      const QStringList listed = shell::subfolders(id, withHidden);
+      const std::lock_guard<std::mutex> lock(gate->m);
+      ++gate->finished;
+      return listed;
+    };
+  }
+  void hold(const QString& id) {
+    const std::lock_guard<std::mutex> lock(gate->m);
+    gate->held.insert(id);
+  }
+  void releaseAll() {
+    {
+      const std::lock_guard<std::mutex> lock(gate->m);
+      gate->held.clear();
+    }
+    gate->cv.notify_all();
+  }
+  int waiting() {
+    const std::lock_guard<std::mutex> lock(gate->m);
+    return gate->waiting;
+  }
 };
+
+// The item under `parent` for `id`, or nullptr.
+QTreeWidgetItem* childFor(QTreeWidgetItem* parent, const QString& id) {
+  for (int i = 0; parent && i < parent->childCount(); ++i)
+    if (idOf(parent->child(i)) == id) return parent->child(i);
+  return nullptr;
+}
+
+QStringList childIds(const QTreeWidgetItem* item) {
+  QStringList r;
+  for (int i = 0; i < item->childCount(); ++i) r << idOf(item->child(i));
+  return r;
+}
+
+// Whether the item shows that its listing is still out.
+bool isWaiting(const QTreeWidgetItem* item) {
+  return item && item->childCount() > 0 && item->child(0)->text(0) == QStringLiteral("読み込み中…") &&
+         idOf(item->child(0)).isEmpty() && item->child(0)->flags() == Qt::NoItemFlags;
+}
+
+bool isDirOnDisk(const QByteArray& path) {
+  struct stat st {};
+  return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 }  // namespace
 
@@ -93,6 +164,7 @@ class TestFolderChooser : public QObject {
     guarded::setReporter({});
   }
   void cleanup() {
+    service_.releaseAll();
     service_.noMalloc = service_.noDesktop = service_.noBuffer = false;
     QCOMPARE(service_.m.liveCount(), 0);
     QCOMPARE(boxes_, QStringList());
@@ -336,21 +408,19 @@ class TestFolderChooser : public QObject {
       select(d, tmp.path());
       QTreeWidgetItem* at = d->Tree->currentItem();
       at->setExpanded(true);
-      auto children = [&] {
-        QStringList r;
-        for (int i = 0; i < at->childCount(); ++i) r << idOf(at->child(i));
-        return r;
-      };
-      shown[0] = children();
+      QTRY_VERIFY(!d->isReading());
+      shown[0] = childIds(at);
       d->activateWindow();
       QTRY_VERIFY(d->isActiveWindow());
       QTest::keyClick(d, Qt::Key_H, Qt::ControlModifier);
-      shown[1] = children();
+      QTRY_VERIFY(!d->isReading());
+      shown[1] = childIds(at);
       select(d, tmp.path() + QStringLiteral("/.dot/in"));
       QCOMPARE(idOf(d->Tree->currentItem()), tmp.path() + QStringLiteral("/.dot/in"));
       // Hidden again: the folder the user stands in stays reachable.
       QTest::keyClick(d, Qt::Key_H, Qt::ControlModifier);
-      shown[2] = children();
+      QTRY_VERIFY(!d->isReading());
+      shown[2] = childIds(at);
       d->OKButton->click();
     }));
     QCOMPARE(shown[0], QStringList{tmp.path() + "/plain"});
@@ -403,6 +473,132 @@ class TestFolderChooser : public QObject {
     QCOMPARE(seen.current, hidden);
     QCOMPARE(c->SelectedPath(), locked);
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+  void aHungFolderKeepsOnlyItsOwnEntryWaiting() {
+    QTemporaryDir tmp;
+    const QString slow = tmp.path() + QStringLiteral("/slow"), fast = tmp.path() + QStringLiteral("/fast");
+    QVERIFY(QDir().mkpath(slow + QStringLiteral("/in")));
+    QVERIFY(QDir().mkpath(fast + QStringLiteral("/in")));
+    service_.hold(slow);
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->SetSelectFolder(sfManual);
+    c->SetSelectFolderName(tmp.path());
+    Seen seen;
+    bool sawBusy = false;
+    QVERIFY(!run(*c, seen, [&](TFolderBrowseDialog* d) {
+      QTreeWidgetItem* at = d->Tree->currentItem();
+      at->setExpanded(true);
+      QTRY_VERIFY(childFor(at, slow) && !isWaiting(at));
+      QTreeWidgetItem* slowItem = childFor(at, slow);
+      slowItem->setExpanded(true);
+      QTRY_COMPARE(service_.waiting(), 1);
+      QVERIFY(isWaiting(slowItem));
+      QVERIFY(d->isReading());
+      sawBusy = d->cursor().shape() == Qt::BusyCursor;
+      // The others open as usual meanwhile, the computer too.
+      QTreeWidgetItem* fastItem = childFor(at, fast);
+      fastItem->setExpanded(true);
+      QTRY_COMPARE(childIds(fastItem), QStringList{fast + QStringLiteral("/in")});
+      QTreeWidgetItem* computer = childFor(d->Tree->topLevelItem(0), shell::drivesId());
+      QVERIFY(computer);
+      computer->setExpanded(true);
+      QTRY_VERIFY(childFor(computer, QStringLiteral("/")));
+      // Choosing and moving about still work; the hung entry still waits.
+      d->Tree->setCurrentItem(fastItem->child(0));
+      QCOMPARE(d->StatusLabel->isVisible(), false);
+      QVERIFY(isWaiting(slowItem));
+      QCOMPARE(service_.waiting(), 1);
+      QTest::mouseClick(d->CancelButton, Qt::LeftButton);
+    }));
+    QVERIFY(seen.shown);
+    QVERIFY(sawBusy);
+    // Ended while that read was still out.
+    QCOMPARE(service_.waiting(), 1);
+    QVERIFY(c->SelectedPath().isEmpty());
+    // Its listing comes after the dialog is gone and is dropped.
+    const int finished = service_.gate->finished;
+    service_.releaseAll();
+    QTRY_COMPARE(service_.gate->finished, finished + 1);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+  }
+
+  void theComputerHungAndTheDialogClosed() {
+    // The default dialog stands on the computer; its mounts never come.
+    service_.hold(shell::drivesId());
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    Seen seen;
+    const QString home = QDir::cleanPath(QDir::homePath());
+    QVERIFY(!run(*c, seen, [&](TFolderBrowseDialog* d) {
+      QTreeWidgetItem* computer = d->Tree->currentItem();
+      QCOMPARE(idOf(computer), shell::drivesId());
+      computer->setExpanded(true);
+      QTRY_COMPARE(service_.waiting(), 1);
+      QVERIFY(isWaiting(computer));
+      QTRY_VERIFY(childFor(d->Tree->topLevelItem(0), home));
+      QTreeWidgetItem* homeItem = childFor(d->Tree->topLevelItem(0), home);
+      homeItem->setExpanded(true);
+      QTRY_VERIFY(!isWaiting(homeItem));
+      QVERIFY(isWaiting(computer));
+      d->close();  // the window's close button, not Cancel
+    }));
+    QCOMPARE(seen.current, shell::drivesId());
+    QCOMPARE(service_.waiting(), 1);
+    service_.releaseAll();
+    QTRY_COMPARE(service_.waiting(), 0);
+    QCoreApplication::processEvents();
+    // Nothing of the old dialog comes back into the next one.
+    QVERIFY(!run(*c, seen));
+    QVERIFY(seen.shown);
+  }
+
+  void aFolderNamedInNoTextComesBackAsItIsOnDisk() {
+    QTemporaryDir tmp;
+    const QByteArray base = QFile::encodeName(tmp.path());
+    const QByteArray ffFe = base + "/\xff\xfe";
+    const QByteArray sjis = base + "/\x83\x65\x83\x58\x83\x67";  // テスト in Shift_JIS
+    for (const QByteArray& raw : {ffFe, sjis}) QVERIFY(::mkdir(raw.constData(), 0700) == 0);
+    std::unique_ptr<TSHBrowseForFolderEx> c(make());
+    c->Options = TSHBrowseOptions{sboReturnOnlyFSDirs, sboStatusTextAndShowPath};
+    QList<QByteArray> chosen;
+    QStringList names;
+    for (int pick : {0, 1}) {
+      Seen seen;
+      QVERIFY(run(*c, seen, [&](TFolderBrowseDialog* d) {
+        select(d, tmp.path());
+        QTreeWidgetItem* at = d->Tree->currentItem();
+        at->setExpanded(true);
+        QTRY_COMPARE(at->childCount(), 2);
+        QTRY_VERIFY(!isWaiting(at));
+        QTreeWidgetItem* item = at->child(pick);
+        names << item->text(0);
+        d->Tree->setCurrentItem(item);
+        QVERIFY(d->OKButton->isEnabled());
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+      }));
+      chosen << shell::encodePath(c->SelectedPath());
+      QVERIFY(isDirOnDisk(chosen.last()));
+      QCOMPARE(c->DisplayName(), names.last());
+    }
+    std::sort(chosen.begin(), chosen.end());
+    QCOMPARE(chosen, (QList<QByteArray>{sjis, ffFe}));
+    // Shown with the bytes that are no text marked, nothing else lost.
+    names.sort();
+    QCOMPARE(names, (QStringList{QString::fromUtf8("\xef\xbf\xbd"
+                                                   "e"
+                                                   "\xef\xbf\xbd"
+                                                   "X"
+                                                   "\xef\xbf\xbd"
+                                                   "g"),
+                                 QString::fromUtf8("\xef\xbf\xbd\xef\xbf\xbd")}));
+    // Given back as the initial selection, it is found again.
+    c->SetSelectFolder(sfManual);
+    c->SetSelectFolderName(shell::decodePath(ffFe));
+    Seen seen;
+    QVERIFY(run(*c, seen, [](TFolderBrowseDialog* d) { d->OKButton->click(); }));
+    QCOMPARE(shell::encodePath(c->SelectedPath()), ffFe);
+    // Qt's own removal does not see such names.
+    for (const QByteArray& raw : {ffFe, sjis}) ::rmdir(raw.constData());
   }
 };
 

@@ -1,5 +1,8 @@
 // The options dialog against a config.ini of its own: reading, the Gecko
 // switch, page switching, OK and Cancel, and a refused write.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +24,7 @@
 #include "options/option_form.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
+#include "platform/text_codec.h"
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -218,6 +222,36 @@ class TestOptionForm : public QObject {
     });
     d->BitBtn1->click();
     QCOMPARE(d->txtMozPath->text(), path);
+  }
+
+  void aFolderNamedInNoTextIsSavedAsTheFolderOnDisk() {
+    makeFrame("[Option_Main]\nMozilla=1\n");
+    auto* d = new Tfrm_Option(frame_);
+    d->show();
+    QTemporaryDir target;
+    const QByteArray raw = QFile::encodeName(target.path()) + "/moz\x83\x65\xff";
+    QVERIFY(::mkdir(raw.constData(), 0700) == 0);
+    const QString parent = target.path();
+    QTimer::singleShot(0, this, [parent] {
+      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dlg);
+      shell::ItemIdList item{parent};
+      dlg->setSelection(&item);
+      QTreeWidgetItem* at = dlg->Tree->currentItem();
+      at->setExpanded(true);
+      QTRY_COMPARE(at->childCount(), 1);
+      QTRY_VERIFY(!at->child(0)->data(0, Qt::UserRole).toString().isEmpty());
+      dlg->Tree->setCurrentItem(at->child(0));
+      dlg->OKButton->click();
+    });
+    d->BitBtn1->click();
+    d->Button1->click();
+    // The box and the saved setting both name the folder that is there.
+    const QString saved = IniFile(ini()).ReadString(QStringLiteral("Option_Main"), QStringLiteral("MozPath"), {});
+    QCOMPARE(shell::encodePath(saved), raw);
+    QCOMPARE(shell::encodePath(d->txtMozPath->text()), raw);
+    QVERIFY(textcodec::isValidUtf8(readAll(ini())));
+    ::rmdir(raw.constData());
   }
 };
 
