@@ -24,8 +24,8 @@ constexpr int kDenied = 2;
 PagePermissions::PagePermissions(QWidget* control) : QObject(control), control_(control) {}
 
 PagePermissions::~PagePermissions() {
-  // The control is going: whatever waits is refused, and its questions go.
-  denyAll();
+  // The control is going: its questions go, and whatever waits is let go.
+  dismissAll();
 }
 
 PermissionMemory& PagePermissions::memory() {
@@ -35,9 +35,10 @@ PermissionMemory& PagePermissions::memory() {
 
 void PagePermissions::ask(const QString& address, PermissionKind kind, Done done) {
   const QString origin = permissionOrigin(address);
-  if (const std::optional<bool> known = memory().answer(origin, kind)) return done(*known);
+  if (const std::optional<bool> known = memory().answer(origin, kind))
+    return done(*known ? PermissionAnswer::Allowed : PermissionAnswer::Denied);
   // A page without a site of its own gets nothing it would have to ask for.
-  if (origin.isEmpty() || !PermissionMemory::asksUser(kind)) return done(false);
+  if (origin.isEmpty() || !PermissionMemory::asksUser(kind)) return done(PermissionAnswer::Denied);
   for (Question& q : open_) {
     if (q.origin == origin && q.kind == kind) {
       q.waiting.append(std::move(done));
@@ -76,8 +77,11 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   layout->addWidget(buttons);
   connect(allow, &QPushButton::clicked, dialog, &QDialog::accept);
   connect(deny, &QPushButton::clicked, dialog, [dialog] { dialog->done(kDenied); });
-  connect(dialog, &QDialog::finished, this,
-          [this, dialog](int result) { answered(dialog, result == QDialog::Accepted, result != QDialog::Rejected); });
+  connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+    answered(dialog, result == QDialog::Accepted ? PermissionAnswer::Allowed
+                     : result == kDenied         ? PermissionAnswer::Denied
+                                                 : PermissionAnswer::Dismissed);
+  });
   open_.append({dialog, origin, kind, {std::move(done)}});
   placeOver(dialog, control_, Qt::AlignTop);
   dialog->show();
@@ -85,15 +89,15 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   dialog->activateWindow();
 }
 
-void PagePermissions::answered(QDialog* dialog, bool allowed, bool remember) {
+void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
   for (qsizetype i = 0; i < open_.size(); ++i) {
     if (open_[i].dialog != dialog) continue;
     Question q = open_.takeAt(i);
-    if (remember) memory().remember(q.origin, q.kind, allowed);
+    if (answer != PermissionAnswer::Dismissed) memory().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
     for (Done& d : q.waiting)
-      if (d) d(allowed);
+      if (d) d(answer);
     return;
   }
 }
@@ -112,7 +116,7 @@ void PagePermissions::withdraw(const QString& address, PermissionKind kind) {
   }
 }
 
-void PagePermissions::denyAll() {
+void PagePermissions::dismissAll() {
   while (!open_.isEmpty()) {
     Question q = open_.takeFirst();
     if (q.dialog) {
@@ -121,7 +125,7 @@ void PagePermissions::denyAll() {
       q.dialog->deleteLater();
     }
     for (Done& d : q.waiting)
-      if (d) d(false);
+      if (d) d(PermissionAnswer::Dismissed);
   }
 }
 

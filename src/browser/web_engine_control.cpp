@@ -238,7 +238,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     services_->newDocument();
-    permissions_->denyAll();  // questions of the page that goes
+    permissions_->dismissAll();  // questions of the page that goes
     busy_ = true;
     emit ProgressChange(0, 100);
   });
@@ -286,7 +286,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             fullScreen_.reset();
-            permissions_->denyAll();
+            permissions_->dismissAll();
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
@@ -435,14 +435,19 @@ void TWebBrowser::watchPermissionsAndFullScreen(QWebEnginePage* page) {
   connect(page, &QWebEnginePage::featurePermissionRequested, this,
           [this, page](const QUrl& origin, QWebEnginePage::Feature feature) {
             QPointer<QWebEnginePage> p(page);
-            auto reply = [p, origin, feature](bool allowed) {
-              if (p)
-                p->setFeaturePermission(
-                    origin, feature,
-                    allowed ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
+            // A dismissed question denies now, but leaves the engine
+            // without a stored answer, so that the page may ask again, as
+            // with the WebKit engine.
+            auto reply = [p, origin, feature](PermissionAnswer a) {
+              if (!p) return;
+              p->setFeaturePermission(origin, feature,
+                                      a == PermissionAnswer::Allowed ? QWebEnginePage::PermissionGrantedByUser
+                                                                     : QWebEnginePage::PermissionDeniedByUser);
+              if (a == PermissionAnswer::Dismissed)
+                p->setFeaturePermission(origin, feature, QWebEnginePage::PermissionUnknown);
             };
             const std::optional<PermissionKind> kind = permissionKindOf(feature);
-            if (!kind) return reply(false);
+            if (!kind) return reply(PermissionAnswer::Denied);
             permissions_->ask(origin.toString(), *kind, reply);
           });
   connect(page, &QWebEnginePage::featurePermissionRequestCanceled, this,

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -54,8 +55,10 @@ struct View {
   bool canForward = false;
   // Script dialogs the page waits for, by the id the frame answers with.
   std::map<std::int64_t, WebKitScriptDialog*> dialogs;
-  // Permission requests waiting for the frame's answer, likewise.
+  // Permission requests waiting for the frame's answer, likewise, and
+  // the page's questions about what it has been allowed.
   std::map<std::int64_t, WebKitPermissionRequest*> permissions;
+  std::map<std::int64_t, WebKitPermissionStateQuery*> permissionStates;
 };
 std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -313,6 +316,62 @@ const char* permissionKind(WebKitPermissionRequest* r) {
   return nullptr;
 }
 
+// The notification answers of the session, for web processes started
+// later (their Notification.permission), as origins' addresses.
+std::vector<std::string> notificationsAllowed, notificationsDenied;
+
+void onInitializeNotificationPermissions(WebKitWebContext* context, gpointer) {
+  auto origins = [](const std::vector<std::string>& uris) {
+    GList* list = nullptr;
+    for (const std::string& uri : uris) list = g_list_prepend(list, webkit_security_origin_new_for_uri(uri.c_str()));
+    return list;
+  };
+  GList* allowed = origins(notificationsAllowed);
+  GList* denied = origins(notificationsDenied);
+  webkit_web_context_initialize_notification_permissions(context, allowed, denied);
+  g_list_free_full(allowed, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+  g_list_free_full(denied, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+}
+
+void rememberNotificationAnswer(const std::string& uri, bool allowed) {
+  if (uri.empty()) return;
+  WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(uri.c_str());
+  gchar* text = webkit_security_origin_to_string(origin);
+  webkit_security_origin_unref(origin);
+  if (!text) return;
+  const std::string key = text;
+  g_free(text);
+  for (auto* list : {&notificationsAllowed, &notificationsDenied})
+    list->erase(std::remove(list->begin(), list->end(), key), list->end());
+  (allowed ? notificationsAllowed : notificationsDenied).push_back(key);
+  onInitializeNotificationPermissions(context, nullptr);
+}
+
+// navigator.permissions.query(): the frame knows what the user answered.
+gboolean onQueryPermissionState(WebKitWebView* web, WebKitPermissionStateQuery* query, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (v->id <= 0) return FALSE;
+  const std::int64_t id = ++lastPermissionId;
+  v->permissionStates[id] = webkit_permission_state_query_ref(query);
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("permission-state", v->id)
+           .set("id", id)
+           .set("name", webkit_permission_state_query_get_name(query))
+           .set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void answerPermissionState(View* v, const Message& m) {
+  auto it = v->permissionStates.find(m.integer("id"));
+  if (it == v->permissionStates.end()) return;
+  const std::string state = m.str("state");
+  webkit_permission_state_query_finish(it->second, state == "granted"  ? WEBKIT_PERMISSION_STATE_GRANTED
+                                                   : state == "denied" ? WEBKIT_PERMISSION_STATE_DENIED
+                                                                       : WEBKIT_PERMISSION_STATE_PROMPT);
+  webkit_permission_state_query_unref(it->second);
+  v->permissionStates.erase(it);
+}
+
 gboolean onPermissionRequest(WebKitWebView* web, WebKitPermissionRequest* request, gpointer data) {
   auto* v = static_cast<View*>(data);
   const char* kind = permissionKind(request);
@@ -333,6 +392,10 @@ void answerPermission(View* v, const Message& m) {
   if (it == v->permissions.end()) return;
   WebKitPermissionRequest* request = it->second;
   v->permissions.erase(it);
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered")) {
+    const char* uri = webkit_web_view_get_uri(v->web);
+    rememberNotificationAnswer(uri ? uri : "", m.boolean("allowed"));
+  }
   if (m.boolean("allowed"))
     webkit_permission_request_allow(request);
   else
@@ -639,6 +702,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
   g_signal_connect(v->web, "permission-request", G_CALLBACK(onPermissionRequest), v);
+  g_signal_connect(v->web, "query-permission-state", G_CALLBACK(onQueryPermissionState), v);
   g_signal_connect(v->web, "show-notification", G_CALLBACK(onShowNotification), v);
   g_signal_connect(v->web, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), v);
   g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
@@ -707,6 +771,11 @@ void forgetView(View* v) {
     g_object_unref(request);
   }
   v->permissions.clear();
+  for (auto& [id, query] : v->permissionStates) {
+    webkit_permission_state_query_finish(query, WEBKIT_PERMISSION_STATE_PROMPT);
+    webkit_permission_state_query_unref(query);
+  }
+  v->permissionStates.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -1073,6 +1142,8 @@ void handle(const Message& m) {
     answerDialog(v, m);
   } else if (cmd == "permission-reply") {
     answerPermission(v, m);
+  } else if (cmd == "permission-state-reply") {
+    answerPermissionState(v, m);
   } else if (cmd == "leave-fullscreen") {
     static const char kLeave[] = "document.fullscreenElement && document.exitFullscreen()";
     webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -1202,6 +1273,8 @@ int main(int argc, char** argv) {
   enableFeature(settings, "UsesEncodingDetector");
 
   g_signal_connect(context, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
+  g_signal_connect(context, "initialize-notification-permissions", G_CALLBACK(onInitializeNotificationPermissions),
+                   nullptr);
 
   GIOChannel* channel = g_io_channel_unix_new(protoIn);
   g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);

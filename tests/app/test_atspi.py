@@ -2,7 +2,8 @@
 """Drives the program over AT-SPI as a screen reader does: finds the frame's,
 the options dialog's, the bookmark editor's and the version box's components
 by the captions a user reads, toggles, presses and types through the
-accessibility interfaces only, and checks what the program then wrote.
+accessibility interfaces only, and checks what the program then wrote; a
+press that opens a dialog returns at once.
 
 Usage: test_atspi.py FRAME_DRIVER. Run on a display of its own inside a
 session bus of its own (dbus-run-session); starts the accessibility bus."""
@@ -130,6 +131,32 @@ def enabled(node):
     return node.getState().contains(pyatspi.STATE_ENABLED)
 
 
+def showing_windows(app):
+    return [w for w in (app.getChildAtIndex(i) for i in range(app.childCount))
+            if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)]
+
+
+def press_for_dialog(app, node, what):
+    """Presses a control that opens a dialog: the press returns while the
+    dialog is still open (a dialog loop would hold the call until it closed),
+    the dialog is found, and its Cancel closes it."""
+    before = {w.name for w in showing_windows(app)}
+    try:
+        act(node, "press", "click")
+    except Exception as e:  # no reply while the dialog runs a loop of its own
+        check(False, "%s: the press returns (%s)" % (what, e))
+        return
+    dialog = until(lambda: next((w for w in showing_windows(app) if w.name not in before), None), 10)
+    if not check(dialog is not None, "%s: the press returns with its dialog open" % what):
+        return
+    title = dialog.name
+    cancel = find(dialog, "キャンセル", pyatspi.ROLE_PUSH_BUTTON) or find(dialog, "Cancel", pyatspi.ROLE_PUSH_BUTTON)
+    if check(cancel is not None, "%s: the dialog %r has a Cancel button" % (what, title)):
+        act(cancel, "press")
+        check(until(lambda: title not in {w.name for w in showing_windows(app)}, 10),
+              "%s: Cancel pressed through its action closes the dialog" % what)
+
+
 def check_names(root, expected, form):
     names = {(n.getRole(), n.name) for n in walk(root)}
     plain = {n for _, n in names}
@@ -186,6 +213,7 @@ def main():
         act(find(options, "Geckoを使用する", pyatspi.ROLE_CHECK_BOX), "toggle", "press")
         check(until(lambda: enabled(find(frame, "Gekko")), 10), "the Toggle action enables Gekko at once")
         check(until(lambda: enabled(find(options, "Geckoのフォルダ")), 10), "and the folder box")
+        press_for_dialog(app, find(options, "参照", pyatspi.ROLE_PUSH_BUTTON), "参照")
         act(find(options, "OK", pyatspi.ROLE_PUSH_BUTTON), "press")
         check(until(lambda: os.path.exists(config) and "Mozilla=1" in open(config, encoding="utf-8").read(), 10),
               "OK pressed through its action writes Mozilla=1")
@@ -201,6 +229,8 @@ def main():
             check(until(lambda: os.path.exists(written) and "例".encode("shift_jis") in open(written, "rb").read(), 10),
                   "the editor's O   K pressed through its action writes bookmark.xml")
             check(until(lambda: window(app, "ブックマークの編集") is None, 10), "and hides the editor")
+
+        press_for_dialog(app, find(frame, "開く(O)..."), "File > Open")
 
         # The version box: every label by its text, closed by its OK.
         act(find(frame, "バージョン情報(A)..."), "press", "click")
