@@ -16,6 +16,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "browser/browser_child.h"
@@ -31,22 +32,27 @@ inline void addEngineRows() {
 }
 
 // Runs a script in the child's page and waits for its result (as text).
+// An answer that comes after the wait gave up (the page was being replaced)
+// lands in state of its own, not in this call's gone frame.
 inline QString pageScript(TBrowserChild* c, const QString& script, int timeoutMs = 15000) {
-  bool done = false;
-  QString value;
+  struct Result {
+    bool done = false;
+    QString value;
+  };
+  auto result = std::make_shared<Result>();
   if (auto* ie = qobject_cast<TWebBrowser*>(c->Control())) {
-    ie->view()->page()->runJavaScript(script, [&](const QVariant& v) {
-      value = v.toString();
-      done = true;
+    ie->view()->page()->runJavaScript(script, [result](const QVariant& v) {
+      result->value = v.toString();
+      result->done = true;
     });
   } else if (auto* mz = qobject_cast<TMozillaBrowser*>(c->Control())) {
-    mz->runJavaScript(script, [&](const QString& v, const QString& e) {
-      value = e.isEmpty() ? v : QStringLiteral("<error: %1>").arg(e);
-      done = true;
+    mz->runJavaScript(script, [result](const QString& v, const QString& e) {
+      result->value = e.isEmpty() ? v : QStringLiteral("<error: %1>").arg(e);
+      result->done = true;
     });
   }
-  if (!QTest::qWaitFor([&] { return done; }, timeoutMs)) return QStringLiteral("<timeout>");
-  return value;
+  if (!QTest::qWaitFor([&] { return result->done; }, timeoutMs)) return QStringLiteral("<timeout>");
+  return result->value;
 }
 
 // The centre of an element of the page, in the control's coordinates

@@ -94,7 +94,8 @@ class TestJapaneseText : public QObject {
         [&] {
           const QString r = pageScript(c,
                                        "document.readyState == 'complete' && document.body ? "
-                                       "location.href + '\\n' + document.body.innerText.trim() : ''");
+                                       "location.href + '\\n' + document.body.innerText.trim() : ''",
+                                       2000);
           const qsizetype cut = r.indexOf(u'\n');
           if (cut < 0 || QUrl(r.left(cut)) != QUrl(url)) return false;
           text = r.mid(cut + 1);
