@@ -36,6 +36,7 @@
 #include "app/band_layout.h"
 #include "app/cool_bar.h"
 #include "app/forms.h"
+#include "app/menu_hints.h"
 #include "app/window_arrange.h"
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
@@ -105,6 +106,7 @@ QAction* separator(QMenu* menu, const char* name) {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Zelvo"));
+  installMenuHintDescriptions();
   CreateComponents();
   CreateMenus();
   CreateEngineItems();

@@ -45,7 +45,9 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
       return;
     }
   }
-  auto* dialog = new QDialog(control_, Qt::Dialog);
+  // A question, not a window to keep: a title and a close button only.
+  auto* dialog =
+      new QDialog(control_, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   dialog->setObjectName(QStringLiteral("PermissionQuestion"));
   dialog->setWindowModality(Qt::NonModal);
   dialog->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -104,29 +106,24 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
 
 void PagePermissions::withdraw(const QString& address, PermissionKind kind) {
   const QString origin = permissionOrigin(address);
-  for (qsizetype i = 0; i < open_.size(); ++i) {
-    if (open_[i].origin != origin || open_[i].kind != kind) continue;
-    Question q = open_.takeAt(i);
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
-    return;
-  }
+  for (qsizetype i = 0; i < open_.size(); ++i)
+    if (open_[i].origin == origin && open_[i].kind == kind) return drop(i, false);
 }
 
 void PagePermissions::dismissAll() {
-  while (!open_.isEmpty()) {
-    Question q = open_.takeFirst();
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
+  while (!open_.isEmpty()) drop(0, true);
+}
+
+void PagePermissions::drop(qsizetype index, bool tellWaiting) {
+  Question q = open_.takeAt(index);
+  if (q.dialog) {
+    q.dialog->disconnect(this);
+    q.dialog->hide();
+    q.dialog->deleteLater();
+  }
+  if (tellWaiting)
     for (Done& d : q.waiting)
       if (d) d(PermissionAnswer::Dismissed);
-  }
 }
 
 // ---- notifications ------------------------------------------------------------
@@ -161,7 +158,7 @@ NotificationPopup* NotificationPopup::show(const QString& site, const QString& t
   auto* top = new QHBoxLayout;
   auto* from = new QLabel(site, p);
   from->setTextFormat(Qt::PlainText);
-  from->setStyleSheet(QStringLiteral("color: palette(mid)"));
+  from->setStyleSheet(QStringLiteral("color: palette(dark)"));
   top->addWidget(from, 1);
   auto* close = new QPushButton(QStringLiteral("×"), p);
   close->setObjectName(QStringLiteral("btnCloseNotification"));

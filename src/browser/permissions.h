@@ -48,6 +48,9 @@ class PagePermissions : public QObject {
     QList<Done> waiting;
   };
   void answered(QDialog* dialog, PermissionAnswer answer);
+  // Takes a question away unanswered; those waiting hear Dismissed unless
+  // the engine withdrew the request.
+  void drop(qsizetype index, bool tellWaiting);
 
   QWidget* control_;
   QList<Question> open_;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/main_form.h"
 #include "browser/browser_child.h"
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
@@ -29,6 +30,15 @@ inline void addEngineRows() {
   QTest::addColumn<QByteArray>("config");
   QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
   QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
+}
+
+// Opens a window of the frame's engine at url and waits (at most 20 s) for
+// its page to have this title; the new child, or null.
+inline TBrowserChild* openPage(TMainForm* f, const QString& url, const QString& title) {
+  f->OpenChild(QString(), url);
+  TBrowserChild* c = f->ActiveMDIChild();
+  if (c && !title.isEmpty()) (void)QTest::qWaitFor([&] { return c->windowTitle() == title; }, 20000);
+  return c;
 }
 
 // Runs a script in the child's page and waits for its result (as text).

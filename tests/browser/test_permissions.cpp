@@ -68,12 +68,7 @@ class TestPermissions : public QObject {
   TMainForm* f = nullptr;
   QuestionCounter counter;
 
-  TBrowserChild* open(const QString& url, const QString& title) {
-    f->OpenChild(QString(), url);
-    TBrowserChild* c = f->ActiveMDIChild();
-    if (c && !title.isEmpty()) (void)QTest::qWaitFor([&] { return c->windowTitle() == title; }, 20000);
-    return c;
-  }
+  TBrowserChild* open(const QString& url, const QString& title) { return openPage(f, url, title); }
   QString engine() const { return f->IE_item->isChecked() ? QStringLiteral("ie") : QStringLiteral("gekko"); }
 
  private slots:
@@ -92,11 +87,7 @@ class TestPermissions : public QObject {
     QFETCH_GLOBAL(QByteArray, config);
     PagePermissions::memory().clear();
     fx = new FrameFixture;
-    fx->writeConfig(config);
-    f = fx->start();
-    f->resize(1000, 750);
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QVERIFY((f = fx->startShown(config, QSize(1000, 750))));
   }
   void cleanup() { endFrame(fx); }
 
@@ -239,6 +230,15 @@ class TestPermissions : public QObject {
       QVERIFY(c->Control()->isAncestorOf(page));
       QTRY_COMPARE_WITH_TIMEOUT(globalRect(page), pageBefore, 10000);
     }
+    // The window closed while its page fills the screen takes the full
+    // screen with it.
+    QVERIFY(clickElement(c, "#go"));
+    QTRY_VERIFY_WITH_TIMEOUT(visibleWindow<QWidget>("FullScreenWindow"), 20000);
+    QPointer<TBrowserChild> child(c);
+    c->close();
+    QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), 20000);
+    QTRY_VERIFY(!visibleWindow<QWidget>("FullScreenWindow"));
+    QVERIFY(open(allowed.url("/full.html"), "normal"));
     QVERIFY(fx->errors.isEmpty());
   }
 };
