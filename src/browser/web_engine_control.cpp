@@ -22,6 +22,7 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/page_security.h"
 #include "browser/full_screen.h"
 #include "browser/page_context_menu.h"
 #include "browser/page_services.h"
@@ -58,6 +59,14 @@ class TWebPage : public QWebEnginePage {
         control_->runPageDialog({PageDialogKind::Prompt, siteOf(origin.toString()), msg, defaultValue});
     if (a.accepted && result) *result = a.text;
     return a.accepted;
+  }
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    // The certificate page's links are the program's, never loaded.
+    if (isCertActionUrl(url.toString())) {
+      if (isMainFrame) control_->certificateAction(url);
+      return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
   }
 
  private:
@@ -227,6 +236,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
+  security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   auto* page = new TWebPage(sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
@@ -278,6 +288,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     bool cancel = false;
     emit NewWindow2(url, &cancel);
   });
+  watchSecurity();
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
@@ -374,21 +385,29 @@ PageDialogAnswer TWebBrowser::runPageDialog(const PageDialogRequest& request) {
     *answer = a;
     loop.quit();
   });
-  if (!*answer) {
+  waitForAnswer(loop, [answer] { return answer->has_value(); });
+  return answer->value_or(unshownDialogAnswer(request.kind));
+}
+
+void TWebBrowser::waitForAnswer(QEventLoop& loop, const std::function<bool()>& answered) {
+  if (!answered()) {
     ++dialogDepth_;
     loop.exec();
     --dialogDepth_;
     // Left without an answer: the program is ending.
-    if (!*answer) services_->closeDialogs();
+    if (!answered()) {
+      services_->closeDialogs();
+      security_->closeSignIns();
+    }
   }
   if (closing_ && dialogDepth_ == 0) emit WindowClosing();  // queued by the child
-  return answer->value_or(unshownDialogAnswer(request.kind));
 }
 
 bool TWebBrowser::DeferClose() {
   if (dialogDepth_ == 0) return false;
   closing_ = true;
   services_->closeDialogs();
+  security_->closeSignIns();
   return true;
 }
 

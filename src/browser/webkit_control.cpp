@@ -27,6 +27,7 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/page_security.h"
 #include "browser/frame_key_rules.h"
 #include "browser/full_screen.h"
 #include "browser/page_services.h"
@@ -378,6 +379,7 @@ class WebKitHost : public QObject {
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
   services_ = new PageServices(this);
+  security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
@@ -584,6 +586,7 @@ void TMozillaBrowser::endLoad() {
 }
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
+  if (securityEvent(m)) return;
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
@@ -820,6 +823,7 @@ void TMozillaBrowser::fullScreenChanged(bool on) {
 
 void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
+  security_->closeSignIns();
   permissions_->dismissAll();
   host_ = nullptr;
   viewId_ = 0;

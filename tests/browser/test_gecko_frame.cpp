@@ -114,6 +114,9 @@ class TestGeckoFrame : public QObject {
     const qint64 host = TMozillaBrowser::hostProcessId();
     QVERIFY(openPage());
     QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+    // Its page started ahead left nothing in the window's history.
+    QTest::qWait(300);
+    QVERIFY(!f->BackCtrl->isEnabled());
 
     // A frame closed before any window used the readied host lets it go.
     cleanup();
