@@ -5,8 +5,10 @@
 // menu, opened with a real right click.
 #include <QAccessible>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
@@ -120,7 +122,13 @@ class TestJapaneseText : public QObject {
         "Content-Type: text/html; charset=utf-8\r\n",
         "<!DOCTYPE html><title>menu</title><style>body{font:20px sans-serif;margin:20px}</style>"
         "<p><a id=link href='/sjis.html'>リンクの文字</a></p><p id=text>選択する文章です</p>"
-        "<p><input id=field value='入力欄'></p>"};
+        "<p><input id=field value='入力欄'> <img id=image src='/image.png' width=48 height=48></p>"};
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    image.save(&png, "PNG");
+    server.answers["/image.png"] = {"Content-Type: image/png\r\n", png.data()};
   }
   void cleanup() { endFrame(fx); }
 
@@ -217,6 +225,15 @@ class TestJapaneseText : public QObject {
     QVERIFY(menu);
     QCOMPARE(captions(menu), (QStringList{"切り取り", "コピー", "貼り付け", "すべて選択", "-", extension}));
     menu->close();
+
+    // Over an image: the image's items; its address copied.
+    QVERIFY(rightClick(c, "#image"));
+    menu = openedMenu();
+    QVERIFY(menu);
+    QCOMPARE(captions(menu), (QStringList{"画像を保存...", "画像のアドレスをコピー", "画像をコピー", "-", extension}));
+    item(menu, "mnuPageCopyImageAddress")->trigger();
+    menu->close();
+    QTRY_COMPARE(QApplication::clipboard()->text(), server.url("/image.png"));
 
     // A link opened in a new window goes through the frame.
     QVERIFY(rightClick(c, "#link"));
