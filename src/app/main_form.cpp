@@ -36,6 +36,7 @@
 #include "app/band_layout.h"
 #include "app/cool_bar.h"
 #include "app/forms.h"
+#include "app/menu_hints.h"
 #include "app/window_arrange.h"
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
@@ -105,6 +106,7 @@ QAction* separator(QMenu* menu, const char* name) {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Zelvo"));
+  installMenuHintDescriptions();
   CreateComponents();
   CreateMenus();
   CreateEngineItems();
@@ -425,6 +427,7 @@ void TMainForm::BindHandlers() {
   };
   connect(FileNew1, &QAction::triggered, this, handler(this, &TMainForm::FileNew1Execute));
   connect(FileOpen1, &QAction::triggered, this, handler(this, &TMainForm::FileOpen1Execute));
+  connect(OpenDialog, &QDialog::accepted, this, handler(this, &TMainForm::OpenDialogAccept));
   connect(FileClose1, &QAction::triggered, this, handler(this, &TMainForm::FileClose1Execute));
   connect(FileExit1, &QAction::triggered, this, handler(this, &TMainForm::FileExit1Execute));
   connect(HelpAbout1, &QAction::triggered, this, handler(this, &TMainForm::HelpAbout1Execute));
@@ -699,7 +702,13 @@ void TMainForm::FileNew1Execute() {
 }
 
 void TMainForm::FileOpen1Execute() {
-  if (OpenDialog->exec() != QDialog::Accepted) return;
+  // Modal to the frame only and not waited for, so that whatever pressed
+  // the item (an assistive technology too) gets its answer at once; the
+  // choice comes back through OpenDialogAccept.
+  OpenDialog->open();
+}
+
+void TMainForm::OpenDialogAccept() {
   const QStringList files = OpenDialog->selectedFiles();
   if (files.isEmpty()) return;
   OpenChild(QString(), files.first());

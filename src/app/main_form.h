@@ -149,6 +149,8 @@ class TMainForm : public QMainWindow {
   void FormResize();
   void FileNew1Execute();
   void FileOpen1Execute();
+  // The open dialog's OK: the chosen file in a new window.
+  void OpenDialogAccept();
   void FileClose1Execute();
   void FileExit1Execute();
   void HelpAbout1Execute();

@@ -12,6 +12,7 @@
 #include "app/main_form.h"
 #include "browser/engine_control.h"
 #include "browser/page_rules.h"
+#include "browser/page_security.h"
 #include "browser/progress.h"
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
@@ -59,12 +60,19 @@ void TBrowserChild::connectControl() {
     guarded::run(
         [&] { NewWindow2(url, cancel, IsIE() ? QStringLiteral("Internet Explorer") : QStringLiteral("Mozilla")); });
   });
+  if (PageSecurity* security = control_->Security())
+    connect(security, &PageSecurity::changed, this, [this] {
+      guarded::run([&] {
+        if (frame_->ActiveMDIChild() == this) ShowSecurity();
+      });
+    });
   // Queued: the control may be deep inside its engine when it asks.
   connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }
 
 void TBrowserChild::FormActivate() {
   frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
+  ShowSecurity();
   frame_->ProgressBar1->setValue(progress::clampToBar(Tag));
   if (!IsIE()) FormResize();
   frame_->BackCtrl->setEnabled(BackEnable != kFalse);
@@ -80,6 +88,11 @@ void TBrowserChild::FormActivate() {
   } else {
     frame_->mnuShow_Size->setEnabled(false);
   }
+}
+
+void TBrowserChild::ShowSecurity() {
+  const PageSecurity* s = control_->Security();
+  showSecurityState(frame_->txtAddress, s ? s->state() : SecurityState::None, s ? s->stateText() : QString());
 }
 
 void TBrowserChild::FormResize() {
@@ -134,6 +147,7 @@ void TBrowserChild::SubChange(qint16 alive) {
   }
   frame_->ProgressBar1->setValue(0);
   frame_->txtAddress->clear();
+  showSecurityState(frame_->txtAddress, SecurityState::None, QString());
   frame_->StatusPanel0->clear();
   frame_->StatusPanel0->setAccessibleDescription(QString());
   for (QToolButton* b : {frame_->BackCtrl, frame_->FrwrdCtrl, frame_->StopCtrl, frame_->ReLoadCtrl})

@@ -38,6 +38,8 @@ class TBrowserChild : public QMdiSubWindow {
   void FormResize();
   void FormCanResize();
   void SubChange(qint16 alive);
+  // Shows how secure this child's page is in the frame's address box.
+  void ShowSecurity();
 
   // Which control a new child gets; tests put a scripted fake here.
   using ControlFactory = std::function<IWebBrowser2*(bool ie, QWidget* parent)>;

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QWidget>
 
+class PageSecurity;
+
 // Command ids and options of ExecWB, and the command-state ids the engines
 // report, with the values the children and commands rely on.
 enum : int {
@@ -46,6 +48,9 @@ class IWebBrowser2 : public QWidget {
   // inside a page dialog its engine waits for) answers the dialog, returns
   // true and raises WindowClosing once it can go; the close is then repeated.
   virtual bool DeferClose() { return false; }
+  // Sign-in, certificate errors and how secure the page is (none: the
+  // control does not tell).
+  virtual PageSecurity* Security() const { return nullptr; }
 
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are

@@ -22,6 +22,11 @@ enum class PermissionKind {
   StorageAccess,
 };
 
+// What a request gets: the user's yes or no, or no answer at all (the
+// question was closed, withdrawn, or its window went), which the page
+// takes as a no that it may ask again.
+enum class PermissionAnswer { Allowed, Denied, Dismissed };
+
 // The kind's name in the host protocol ("geolocation", "camera+microphone", ...).
 QString permissionKindName(PermissionKind kind);
 std::optional<PermissionKind> permissionKindFromName(const QString& name);

@@ -24,8 +24,8 @@ constexpr int kDenied = 2;
 PagePermissions::PagePermissions(QWidget* control) : QObject(control), control_(control) {}
 
 PagePermissions::~PagePermissions() {
-  // The control is going: whatever waits is refused, and its questions go.
-  denyAll();
+  // The control is going: its questions go, and whatever waits is let go.
+  dismissAll();
 }
 
 PermissionMemory& PagePermissions::memory() {
@@ -35,16 +35,19 @@ PermissionMemory& PagePermissions::memory() {
 
 void PagePermissions::ask(const QString& address, PermissionKind kind, Done done) {
   const QString origin = permissionOrigin(address);
-  if (const std::optional<bool> known = memory().answer(origin, kind)) return done(*known);
+  if (const std::optional<bool> known = memory().answer(origin, kind))
+    return done(*known ? PermissionAnswer::Allowed : PermissionAnswer::Denied);
   // A page without a site of its own gets nothing it would have to ask for.
-  if (origin.isEmpty() || !PermissionMemory::asksUser(kind)) return done(false);
+  if (origin.isEmpty() || !PermissionMemory::asksUser(kind)) return done(PermissionAnswer::Denied);
   for (Question& q : open_) {
     if (q.origin == origin && q.kind == kind) {
       q.waiting.append(std::move(done));
       return;
     }
   }
-  auto* dialog = new QDialog(control_, Qt::Dialog);
+  // A question, not a window to keep: a title and a close button only.
+  auto* dialog =
+      new QDialog(control_, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   dialog->setObjectName(QStringLiteral("PermissionQuestion"));
   dialog->setWindowModality(Qt::NonModal);
   dialog->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -76,8 +79,11 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   layout->addWidget(buttons);
   connect(allow, &QPushButton::clicked, dialog, &QDialog::accept);
   connect(deny, &QPushButton::clicked, dialog, [dialog] { dialog->done(kDenied); });
-  connect(dialog, &QDialog::finished, this,
-          [this, dialog](int result) { answered(dialog, result == QDialog::Accepted, result != QDialog::Rejected); });
+  connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+    answered(dialog, result == QDialog::Accepted ? PermissionAnswer::Allowed
+                     : result == kDenied         ? PermissionAnswer::Denied
+                                                 : PermissionAnswer::Dismissed);
+  });
   open_.append({dialog, origin, kind, {std::move(done)}});
   placeOver(dialog, control_, Qt::AlignTop);
   dialog->show();
@@ -85,44 +91,39 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   dialog->activateWindow();
 }
 
-void PagePermissions::answered(QDialog* dialog, bool allowed, bool remember) {
+void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
   for (qsizetype i = 0; i < open_.size(); ++i) {
     if (open_[i].dialog != dialog) continue;
     Question q = open_.takeAt(i);
-    if (remember) memory().remember(q.origin, q.kind, allowed);
+    if (answer != PermissionAnswer::Dismissed) memory().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
     for (Done& d : q.waiting)
-      if (d) d(allowed);
+      if (d) d(answer);
     return;
   }
 }
 
 void PagePermissions::withdraw(const QString& address, PermissionKind kind) {
   const QString origin = permissionOrigin(address);
-  for (qsizetype i = 0; i < open_.size(); ++i) {
-    if (open_[i].origin != origin || open_[i].kind != kind) continue;
-    Question q = open_.takeAt(i);
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
-    return;
-  }
+  for (qsizetype i = 0; i < open_.size(); ++i)
+    if (open_[i].origin == origin && open_[i].kind == kind) return drop(i, false);
 }
 
-void PagePermissions::denyAll() {
-  while (!open_.isEmpty()) {
-    Question q = open_.takeFirst();
-    if (q.dialog) {
-      q.dialog->disconnect(this);
-      q.dialog->hide();
-      q.dialog->deleteLater();
-    }
-    for (Done& d : q.waiting)
-      if (d) d(false);
+void PagePermissions::dismissAll() {
+  while (!open_.isEmpty()) drop(0, true);
+}
+
+void PagePermissions::drop(qsizetype index, bool tellWaiting) {
+  Question q = open_.takeAt(index);
+  if (q.dialog) {
+    q.dialog->disconnect(this);
+    q.dialog->hide();
+    q.dialog->deleteLater();
   }
+  if (tellWaiting)
+    for (Done& d : q.waiting)
+      if (d) d(PermissionAnswer::Dismissed);
 }
 
 // ---- notifications ------------------------------------------------------------
@@ -157,7 +158,7 @@ NotificationPopup* NotificationPopup::show(const QString& site, const QString& t
   auto* top = new QHBoxLayout;
   auto* from = new QLabel(site, p);
   from->setTextFormat(Qt::PlainText);
-  from->setStyleSheet(QStringLiteral("color: palette(mid)"));
+  from->setStyleSheet(QStringLiteral("color: palette(dark)"));
   top->addWidget(from, 1);
   auto* close = new QPushButton(QStringLiteral("×"), p);
   close->setObjectName(QStringLiteral("btnCloseNotification"));

@@ -24,16 +24,17 @@ class PagePermissions : public QObject {
   explicit PagePermissions(QWidget* control);
   ~PagePermissions() override;
 
-  using Done = std::function<void(bool allowed)>;
+  using Done = std::function<void(PermissionAnswer)>;
   // Asks whether the page at address may have kind. done runs once: at
   // once when the session already knows the answer, otherwise when the user
-  // answers, closes the question (deny), or the window goes (deny). A
-  // second request of the same site and kind joins the open question.
+  // answers, closes the question or the window goes (Dismissed, never
+  // Allowed). A second request of the same site and kind joins the open
+  // question.
   void ask(const QString& address, PermissionKind kind, Done done);
   // The engine withdrew its request: the question goes, unanswered.
   void withdraw(const QString& address, PermissionKind kind);
-  // Denies every open question (the page or its window is going).
-  void denyAll();
+  // Closes every open question, Dismissed (the page or its window is going).
+  void dismissAll();
   int openQuestions() const { return static_cast<int>(open_.size()); }
 
   // The answers of this session, for all windows of both engines.
@@ -46,7 +47,10 @@ class PagePermissions : public QObject {
     PermissionKind kind;
     QList<Done> waiting;
   };
-  void answered(QDialog* dialog, bool allowed, bool remember);
+  void answered(QDialog* dialog, PermissionAnswer answer);
+  // Takes a question away unanswered; those waiting hear Dismissed unless
+  // the engine withdrew the request.
+  void drop(qsizetype index, bool tellWaiting);
 
   QWidget* control_;
   QList<Question> open_;

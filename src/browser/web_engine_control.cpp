@@ -22,6 +22,7 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
+#include "browser/page_security.h"
 #include "browser/full_screen.h"
 #include "browser/page_context_menu.h"
 #include "browser/page_services.h"
@@ -58,6 +59,14 @@ class TWebPage : public QWebEnginePage {
         control_->runPageDialog({PageDialogKind::Prompt, siteOf(origin.toString()), msg, defaultValue});
     if (a.accepted && result) *result = a.text;
     return a.accepted;
+  }
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    // The certificate page's links are the program's, never loaded.
+    if (isCertActionUrl(url.toString())) {
+      if (isMainFrame) control_->certificateAction(url);
+      return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
   }
 
  private:
@@ -227,6 +236,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
+  security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   auto* page = new TWebPage(sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
@@ -238,7 +248,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     services_->newDocument();
-    permissions_->denyAll();  // questions of the page that goes
+    permissions_->dismissAll();  // questions of the page that goes
     busy_ = true;
     emit ProgressChange(0, 100);
   });
@@ -278,6 +288,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     bool cancel = false;
     emit NewWindow2(url, &cancel);
   });
+  watchSecurity();
   view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { guarded::run([&] { showContextMenu(pos); }); });
@@ -286,7 +297,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             fullScreen_.reset();
-            permissions_->denyAll();
+            permissions_->dismissAll();
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
@@ -381,21 +392,29 @@ PageDialogAnswer TWebBrowser::runPageDialog(const PageDialogRequest& request) {
     *answer = a;
     loop.quit();
   });
-  if (!*answer) {
+  waitForAnswer(loop, [answer] { return answer->has_value(); });
+  return answer->value_or(unshownDialogAnswer(request.kind));
+}
+
+void TWebBrowser::waitForAnswer(QEventLoop& loop, const std::function<bool()>& answered) {
+  if (!answered()) {
     ++dialogDepth_;
     loop.exec();
     --dialogDepth_;
     // Left without an answer: the program is ending.
-    if (!*answer) services_->closeDialogs();
+    if (!answered()) {
+      services_->closeDialogs();
+      security_->closeSignIns();
+    }
   }
   if (closing_ && dialogDepth_ == 0) emit WindowClosing();  // queued by the child
-  return answer->value_or(unshownDialogAnswer(request.kind));
 }
 
 bool TWebBrowser::DeferClose() {
   if (dialogDepth_ == 0) return false;
   closing_ = true;
   services_->closeDialogs();
+  security_->closeSignIns();
   return true;
 }
 
@@ -442,14 +461,19 @@ void TWebBrowser::watchPermissionsAndFullScreen(QWebEnginePage* page) {
   connect(page, &QWebEnginePage::featurePermissionRequested, this,
           [this, page](const QUrl& origin, QWebEnginePage::Feature feature) {
             QPointer<QWebEnginePage> p(page);
-            auto reply = [p, origin, feature](bool allowed) {
-              if (p)
-                p->setFeaturePermission(
-                    origin, feature,
-                    allowed ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
+            // A dismissed question denies now, but leaves the engine
+            // without a stored answer, so that the page may ask again, as
+            // with the WebKit engine.
+            auto reply = [p, origin, feature](PermissionAnswer a) {
+              if (!p) return;
+              p->setFeaturePermission(origin, feature,
+                                      a == PermissionAnswer::Allowed ? QWebEnginePage::PermissionGrantedByUser
+                                                                     : QWebEnginePage::PermissionDeniedByUser);
+              if (a == PermissionAnswer::Dismissed)
+                p->setFeaturePermission(origin, feature, QWebEnginePage::PermissionUnknown);
             };
             const std::optional<PermissionKind> kind = permissionKindOf(feature);
-            if (!kind) return reply(false);
+            if (!kind) return reply(PermissionAnswer::Denied);
             permissions_->ask(origin.toString(), *kind, reply);
           });
   connect(page, &QWebEnginePage::featurePermissionRequestCanceled, this,

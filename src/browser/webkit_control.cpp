@@ -27,8 +27,9 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
-#include "browser/full_screen.h"
+#include "browser/page_security.h"
 #include "browser/frame_key_rules.h"
+#include "browser/full_screen.h"
 #include "browser/page_services.h"
 #include "browser/permissions.h"
 #include "browser/save_dialog.h"
@@ -378,6 +379,7 @@ class WebKitHost : public QObject {
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
   services_ = new PageServices(this);
+  security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
@@ -388,7 +390,7 @@ TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
 }
 
 TMozillaBrowser::~TMozillaBrowser() {
-  permissions_->denyAll();
+  permissions_->dismissAll();
   dropContainer();
   if (host_) host_->detach(viewId_);
 }
@@ -584,6 +586,7 @@ void TMozillaBrowser::endLoad() {
 }
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
+  if (securityEvent(m)) return;
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
@@ -614,7 +617,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
-      permissions_->denyAll();  // questions of the page that went
+      permissions_->dismissAll();  // questions of the page that went
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
@@ -638,6 +641,17 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     emit WindowClosing();
   } else if (ev == "permission") {
     permissionRequest(m);
+  } else if (ev == "permission-state") {
+    // What the session remembers; the rest is for the page to ask.
+    const std::optional<PermissionKind> kind = permissionKindFromName(qstr(m.str("name")));
+    const std::optional<bool> known =
+        kind ? PagePermissions::memory().answer(permissionOrigin(qstr(m.str("uri"))), *kind) : std::nullopt;
+    send(wkproto::Message()
+             .set("cmd", "permission-state-reply")
+             .set("id", m.integer("id"))
+             .set("state", !known   ? "prompt"
+                           : *known ? "granted"
+                                    : "denied"));
   } else if (ev == "notification") {
     notification(m);
   } else if (ev == "notification-closed") {
@@ -764,13 +778,18 @@ void TMozillaBrowser::permissionRequest(const wkproto::Message& m) {
   const std::int64_t id = m.integer("id");
   // The page waits in its own process until the answer arrives; a view
   // gone by then denied it itself.
-  auto reply = [host, view, id](bool allowed) {
+  // WebKit has no "no answer": a dismissed question denies.
+  auto reply = [host, view, id](PermissionAnswer a) {
     if (host && host->running())
-      host->send(
-          wkproto::Message().set("cmd", "permission-reply").set("view", view).set("id", id).set("allowed", allowed));
+      host->send(wkproto::Message()
+                     .set("cmd", "permission-reply")
+                     .set("view", view)
+                     .set("id", id)
+                     .set("allowed", a == PermissionAnswer::Allowed)
+                     .set("remembered", a != PermissionAnswer::Dismissed));
   };
   const std::optional<PermissionKind> kind = permissionKindFromName(qstr(m.str("kind")));
-  if (!kind) return reply(false);
+  if (!kind) return reply(PermissionAnswer::Denied);
   permissions_->ask(qstr(m.str("uri")), *kind, reply);
 }
 
@@ -804,7 +823,8 @@ void TMozillaBrowser::fullScreenChanged(bool on) {
 
 void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
-  permissions_->denyAll();
+  security_->closeSignIns();
+  permissions_->dismissAll();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();

@@ -12,6 +12,7 @@
 class QWindow;
 class WebKitHost;
 class PageServices;
+class PageSecurity;
 class PagePermissions;
 class FullScreenWindow;
 class NotificationPopup;
@@ -62,6 +63,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   // the libexec folder; tests point it at the build (empty: the usual search).
   static void setHostProgramForTests(const QString& path);
   PageServices* services() const { return services_; }
+  PageSecurity* Security() const override { return security_; }
   PagePermissions* permissions() const { return permissions_; }
   // How often the host is asked whether it is alive, and after how many
   // unanswered asks it is taken for hung.
@@ -100,6 +102,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   void newWindow(const wkproto::Message& m);
   // Takes the page a click opened in another view of the same host.
   bool adoptOpened(qint64 pending, const QString& url);
+  // Sign-in, certificate errors and the secure state (webkit_security.cpp):
+  // true when the event was one of those alone.
+  bool securityEvent(const wkproto::Message& m);
   // Permission requests, notifications and full screen of the page.
   void permissionRequest(const wkproto::Message& m);
   void notification(const wkproto::Message& m);
@@ -107,6 +112,7 @@ class TMozillaBrowser : public IWebBrowser2 {
 
   QPointer<WebKitHost> host_;
   PageServices* services_ = nullptr;
+  PageSecurity* security_ = nullptr;
   PagePermissions* permissions_ = nullptr;
   std::unique_ptr<FullScreenWindow> fullScreen_;
   std::map<qint64, QPointer<NotificationPopup>> notifications_;

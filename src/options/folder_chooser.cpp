@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -317,26 +318,47 @@ void TFolderBrowseDialog::selectionChanged() {
   send(BFFM_SELCHANGED, &item);
 }
 
+void TFolderBrowseDialog::setUp() {
+  {
+    // The root's OK state, then set-up, then the selection the set-up left.
+    const QSignalBlocker block(Tree);
+    shell::ItemIdList root{currentId()};
+    OKButton->setEnabled(shell::okAllowed(root.id, info_.ulFlags));
+  }
+  const QString before = currentId();
+  guarded::run([&] { send(BFFM_INITIALIZED, nullptr); });
+  // Then the selection: the one the set-up chose, or the root.
+  if (currentId() == before) selectionPending_ = true;
+  guarded::run([&] { sendPendingSelection(); });
+}
+
+shell::PItemIDList TFolderBrowseDialog::chosenItem(shell::Malloc* malloc) {
+  const QString chosen = currentId();
+  if (chosen.isEmpty()) return nullptr;
+  if (info_.pszDisplayName) copyToBuffer(info_.pszDisplayName, MAX_PATH, shell::displayName(chosen));
+  return malloc->AllocItem(chosen);
+}
+
 shell::PItemIDList TFolderBrowseDialog::BrowseForFolder(shell::ShellFolders& shell, BrowseInfo& info) {
   shell::Malloc* malloc = shell.GetMalloc();
   if (!info.pidlRoot || !malloc) return nullptr;
   TFolderBrowseDialog dialog(shell, info);
-  {
-    // The root's OK state, then set-up, then the selection the set-up left.
-    const QSignalBlocker block(dialog.Tree);
-    shell::ItemIdList root{dialog.currentId()};
-    dialog.OKButton->setEnabled(shell::okAllowed(root.id, info.ulFlags));
-  }
-  const QString before = dialog.currentId();
-  guarded::run([&] { dialog.send(BFFM_INITIALIZED, nullptr); });
-  // Then the selection: the one the set-up chose, or the root.
-  if (dialog.currentId() == before) dialog.selectionPending_ = true;
-  guarded::run([&] { dialog.sendPendingSelection(); });
+  dialog.setUp();
   if (dialog.exec() != QDialog::Accepted) return nullptr;
-  const QString chosen = dialog.currentId();
-  if (chosen.isEmpty()) return nullptr;
-  if (info.pszDisplayName) copyToBuffer(info.pszDisplayName, MAX_PATH, shell::displayName(chosen));
-  return malloc->AllocItem(chosen);
+  return dialog.chosenItem(malloc);
+}
+
+void TFolderBrowseDialog::OpenForFolder(shell::ShellFolders& shell, BrowseInfo& info,
+                                        std::function<void(shell::PItemIDList)> done) {
+  shell::Malloc* malloc = shell.GetMalloc();
+  if (!info.pidlRoot || !malloc) return done(nullptr);
+  auto* dialog = new TFolderBrowseDialog(shell, info);
+  dialog->setUp();
+  connect(dialog, &QDialog::finished, dialog, [dialog, malloc, done = std::move(done)](int result) {
+    dialog->deleteLater();
+    guarded::run([&] { done(result == QDialog::Accepted ? dialog->chosenItem(malloc) : nullptr); });
+  });
+  dialog->open();
 }
 
 // ---- the component ---------------------------------------------------------------
@@ -373,77 +395,102 @@ QWidget* TSHBrowseForFolderEx::ownerForm() const {
   return w ? w->window() : nullptr;
 }
 
-bool TSHBrowseForFolderEx::Execute() {
-  bool result = false;
+// What one showing of the dialog holds, given back to the allocator when
+// it ends, also when it ends with an error.
+struct TSHBrowseForFolderEx::Session {
+  shell::Malloc* malloc = nullptr;
+  shell::PItemIDList root = nullptr;
+  char* buffer = nullptr;
+  TFolderBrowseDialog::BrowseInfo info;
+  QPointer<QWidget> appWindow;
+  ~Session() {
+    if (buffer) malloc->Free(buffer);
+    if (root) malloc->Free(root);
+  }
+};
+
+std::shared_ptr<TSHBrowseForFolderEx::Session> TSHBrowseForFolderEx::begin() {
   FSelectedPath.clear();
   FDisplayName.clear();
   shell::ShellFolders& sh = shell();
   shell::Malloc* malloc = sh.GetMalloc();
-  if (!malloc) return false;
-  if (!sh.GetDesktopFolder()) return false;
-
-  // Every id taken here goes back to the allocator, also when the dialog
-  // ends with an error.
-  struct Cleanup {
-    TSHBrowseForFolderEx* self;
-    shell::Malloc* malloc;
-    ~Cleanup() {
-      if (self->FSelectID) malloc->Free(self->FSelectID);
-      self->FSelectID = nullptr;
-    }
-  } cleanup{this, malloc};
-
-  FSelectID = GetSelectFolderID();
-  shell::PItemIDList root = GetRootFolderID();
-  if (!root) return false;
-  char* buffer = malloc->Alloc(MAX_PATH);
-  if (!buffer) {
-    malloc->Free(root);
-    return false;
-  }
-  struct FreeBuffers {
-    shell::Malloc* malloc;
-    char* buffer;
-    shell::PItemIDList root;
-    ~FreeBuffers() {
-      malloc->Free(buffer);
-      malloc->Free(root);
-    }
-  } freeBuffers{malloc, buffer, root};
-
-  QWidget* appWindow = ownerForm() ? ownerForm() : QApplication::activeWindow();
-  TFolderBrowseDialog::BrowseInfo bi;
-  bi.hwndOwner = appWindow;
-  bi.pidlRoot = root;
-  bi.pszDisplayName = buffer;
+  if (!malloc || !sh.GetDesktopFolder()) return nullptr;
+  auto s = std::make_shared<Session>();
+  s->malloc = malloc;
+  s->root = GetRootFolderID();
+  if (!s->root) return nullptr;
+  s->buffer = malloc->Alloc(MAX_PATH);
+  if (!s->buffer) return nullptr;
+  s->appWindow = ownerForm() ? ownerForm() : QApplication::activeWindow();
+  TFolderBrowseDialog::BrowseInfo& bi = s->info;
+  bi.hwndOwner = s->appWindow;
+  bi.pidlRoot = s->root;
+  bi.pszDisplayName = s->buffer;
   bi.lpszTitle = Caption;
   const shbffex::BrowseFlags flags = shbffex::browseFlags(Options);
   bi.ulFlags = flags.flags;
   FShowPath = flags.showPath;
   bi.lpfn = &TSHBrowseForFolderEx::BrowseCallback;
   bi.lParam = this;
+  return s;
+}
 
+bool TSHBrowseForFolderEx::finish(Session& session, shell::PItemIDList chosen) {
+  if (session.appWindow) {
+    session.appWindow->raise();
+    session.appWindow->activateWindow();
+  }
+  if (!chosen) return false;
+  FDisplayName = QString::fromUtf8(session.buffer);
+  // The path is taken whole, however long it is.
+  if (const std::optional<QString> path = shell().GetPathFromIDList(chosen)) FSelectedPath = *path;
+  session.malloc->Free(chosen);
+  return true;
+}
+
+namespace {
+// The initial selection is asked for only while the dialog is set up.
+struct SelectIdCleanup {
+  shell::PItemIDList& id;
+  shell::Malloc* malloc;
+  ~SelectIdCleanup() {
+    if (id && malloc) malloc->Free(id);
+    id = nullptr;
+  }
+};
+}  // namespace
+
+bool TSHBrowseForFolderEx::Execute() {
+  std::shared_ptr<Session> s = begin();
+  if (!s) return false;
   shell::PItemIDList chosen = nullptr;
   {
-    struct BackToFront {
-      QWidget* w;
-      ~BackToFront() {
-        if (w) {
-          w->raise();
-          w->activateWindow();
-        }
-      }
-    } backToFront{appWindow};
-    chosen = TFolderBrowseDialog::BrowseForFolder(sh, bi);
+    SelectIdCleanup cleanup{FSelectID, s->malloc};
+    FSelectID = GetSelectFolderID();
+    chosen = TFolderBrowseDialog::BrowseForFolder(shell(), s->info);
   }
-  if (chosen) {
-    result = true;
-    FDisplayName = QString::fromUtf8(buffer);
-    // The path is taken whole, however long it is.
-    if (const std::optional<QString> path = sh.GetPathFromIDList(chosen)) FSelectedPath = *path;
-    malloc->Free(chosen);
+  return finish(*s, chosen);
+}
+
+void TSHBrowseForFolderEx::Open() {
+  if (open_) return;
+  std::shared_ptr<Session> s = begin();
+  if (!s) {
+    emit Finished(false);
+    return;
   }
-  return result;
+  SelectIdCleanup cleanup{FSelectID, s->malloc};
+  FSelectID = GetSelectFolderID();
+  open_ = true;
+  QPointer<TSHBrowseForFolderEx> self(this);
+  TFolderBrowseDialog::OpenForFolder(shell(), s->info, [self, s](shell::PItemIDList chosen) {
+    if (!self) {
+      if (chosen) s->malloc->Free(chosen);
+      return;
+    }
+    self->open_ = false;
+    emit self->Finished(self->finish(*s, chosen));
+  });
 }
 
 void TSHBrowseForFolderEx::DoSelectionChanged(QWidget* Wnd, const QString& Path, QString& ShowText,

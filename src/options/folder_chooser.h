@@ -51,6 +51,14 @@ class TFolderBrowseDialog : public QDialog {
   // Runs the dialog modally; the chosen item's id (freed by the caller
   // through the service's allocator) or nullptr on Cancel.
   static shell::PItemIDList BrowseForFolder(shell::ShellFolders& shell, BrowseInfo& info);
+  // The same, modal to the owner's window only and not waited for: done
+  // gets what BrowseForFolder returns once the dialog is closed. info
+  // lives until then.
+  static void OpenForFolder(shell::ShellFolders& shell, BrowseInfo& info, std::function<void(shell::PItemIDList)> done);
+
+  // Both ways of running the dialog: set-up, and the chosen item's id.
+  void setUp();
+  shell::PItemIDList chosenItem(shell::Malloc* malloc);
 
   // What the callback may send.
   void setStatusText(const QString& text);
@@ -102,6 +110,9 @@ class TSHBrowseForFolderEx : public QObject {
   ~TSHBrowseForFolderEx() override;
 
   virtual bool Execute();
+  // Execute without waiting: the dialog is modal to the owner's window only,
+  // and Finished tells the outcome once it is closed.
+  void Open();
   virtual void DoSelectionChanged(QWidget* Wnd, const QString& Path, QString& ShowText, TOKButtonState& OKButtonState);
 
   TShowStyle ShowStyle() const { return FShowStyle; }
@@ -129,12 +140,21 @@ class TSHBrowseForFolderEx : public QObject {
 
   QString Caption;
   TSHBrowseOptions Options{sboReturnOnlyFSDirs};
+  // Never more than one dialog of a chooser at a time.
+  bool isOpen() const { return open_; }
   TSHBrowseEvent OnSelectionChanged;
 
   // The service used (the process's one unless a test sets another).
   shell::ShellFolders* Shell = nullptr;
 
+ signals:
+  // The dialog Open showed is closed: Chosen as Execute's result.
+  void Finished(bool Chosen);
+
  private:
+  struct Session;
+  std::shared_ptr<Session> begin();
+  bool finish(Session& session, shell::PItemIDList chosen);
   shell::PItemIDList GetSelectFolderID();
   shell::PItemIDList GetRootFolderID();
   shell::PItemIDList FolderID(int ordinal, bool manual, const QString& name);
@@ -152,4 +172,5 @@ class TSHBrowseForFolderEx : public QObject {
   QString FRootFolderName;
   TRootFolder FRootFolder = rfDesktop;
   QString FDisplayName;
+  bool open_ = false;
 };

@@ -116,6 +116,8 @@ Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(nullptr), frame_(frame) {
   connect(chkWin1, &QCheckBox::toggled, this, [this] { guarded::run([this] { chkWin1Click(); }); });
   connect(chkWin2, &QCheckBox::toggled, this, [this] { guarded::run([this] { chkWin2Click(); }); });
   connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded::run([this] { BitBtn1Click(); }); });
+  connect(selectFolder, &TSHBrowseForFolderEx::Finished, this,
+          [this](bool chosen) { guarded::run([&] { selectFolderFinished(chosen); }); });
   connect(Button1, &QPushButton::clicked, this, [this] { guarded::run([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { guarded::run([this] { Button2Click(); }); });
 
@@ -180,7 +182,13 @@ void Tfrm_Option::chkWin1Click() { chkWin1->setProperty("Tag", chkWin1->isChecke
 void Tfrm_Option::chkWin2Click() { chkWin2->setProperty("Tag", chkWin2->isChecked() ? 1 : 0); }
 
 void Tfrm_Option::BitBtn1Click() {
-  if (selectFolder->Execute()) txtMozPath->setText(selectFolder->SelectedPath());
+  // Not waited for: the chooser is modal to this dialog only, and whatever
+  // pressed the button (an assistive technology too) gets its answer at once.
+  selectFolder->Open();
+}
+
+void Tfrm_Option::selectFolderFinished(bool chosen) {
+  if (chosen) txtMozPath->setText(selectFolder->SelectedPath());
 }
 
 void Tfrm_Option::Button1Click() {

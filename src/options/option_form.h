@@ -47,6 +47,8 @@ class Tfrm_Option : public QDialog {
   void chkWin1Click();
   void chkWin2Click();
   void BitBtn1Click();
+  // The folder chooser closed: a chosen folder goes into the box.
+  void selectFolderFinished(bool chosen);
   void Button1Click();
   void Button2Click();
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -53,8 +54,17 @@ struct View {
   bool canForward = false;
   // Script dialogs the page waits for, by the id the frame answers with.
   std::map<std::int64_t, WebKitScriptDialog*> dialogs;
-  // Permission requests waiting for the frame's answer, likewise.
+  // Sign-in requests waiting for the frame's answer, by id.
+  std::map<std::int64_t, WebKitAuthenticationRequest*> auths;
+  // The last load refused for its certificate, which "tls-allow" lets through.
+  GTlsCertificate* tlsCertificate = nullptr;
+  std::string tlsUri;
+  std::string tlsHost;
+  int certPage = 0;  // 1: the certificate page is loading, 2: it is shown
+  // Permission requests waiting for the frame's answer, likewise, and
+  // the page's questions about what it has been allowed.
   std::map<std::int64_t, WebKitPermissionRequest*> permissions;
+  std::map<std::int64_t, WebKitPermissionStateQuery*> permissionStates;
 };
 std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -117,6 +127,165 @@ std::string crashPage(const std::string& uri) {
          "<p><button onclick=\"location.reload()\">再読み込み</button></p></body></html>";
 }
 
+// --- sign-in and certificates ------------------------------------------------
+// The frame asks the user and answers with a command; nothing here waits.
+
+std::int64_t lastAuthId = 0;
+
+void onAuthCancelled(WebKitAuthenticationRequest* request, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  for (auto it = v->auths.begin(); it != v->auths.end(); ++it) {
+    if (it->second != request) continue;
+    send(event("auth-cancelled", v->id).set("id", it->first));
+    g_signal_handlers_disconnect_by_data(request, v);
+    g_object_unref(request);
+    v->auths.erase(it);
+    return;
+  }
+}
+
+gboolean onAuthenticate(WebKitWebView* web, WebKitAuthenticationRequest* request, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  const std::int64_t id = ++lastAuthId;
+  v->auths[id] = WEBKIT_AUTHENTICATION_REQUEST(g_object_ref(request));
+  g_signal_connect(request, "cancelled", G_CALLBACK(onAuthCancelled), v);
+  std::string scheme = "http";
+  if (const char* uri = webkit_web_view_get_uri(web); uri && g_str_has_prefix(uri, "https:")) scheme = "https";
+  const char* host = webkit_authentication_request_get_host(request);
+  const char* realm = webkit_authentication_request_get_realm(request);
+  send(event("authenticate", v->id)
+           .set("id", id)
+           .set("host", host ? host : "")
+           .set("port", static_cast<int>(webkit_authentication_request_get_port(request)))
+           .set("scheme", scheme)
+           .set("realm", realm ? realm : "")
+           .set("proxy", static_cast<bool>(webkit_authentication_request_is_for_proxy(request)))
+           .set("retry", static_cast<bool>(webkit_authentication_request_is_retry(request))));
+  return TRUE;
+}
+
+// The frame's answer. Without credentials the request goes on unanswered,
+// so the server's own page (its 401 or 407 body) shows.
+void answerAuth(View* v, const Message& m) {
+  auto it = v->auths.find(m.integer("id"));
+  if (it == v->auths.end()) return;
+  WebKitAuthenticationRequest* request = it->second;
+  v->auths.erase(it);
+  g_signal_handlers_disconnect_by_data(request, v);
+  if (m.boolean("accepted")) {
+    // Kept in memory for this session only, never in a keyring.
+    WebKitCredential* credential = webkit_credential_new(m.str("user").c_str(), m.str("password").c_str(),
+                                                         WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+    webkit_authentication_request_authenticate(request, credential);
+    webkit_credential_free(credential);
+  } else {
+    webkit_authentication_request_authenticate(request, nullptr);
+  }
+  g_object_unref(request);
+}
+
+void forgetTls(View* v) {
+  if (v->tlsCertificate) g_object_unref(v->tlsCertificate);
+  v->tlsCertificate = nullptr;
+}
+
+gboolean onTlsErrors(WebKitWebView*, gchar* uri, GTlsCertificate* certificate, GTlsCertificateFlags errors,
+                     gpointer data) {
+  auto* v = static_cast<View*>(data);
+  forgetTls(v);
+  v->tlsCertificate = G_TLS_CERTIFICATE(g_object_ref(certificate));
+  v->tlsUri = uri ? uri : "";
+  v->tlsHost.clear();
+  if (GUri* parsed = g_uri_parse(v->tlsUri.c_str(), G_URI_FLAGS_NONE, nullptr)) {
+    if (const char* host = g_uri_get_host(parsed)) v->tlsHost = host;
+    g_uri_unref(parsed);
+  }
+  std::string fingerprint;
+  GByteArray* der = nullptr;
+  g_object_get(certificate, "certificate", &der, nullptr);
+  if (der) {
+    gchar* sum = g_compute_checksum_for_data(G_CHECKSUM_SHA256, der->data, der->len);
+    fingerprint = sum ? sum : "";
+    g_free(sum);
+    g_byte_array_unref(der);
+  }
+  send(event("tls-error", v->id)
+           .set("uri", v->tlsUri)
+           .set("host", v->tlsHost)
+           .set("flags", static_cast<int>(errors))
+           .set("fingerprint", fingerprint));
+  return TRUE;  // the frame sends the page to show, or lets the certificate through
+}
+
+void onInsecureContent(WebKitWebView*, WebKitInsecureContentEvent, gpointer data) {
+  send(event("insecure-content", static_cast<View*>(data)->id));
+}
+
+// The certificate page's own links ("zelvo:...") go to the frame, never to the network.
+gboolean onPageAction(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr;
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (!uri || g_ascii_strncasecmp(uri, "zelvo:", 6) != 0) return FALSE;
+  webkit_policy_decision_ignore(decision);
+  send(event("page-action", static_cast<View*>(data)->id).set("uri", uri));
+  return TRUE;
+}
+
+// What a committed load tells about the page's security.
+void addSecurityState(View* v, WebKitLoadEvent load, Message& m) {
+  if (load == WEBKIT_LOAD_STARTED && v->certPage == 2) v->certPage = 0;
+  if (load != WEBKIT_LOAD_COMMITTED) return;
+  if (v->certPage == 1) v->certPage = 2;
+  m.set("cert-page", v->certPage == 2);
+  GTlsCertificate* certificate = nullptr;
+  GTlsCertificateFlags errors = static_cast<GTlsCertificateFlags>(0);
+  if (webkit_web_view_get_tls_info(v->web, &certificate, &errors)) m.set("tls-errors", static_cast<int>(errors));
+}
+
+void watchSecurity(View* v) {
+  g_signal_connect(v->web, "authenticate", G_CALLBACK(onAuthenticate), v);
+  g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(onTlsErrors), v);
+  g_signal_connect(v->web, "insecure-content-detected", G_CALLBACK(onInsecureContent), v);
+  g_signal_connect(v->web, "decide-policy", G_CALLBACK(onPageAction), v);
+}
+
+// A view that goes cancels what it waited for.
+void forgetSecurity(View* v) {
+  for (auto& [id, request] : v->auths) {
+    g_signal_handlers_disconnect_by_data(request, v);
+    webkit_authentication_request_cancel(request);
+    g_object_unref(request);
+  }
+  v->auths.clear();
+  forgetTls(v);
+}
+
+void securityCommand(View* v, const std::string& cmd, const Message& m) {
+  if (cmd == "auth-reply") {
+    answerAuth(v, m);
+  } else if (cmd == "tls-page") {
+    if (v->tlsUri.empty()) return;
+    v->certPage = 1;
+    webkit_web_view_load_alternate_html(v->web, m.str("html").c_str(), v->tlsUri.c_str(), nullptr);
+  } else if (cmd == "tls-allow") {
+    if (!v->tlsCertificate || v->tlsHost.empty()) return;
+    webkit_web_context_allow_tls_certificate_for_host(context, v->tlsCertificate, v->tlsHost.c_str());
+    webkit_web_view_load_uri(v->web, v->tlsUri.c_str());
+  } else if (cmd == "leave") {
+    if (webkit_web_view_can_go_back(v->web))
+      webkit_web_view_go_back(v->web);
+    else
+      webkit_web_view_load_uri(v->web, "about:blank");
+  }
+}
+
+bool isSecurityCommand(const std::string& cmd) {
+  return cmd == "auth-reply" || cmd == "tls-page" || cmd == "tls-allow" || cmd == "leave";
+}
+
 // --- WebKit signals -------------------------------------------------------
 
 void onMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer data) {
@@ -155,6 +324,7 @@ void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
   }
   Message m = event("load", v->id).set("phase", phase);
   if (const char* uri = webkit_web_view_get_uri(v->web)) m.set("uri", uri);
+  addSecurityState(v, load, m);
   if (load == WEBKIT_LOAD_FINISHED) {
     const char* title = webkit_web_view_get_title(v->web);
     m.set("title", title ? title : "");
@@ -312,6 +482,62 @@ const char* permissionKind(WebKitPermissionRequest* r) {
   return nullptr;
 }
 
+// The notification answers of the session, for web processes started
+// later (their Notification.permission), as origins' addresses.
+std::vector<std::string> notificationsAllowed, notificationsDenied;
+
+void onInitializeNotificationPermissions(WebKitWebContext* context, gpointer) {
+  auto origins = [](const std::vector<std::string>& uris) {
+    GList* list = nullptr;
+    for (const std::string& uri : uris) list = g_list_prepend(list, webkit_security_origin_new_for_uri(uri.c_str()));
+    return list;
+  };
+  GList* allowed = origins(notificationsAllowed);
+  GList* denied = origins(notificationsDenied);
+  webkit_web_context_initialize_notification_permissions(context, allowed, denied);
+  g_list_free_full(allowed, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+  g_list_free_full(denied, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+}
+
+void rememberNotificationAnswer(const std::string& uri, bool allowed) {
+  if (uri.empty()) return;
+  WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(uri.c_str());
+  gchar* text = webkit_security_origin_to_string(origin);
+  webkit_security_origin_unref(origin);
+  if (!text) return;
+  const std::string key = text;
+  g_free(text);
+  for (auto* list : {&notificationsAllowed, &notificationsDenied})
+    list->erase(std::remove(list->begin(), list->end(), key), list->end());
+  (allowed ? notificationsAllowed : notificationsDenied).push_back(key);
+  onInitializeNotificationPermissions(context, nullptr);
+}
+
+// navigator.permissions.query(): the frame knows what the user answered.
+gboolean onQueryPermissionState(WebKitWebView* web, WebKitPermissionStateQuery* query, gpointer data) {
+  auto* v = static_cast<View*>(data);
+  if (v->id <= 0) return FALSE;
+  const std::int64_t id = ++lastPermissionId;
+  v->permissionStates[id] = webkit_permission_state_query_ref(query);
+  const char* uri = webkit_web_view_get_uri(web);
+  send(event("permission-state", v->id)
+           .set("id", id)
+           .set("name", webkit_permission_state_query_get_name(query))
+           .set("uri", uri ? uri : ""));
+  return TRUE;
+}
+
+void answerPermissionState(View* v, const Message& m) {
+  auto it = v->permissionStates.find(m.integer("id"));
+  if (it == v->permissionStates.end()) return;
+  const std::string state = m.str("state");
+  webkit_permission_state_query_finish(it->second, state == "granted"  ? WEBKIT_PERMISSION_STATE_GRANTED
+                                                   : state == "denied" ? WEBKIT_PERMISSION_STATE_DENIED
+                                                                       : WEBKIT_PERMISSION_STATE_PROMPT);
+  webkit_permission_state_query_unref(it->second);
+  v->permissionStates.erase(it);
+}
+
 gboolean onPermissionRequest(WebKitWebView* web, WebKitPermissionRequest* request, gpointer data) {
   auto* v = static_cast<View*>(data);
   const char* kind = permissionKind(request);
@@ -332,6 +558,10 @@ void answerPermission(View* v, const Message& m) {
   if (it == v->permissions.end()) return;
   WebKitPermissionRequest* request = it->second;
   v->permissions.erase(it);
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered")) {
+    const char* uri = webkit_web_view_get_uri(v->web);
+    rememberNotificationAnswer(uri ? uri : "", m.boolean("allowed"));
+  }
   if (m.boolean("allowed"))
     webkit_permission_request_allow(request);
   else
@@ -574,10 +804,12 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), v);
   g_signal_connect(v->web, "context-menu", G_CALLBACK(onContextMenu), v);
   g_signal_connect(v->web, "permission-request", G_CALLBACK(onPermissionRequest), v);
+  g_signal_connect(v->web, "query-permission-state", G_CALLBACK(onQueryPermissionState), v);
   g_signal_connect(v->web, "show-notification", G_CALLBACK(onShowNotification), v);
   g_signal_connect(v->web, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), v);
   g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
+  watchSecurity(v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
   gtk_widget_realize(v->window);
@@ -601,10 +833,27 @@ void announceView(View* v) {
 
 // A view built before any is asked for (WebKit's side of a view comes up,
 // and the network process with it), which the first "create" takes over.
+// Its web process is started ahead too, without the spare loading anything
+// (which would stay in its history): a page of its own loads about:blank,
+// and the spare, made related to it, shares its process. Starting that
+// process is most of the time a first page takes.
 View* spare = nullptr;
+GtkWidget* warmWindow = nullptr;
 
 void prepareSpare() {
-  if (!spare) spare = buildView(0, 640, 480, nullptr);
+  if (spare) return;
+  warmWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  auto* warm =
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+  gtk_container_add(GTK_CONTAINER(warmWindow), GTK_WIDGET(warm));
+  webkit_web_view_load_uri(warm, "about:blank");
+  spare = buildView(0, 640, 480, warm);
+}
+
+// Once the spare is taken, its page keeps the process going alone.
+void dropWarmPage() {
+  if (warmWindow) gtk_widget_destroy(warmWindow);
+  warmWindow = nullptr;
 }
 
 void createView(const Message& m) {
@@ -623,6 +872,7 @@ void createView(const Message& m) {
     v = buildView(id, w, h, nullptr);
   }
   announceView(v);
+  dropWarmPage();
 
   const std::string url = m.str("url");
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
@@ -637,11 +887,17 @@ void forgetView(View* v) {
     webkit_script_dialog_unref(dialog);
   }
   v->dialogs.clear();
+  forgetSecurity(v);
   for (auto& [id, request] : v->permissions) {
     webkit_permission_request_deny(request);
     g_object_unref(request);
   }
   v->permissions.clear();
+  for (auto& [id, query] : v->permissionStates) {
+    webkit_permission_state_query_finish(query, WEBKIT_PERMISSION_STATE_PROMPT);
+    webkit_permission_state_query_unref(query);
+  }
+  v->permissionStates.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
@@ -1006,8 +1262,12 @@ void handle(const Message& m) {
     if (count >= 0 && static_cast<std::size_t>(count) < v->contextItems.size()) v->contextItems.resize(count);
   } else if (cmd == "dialog-reply") {
     answerDialog(v, m);
+  } else if (isSecurityCommand(cmd)) {
+    securityCommand(v, cmd, m);
   } else if (cmd == "permission-reply") {
     answerPermission(v, m);
+  } else if (cmd == "permission-state-reply") {
+    answerPermissionState(v, m);
   } else if (cmd == "leave-fullscreen") {
     static const char kLeave[] = "document.fullscreenElement && document.exitFullscreen()";
     webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -1121,6 +1381,8 @@ int main(int argc, char** argv) {
   g_free(cookies);
   g_free(cache);
   g_free(data);
+  // Passwords are never written to a keyring.
+  webkit_website_data_manager_set_persistent_credential_storage_enabled(manager, FALSE);
   settings = webkit_settings_new();
   webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
   // Every window a page asks for comes to the frame, which decides.
@@ -1134,6 +1396,8 @@ int main(int argc, char** argv) {
   enableFeature(settings, "UsesEncodingDetector");
 
   g_signal_connect(context, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
+  g_signal_connect(context, "initialize-notification-permissions", G_CALLBACK(onInitializeNotificationPermissions),
+                   nullptr);
 
   GIOChannel* channel = g_io_channel_unix_new(protoIn);
   g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onInput, nullptr);

@@ -16,7 +16,9 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
+#include <type_traits>
 
+#include "app/main_form.h"
 #include "browser/browser_child.h"
 #include "browser/web_engine_control.h"
 #include "browser/webkit_control.h"
@@ -27,6 +29,15 @@ inline void addEngineRows() {
   QTest::addColumn<QByteArray>("config");
   QTest::newRow("Internet Explorer") << QByteArray("[General]\nLastEngine=IE\n");
   QTest::newRow("Gekko") << QByteArray("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
+}
+
+// Opens a window of the frame's engine at url and waits (at most 20 s) for
+// its page to have this title; the new child, or null.
+inline TBrowserChild* openPage(TMainForm* f, const QString& url, const QString& title) {
+  f->OpenChild(QString(), url);
+  TBrowserChild* c = f->ActiveMDIChild();
+  if (c && !title.isEmpty()) (void)QTest::qWaitFor([&] { return c->windowTitle() == title; }, 20000);
+  return c;
 }
 
 // Runs a script in the child's page and waits for its result (as text).
@@ -104,28 +115,40 @@ T* visibleWindow(const QString& name) {
 
 // A server whose answers the test writes whole: status line, headers and
 // body per path, optionally sent slowly in chunks (downloads that take a
-// while). Unknown paths are 404.
-class PageServer : public QTcpServer {
+// while), optionally behind Basic sign-in. Unknown paths are 404. Over TLS
+// when Server is a QSslServer (with its certificate set by the test).
+template <class Server>
+class BasicPageServer : public Server {
  public:
   struct Answer {
     QByteArray headers = "Content-Type: text/html; charset=utf-8\r\n";  // each line ending in \r\n
     QByteArray body;
-    int chunk = 0;    // bytes per piece; 0: all at once
-    int delayMs = 0;  // between pieces
+    int chunk = 0;      // bytes per piece; 0: all at once
+    int delayMs = 0;    // between pieces
+    QByteArray signIn;  // "user:password" that Basic sign-in needs; others get 401
+    QByteArray realm;
+    QByteArray deniedBody;  // the 401 page
   };
   QHash<QByteArray, Answer> answers;
   QList<QByteArray> requested;
 
-  PageServer() {
-    listen(QHostAddress::LocalHost, 0);
-    connect(this, &QTcpServer::newConnection, this, [this] {
-      while (QTcpSocket* s = nextPendingConnection()) {
-        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-        connect(s, &QTcpSocket::readyRead, s, [this, s] { serve(s); });
+  BasicPageServer() {
+    this->listen(QHostAddress::LocalHost, 0);
+    // Pending once accepted, and for TLS once encrypted.
+    QObject::connect(this, &QTcpServer::pendingConnectionAvailable, this, [this] {
+      while (QTcpSocket* s = this->nextPendingConnection()) {
+        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { serve(s); });
+        if (s->bytesAvailable()) serve(s);
       }
     });
   }
-  QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
+  QString url(const char* path) const {
+    return QStringLiteral("%1://127.0.0.1:%2%3")
+        .arg(std::is_same_v<Server, QTcpServer> ? "http" : "https")
+        .arg(this->serverPort())
+        .arg(path);
+  }
 
  private:
   void serve(QTcpSocket* s) {
@@ -142,6 +165,13 @@ class PageServer : public QTcpServer {
       return;
     }
     const Answer a = answers.value(path);
+    if (!a.signIn.isEmpty() && !head.contains("\r\nAuthorization: Basic " + a.signIn.toBase64() + "\r\n")) {
+      s->write("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"" + a.realm +
+               "\"\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: " +
+               QByteArray::number(a.deniedBody.size()) + "\r\n\r\n" + a.deniedBody);
+      s->disconnectFromHost();
+      return;
+    }
     s->write("HTTP/1.1 200 OK\r\n" + a.headers +
              "Connection: close\r\nContent-Length: " + QByteArray::number(a.body.size()) + "\r\n\r\n");
     if (a.chunk <= 0) {
@@ -152,7 +182,7 @@ class PageServer : public QTcpServer {
     auto* timer = new QTimer(s);
     auto sent = std::make_shared<qsizetype>(0);
     QPointer<QTcpSocket> sock(s);
-    connect(timer, &QTimer::timeout, s, [a, sent, sock, timer] {
+    QObject::connect(timer, &QTimer::timeout, s, [a, sent, sock, timer] {
       if (!sock || sock->state() != QAbstractSocket::ConnectedState) return timer->stop();
       sock->write(a.body.mid(*sent, a.chunk));
       *sent += a.chunk;
@@ -164,3 +194,4 @@ class PageServer : public QTcpServer {
     timer->start(a.delayMs);
   }
 };
+using PageServer = BasicPageServer<QTcpServer>;

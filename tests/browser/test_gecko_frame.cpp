@@ -5,6 +5,7 @@
 // window paints, with a window manager too.
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -113,6 +114,9 @@ class TestGeckoFrame : public QObject {
     const qint64 host = TMozillaBrowser::hostProcessId();
     QVERIFY(openPage());
     QCOMPARE(TMozillaBrowser::hostProcessId(), host);
+    // Its page started ahead left nothing in the window's history.
+    QTest::qWait(300);
+    QVERIFY(!f->BackCtrl->isEnabled());
 
     // A frame closed before any window used the readied host lets it go.
     cleanup();
@@ -158,6 +162,13 @@ class TestGeckoFrame : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(visibleOptionDialogs(), dialogs + 1, 5000);
     for (QWidget* w : QApplication::topLevelWidgets())
       if (qobject_cast<Tfrm_Option*>(w)) w->hide();
+
+    // Ctrl+O: the open dialog, modal to the frame only.
+    QVERIFY(focusField(b));
+    QVERIFY(xdotool({"key", "ctrl+o"}));
+    QTRY_VERIFY_WITH_TIMEOUT(f->OpenDialog->isVisible(), 5000);
+    QCOMPARE(f->OpenDialog->windowModality(), Qt::WindowModal);
+    f->OpenDialog->reject();
 
     // F10: the side bar, both ways.
     QVERIFY(focusField(b));

@@ -68,12 +68,7 @@ class TestPermissions : public QObject {
   TMainForm* f = nullptr;
   QuestionCounter counter;
 
-  TBrowserChild* open(const QString& url, const QString& title) {
-    f->OpenChild(QString(), url);
-    TBrowserChild* c = f->ActiveMDIChild();
-    if (c && !title.isEmpty()) (void)QTest::qWaitFor([&] { return c->windowTitle() == title; }, 20000);
-    return c;
-  }
+  TBrowserChild* open(const QString& url, const QString& title) { return openPage(f, url, title); }
   QString engine() const { return f->IE_item->isChecked() ? QStringLiteral("ie") : QStringLiteral("gekko"); }
 
  private slots:
@@ -92,11 +87,7 @@ class TestPermissions : public QObject {
     QFETCH_GLOBAL(QByteArray, config);
     PagePermissions::memory().clear();
     fx = new FrameFixture;
-    fx->writeConfig(config);
-    f = fx->start();
-    f->resize(1000, 750);
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QVERIFY((f = fx->startShown(config, QSize(1000, 750))));
   }
   void cleanup() { endFrame(fx); }
 
@@ -125,6 +116,20 @@ class TestPermissions : public QObject {
     pageScript(c, kAsk);
     QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("perm:denied"), 20000);
     QCOMPARE(counter.shown, 1);
+    // Another kind of the same site is a question of its own.
+    TimedSteps geo;
+    geo.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+             [] {
+               auto* q = visibleWindow<QDialog>("PermissionQuestion");
+               QVERIFY(q->findChild<QLabel*>("lblPermissionQuestion")->text().contains(QStringLiteral("現在地の取得")));
+               q->findChild<QPushButton*>("btnDeny")->click();
+             });
+    pageScript(c,
+               "navigator.geolocation.getCurrentPosition(function(){document.title='geo:ok'},"
+               "function(e){document.title='geo:'+e.code});1");
+    QTRY_VERIFY_WITH_TIMEOUT(geo.done(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("geo:1"), 20000);  // PERMISSION_DENIED
+    QCOMPARE(counter.shown, 2);
 
     // Allowed on another site: granted, and its notifications show.
     TBrowserChild* a = open(allowed.url("/perm.html"), "perm");
@@ -135,7 +140,7 @@ class TestPermissions : public QObject {
     pageScript(a, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(allow.done(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(a->windowTitle(), QString("perm:granted"), 20000);
-    QCOMPARE(counter.shown, 2);
+    QCOMPARE(counter.shown, 3);
     pageScript(a,
                "var n=new Notification('新着メッセージ',{body:'山田さんからメッセージが届きました'});"
                "n.onclick=function(){document.title='clicked'};1");
@@ -150,9 +155,13 @@ class TestPermissions : public QObject {
     // The same site in a new window is answered from the session.
     TBrowserChild* again = open(allowed.url("/perm.html"), "perm");
     QVERIFY(again);
+    QCOMPARE(pageScript(again, "Notification.permission"), QString("granted"));
+    pageScript(again,
+               "navigator.permissions.query({name:'notifications'}).then(function(s){document.title='q:'+s.state});1");
+    QTRY_COMPARE_WITH_TIMEOUT(again->windowTitle(), QString("q:granted"), 20000);
     pageScript(again, kAsk);
     QTRY_COMPARE_WITH_TIMEOUT(again->windowTitle(), QString("perm:granted"), 20000);
-    QCOMPARE(counter.shown, 2);
+    QCOMPARE(counter.shown, 3);
     QVERIFY(fx->errors.isEmpty());
   }
 
@@ -162,8 +171,18 @@ class TestPermissions : public QObject {
     TBrowserChild* c = open(closing.url("/perm.html"), "perm");
     QVERIFY(c);
     const qint64 host = TMozillaBrowser::hostProcessId();
+    // A question closed without an answer denies, and the page may ask again.
+    counter.shown = 0;
+    TimedSteps dismiss;
+    dismiss.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+                 [] { visibleWindow<QDialog>("PermissionQuestion")->reject(); });
+    pageScript(c, kAsk);
+    QTRY_VERIFY_WITH_TIMEOUT(dismiss.done(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("perm:denied"), 20000);
     pageScript(c, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(visibleWindow<QDialog>("PermissionQuestion"), 20000);
+    QCOMPARE(counter.shown, 2);
+    // The window goes while it asks.
     QPointer<TBrowserChild> child(c);
     c->close();
     QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), 20000);
@@ -211,6 +230,15 @@ class TestPermissions : public QObject {
       QVERIFY(c->Control()->isAncestorOf(page));
       QTRY_COMPARE_WITH_TIMEOUT(globalRect(page), pageBefore, 10000);
     }
+    // The window closed while its page fills the screen takes the full
+    // screen with it.
+    QVERIFY(clickElement(c, "#go"));
+    QTRY_VERIFY_WITH_TIMEOUT(visibleWindow<QWidget>("FullScreenWindow"), 20000);
+    QPointer<TBrowserChild> child(c);
+    c->close();
+    QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), 20000);
+    QTRY_VERIFY(!visibleWindow<QWidget>("FullScreenWindow"));
+    QVERIFY(open(allowed.url("/full.html"), "normal"));
     QVERIFY(fx->errors.isEmpty());
   }
 };

@@ -60,6 +60,15 @@ class TestOptionForm : public QObject {
     return r;
   }
 
+  // The folder button returns at once; its chooser, modal to the dialog
+  // only, is then found among the dialog's children.
+  static TFolderBrowseDialog* openChooser(Tfrm_Option* d) {
+    d->BitBtn1->click();
+    TFolderBrowseDialog* dlg = nullptr;
+    QTest::qWaitFor([&] { return (dlg = d->findChild<TFolderBrowseDialog*>()) && dlg->isVisible(); }, 5000);
+    return dlg;
+  }
+
  private slots:
   void init() {
     boxes_.clear();
@@ -202,26 +211,25 @@ class TestOptionForm : public QObject {
     d->show();
     QTemporaryDir target;
     // Cancel first.
-    QTimer::singleShot(0, this, [] {
-      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dlg);
-      QCOMPARE(dlg->TitleLabel->text(), QStringLiteral("Mozillaのあるフォルダを選択してください。"));
-      dlg->CancelButton->click();
-    });
+    TFolderBrowseDialog* dlg = openChooser(d);
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowModality(), Qt::WindowModal);
+    QCOMPARE(dlg->TitleLabel->text(), QStringLiteral("Mozillaのあるフォルダを選択してください。"));
+    // One chooser at a time.
     d->BitBtn1->click();
+    QCOMPARE(d->findChildren<TFolderBrowseDialog*>().size(), 1);
+    dlg->CancelButton->click();
+    QTRY_VERIFY(d->findChildren<TFolderBrowseDialog*>().isEmpty());
     QCOMPARE(d->txtMozPath->text(), QStringLiteral("/before"));
     // Then a folder chosen.
     const QString path = target.path();
-    QTimer::singleShot(0, this, [path] {
-      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dlg);
-      shell::ItemIdList item{path};
-      dlg->setSelection(&item);
-      QVERIFY(dlg->OKButton->isEnabled());
-      dlg->OKButton->click();
-    });
-    d->BitBtn1->click();
-    QCOMPARE(d->txtMozPath->text(), path);
+    dlg = openChooser(d);
+    QVERIFY(dlg);
+    shell::ItemIdList item{path};
+    dlg->setSelection(&item);
+    QVERIFY(dlg->OKButton->isEnabled());
+    dlg->OKButton->click();
+    QTRY_COMPARE(d->txtMozPath->text(), path);
   }
 
   void aFolderNamedInNoTextIsSavedAsTheFolderOnDisk() {
@@ -232,19 +240,17 @@ class TestOptionForm : public QObject {
     const QByteArray raw = QFile::encodeName(target.path()) + "/moz\x83\x65\xff";
     QVERIFY(::mkdir(raw.constData(), 0700) == 0);
     const QString parent = target.path();
-    QTimer::singleShot(0, this, [parent] {
-      auto* dlg = qobject_cast<TFolderBrowseDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dlg);
-      shell::ItemIdList item{parent};
-      dlg->setSelection(&item);
-      QTreeWidgetItem* at = dlg->Tree->currentItem();
-      at->setExpanded(true);
-      QTRY_COMPARE(at->childCount(), 1);
-      QTRY_VERIFY(!at->child(0)->data(0, Qt::UserRole).toString().isEmpty());
-      dlg->Tree->setCurrentItem(at->child(0));
-      dlg->OKButton->click();
-    });
-    d->BitBtn1->click();
+    TFolderBrowseDialog* dlg = openChooser(d);
+    QVERIFY(dlg);
+    shell::ItemIdList item{parent};
+    dlg->setSelection(&item);
+    QTreeWidgetItem* at = dlg->Tree->currentItem();
+    at->setExpanded(true);
+    QTRY_COMPARE(at->childCount(), 1);
+    QTRY_VERIFY(!at->child(0)->data(0, Qt::UserRole).toString().isEmpty());
+    dlg->Tree->setCurrentItem(at->child(0));
+    dlg->OKButton->click();
+    QTRY_VERIFY(!d->txtMozPath->text().isEmpty());
     d->Button1->click();
     // The box and the saved setting both name the folder that is there.
     const QString saved = IniFile(ini()).ReadString(QStringLiteral("Option_Main"), QStringLiteral("MozPath"), {});

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/app_path.h"
 #include "app/forms.h"
@@ -35,6 +36,14 @@ struct FrameFixture {
     guarded::setReporter([this](const QString& text) { errors << text; });
     CreateForms();
     return MainForm;
+  }
+  // Starts with this config.ini, shown at size; null when it never shows.
+  TMainForm* startShown(const QByteArray& configText, QSize size) {
+    writeConfig(configText);
+    TMainForm* f = start();
+    f->resize(size);
+    f->show();
+    return QTest::qWaitForWindowExposed(f) ? f : nullptr;
   }
   void stop() {
     DestroyForms();
