@@ -1,5 +1,8 @@
 #include "browser/engine_language.h"
 
+#include <array>
+#include <cstring>
+
 namespace engine_language {
 
 std::string chromiumFlags(const std::string& flags) {
@@ -40,7 +43,29 @@ std::string placeOf(const std::string& uri) {
   return rest.substr(0, rest.find(':'));
 }
 
+bool isCLocale(const char* value) {
+  return !value || !*value || std::strcmp(value, "C") == 0 || std::strcmp(value, "POSIX") == 0;
+}
+
 }  // namespace
+
+std::vector<EnvChange> japaneseMessagesEnvironment(const std::function<const char*(const char*)>& env) {
+  static constexpr std::array kOtherCategories = {"LC_CTYPE",     "LC_NUMERIC",     "LC_TIME",          "LC_COLLATE",
+                                                  "LC_MONETARY",  "LC_PAPER",       "LC_NAME",          "LC_ADDRESS",
+                                                  "LC_TELEPHONE", "LC_MEASUREMENT", "LC_IDENTIFICATION"};
+  std::vector<EnvChange> changes;
+  const char* messages = env("LC_MESSAGES");
+  if (const char* all = env("LC_ALL"); all && *all) {
+    for (const char* category : kOtherCategories) changes.emplace_back(category, all);
+    changes.emplace_back("LC_ALL", std::nullopt);
+    messages = all;
+  } else if (!messages || !*messages) {
+    messages = env("LANG");
+  }
+  changes.emplace_back("LC_MESSAGES", isCLocale(messages) ? "C.UTF-8" : messages);
+  changes.emplace_back("LANGUAGE", "ja");
+  return changes;
+}
 
 std::string htmlEscape(const std::string& text) {
   std::string out;

@@ -29,6 +29,8 @@ QWebEnginePage::WebAction pageActionFor(PageMenuItem item) {
       return QWebEnginePage::Copy;
     case PageMenuItem::Paste:
       return QWebEnginePage::Paste;
+    case PageMenuItem::PasteAsPlainText:
+      return QWebEnginePage::PasteAndMatchStyle;
     case PageMenuItem::SelectAll:
       return QWebEnginePage::SelectAll;
     case PageMenuItem::Back:
@@ -43,6 +45,7 @@ QWebEnginePage::WebAction pageActionFor(PageMenuItem item) {
       return QWebEnginePage::ViewSource;
     case PageMenuItem::Separator:
     case PageMenuItem::OpenLinkInNewWindow:
+    case PageMenuItem::Delete:
       break;
   }
   return QWebEnginePage::NoWebAction;
@@ -71,7 +74,7 @@ PageMenuContext contextOf(QWebEngineView* view) {
 
 }  // namespace
 
-QMenu* createPageContextMenu(QWebEngineView* view, const PageMenuHooks& hooks) {
+QMenu* createPageContextMenu(QWebEngineView* view, const std::function<void(const QUrl&)>& openInNewWindow) {
   auto* menu = new QMenu(view);
   const QWebEngineContextMenuRequest* request = view->lastContextMenuRequest();
   const QUrl link = request ? request->linkUrl() : QUrl();
@@ -85,19 +88,14 @@ QMenu* createPageContextMenu(QWebEngineView* view, const PageMenuHooks& hooks) {
     a->setObjectName(pageMenuObjectName(e.item));
     a->setEnabled(e.enabled);
     const PageMenuItem item = e.item;
-    QObject::connect(a, &QAction::triggered, menu, [page, link, item, hooks] {
+    QObject::connect(a, &QAction::triggered, menu, [page, link, item, openInNewWindow] {
       guarded::run([&] {
         if (item == PageMenuItem::OpenLinkInNewWindow) {
-          if (hooks.openInNewWindow) hooks.openInNewWindow(link);
+          if (openInNewWindow) openInNewWindow(link);
           return;
         }
         if (!page) return;
-        const QWebEnginePage::WebAction action = pageActionFor(item);
-        // The source opens in a window of its own, which the user asked for.
-        if (item == PageMenuItem::ViewSource && hooks.asUserWindow)
-          hooks.asUserWindow([&] { page->triggerAction(action); });
-        else
-          page->triggerAction(action);
+        page->triggerAction(pageActionFor(item));
       });
     });
   }

@@ -1,29 +1,11 @@
 #pragma once
 
-// Which items the page's context menu offers where the user clicked, and
-// their Japanese captions: the rule behind the Internet Explorer windows'
-// own menu, free of widgets.
+// Which items the page's context menu offers where the user clicked: the
+// rule behind the Internet Explorer windows' own menu, free of widgets.
 #include <QList>
 #include <QString>
 
-enum class PageMenuItem {
-  Separator,
-  OpenLinkInNewWindow,
-  SaveLinkAs,
-  CopyLinkAddress,
-  SaveImageAs,
-  CopyImageAddress,
-  CopyImage,
-  Cut,
-  Copy,
-  Paste,
-  SelectAll,
-  Back,
-  Forward,
-  Reload,
-  Stop,
-  ViewSource,
-};
+#include "browser/page_menu_items.h"
 
 // What is under the pointer, and what the page can do now.
 struct PageMenuContext {

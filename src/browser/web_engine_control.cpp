@@ -273,7 +273,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     const QString url = request.requestedUrl().toString();
     QString blocked;
-    if (!services_->allowPopup(request.isUserInitiated() || userWindow_, url, &blocked)) {
+    if (!services_->allowPopup(request.isUserInitiated(), url, &blocked)) {
       emit StatusTextChange(blocked);
       return;
     }
@@ -336,17 +336,10 @@ void TWebBrowser::showCrashPage(const QUrl& url) {
 }
 
 void TWebBrowser::showContextMenu(const QPoint& pos) {
-  PageMenuHooks hooks;
-  hooks.openInNewWindow = [this](const QUrl& url) {
+  QMenu* menu = createPageContextMenu(view_, [this](const QUrl& url) {
     bool cancel = false;
     emit NewWindow2(url.toString(), &cancel);
-  };
-  hooks.asUserWindow = [this](const std::function<void()>& act) {
-    userWindow_ = true;
-    act();
-    userWindow_ = false;
-  };
-  QMenu* menu = createPageContextMenu(view_, hooks);
+  });
   menu->setObjectName(QStringLiteral("PageContextMenu"));
   const QList<QAction*> extra = ContextActions();
   if (!extra.isEmpty()) {

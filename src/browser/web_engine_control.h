@@ -87,6 +87,5 @@ class TWebBrowser : public IWebBrowser2 {
   bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
-  bool userWindow_ = false;  // a window the user asked for from the menu is opening
   QUrl crashedUrl_;
 };

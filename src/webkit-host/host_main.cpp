@@ -24,6 +24,7 @@
 
 #include "browser/engine_language.h"
 #include "browser/frame_keys.h"
+#include "browser/page_menu_items.h"
 #include "browser/webkit_protocol.h"
 
 namespace {
@@ -705,10 +706,74 @@ void onContextItemActivated(GSimpleAction* action, GVariant*, gpointer) {
   send(event("context-action", view).set("index", index));
 }
 
-// The engine's own menu, then the frame's items; choosing one of those is
-// the frame's business.
-gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
+// Items whose captions WebKit's Japanese translation lacks: they take the
+// captions the other engine's menu has, and do what WebKit's would.
+struct OwnItem {
+  WebKitContextMenuAction stock;
+  PageMenuItem item;
+  const char* command;  // an editing command, or null for history and loading
+};
+constexpr OwnItem kOwnItems[] = {
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, PageMenuItem::Back, nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD, PageMenuItem::Forward, nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_STOP, PageMenuItem::Stop, nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_CUT, PageMenuItem::Cut, WEBKIT_EDITING_COMMAND_CUT},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY, PageMenuItem::Copy, WEBKIT_EDITING_COMMAND_COPY},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE, PageMenuItem::Paste, WEBKIT_EDITING_COMMAND_PASTE},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, PageMenuItem::PasteAsPlainText,
+     WEBKIT_EDITING_COMMAND_PASTE_AS_PLAIN_TEXT},
+    {WEBKIT_CONTEXT_MENU_ACTION_DELETE, PageMenuItem::Delete, "Delete"},
+    {WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL, PageMenuItem::SelectAll, WEBKIT_EDITING_COMMAND_SELECT_ALL},
+};
+
+void onOwnItemActivated(GSimpleAction* action, GVariant*, gpointer data) {
+  auto* web = static_cast<WebKitWebView*>(data);
+  const auto* own = static_cast<const OwnItem*>(g_object_get_data(G_OBJECT(action), "zelvo-own"));
+  if (own->command)
+    webkit_web_view_execute_editing_command(web, own->command);
+  else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_BACK)
+    webkit_web_view_go_back(web);
+  else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD)
+    webkit_web_view_go_forward(web);
+  else
+    webkit_web_view_stop_loading(web);
+}
+
+void japaneseCaptions(WebKitWebView* web, WebKitContextMenu* menu) {
+  GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+  guint position = 0;
+  for (GList* l = items; l; l = l->next) {
+    auto* item = WEBKIT_CONTEXT_MENU_ITEM(l->data);
+    const WebKitContextMenuAction stock = webkit_context_menu_item_get_stock_action(item);
+    // WebKit's own extras (a link to the selected text) have no Japanese.
+    if (stock == WEBKIT_CONTEXT_MENU_ACTION_CUSTOM) {
+      webkit_context_menu_remove(menu, item);
+      continue;
+    }
+    const OwnItem* own = nullptr;
+    for (const OwnItem& o : kOwnItems)
+      if (o.stock == stock) own = &o;
+    if (own) {
+      GSimpleAction* action = g_simple_action_new(pageMenuItemName(own->item), nullptr);
+      g_simple_action_set_enabled(action, g_action_get_enabled(webkit_context_menu_item_get_gaction(item)));
+      g_object_set_data(G_OBJECT(action), "zelvo-own", const_cast<OwnItem*>(own));
+      g_signal_connect(action, "activate", G_CALLBACK(onOwnItemActivated), web);
+      webkit_context_menu_insert(
+          menu, webkit_context_menu_item_new_from_gaction(G_ACTION(action), pageMenuCaptionText(own->item), nullptr),
+          static_cast<gint>(position));
+      g_object_unref(action);
+      webkit_context_menu_remove(menu, item);
+    }
+    ++position;
+  }
+  g_list_free(items);
+}
+
+// The engine's own menu in Japanese, then the frame's items; choosing one
+// of those is the frame's business.
+gboolean onContextMenu(WebKitWebView* web, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
   auto* v = static_cast<View*>(data);
+  japaneseCaptions(web, menu);
   if (v->contextItems.empty()) return FALSE;
   if (webkit_context_menu_get_n_items(menu) > 0)
     webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
@@ -1352,20 +1417,23 @@ int main(int argc, char** argv) {
   if (devnull >= 0) close(devnull);
   if (protoOut < 0 || protoIn < 0) return 1;
 
-  // WebKit's and GTK's own texts (menus, messages) in Japanese, the rest
-  // of the locale as the user has it. gettext ignores LANGUAGE under the C
-  // locale, so a bare system's C gives way to the built-in C.UTF-8 for
-  // messages only.
-  setenv("LANGUAGE", "ja", 1);
+  // WebKit's and GTK's own texts (menus, messages) in Japanese, here and in
+  // WebKit's processes, the rest of the locale as the user has it.
+  for (const auto& [name, value] : engine_language::japaneseMessagesEnvironment(getenv)) {
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
+  }
+  // A locale the system lacks would leave every process in "C", where no
+  // translation is looked up.
+  if (!setlocale(LC_ALL, "")) setenv("LC_ALL", "C.UTF-8", 1);
   gdk_set_allowed_backends("x11");
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs("zelvo-webkit-host: cannot open the X display\n", stderr);
     return 1;
   }
   gdkErrorHandler = XSetErrorHandler(onXError);
-  if (const char* messages = setlocale(LC_MESSAGES, nullptr);
-      !messages || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)
-    setlocale(LC_MESSAGES, "C.UTF-8");
 
   gchar* data = g_build_filename(g_get_user_data_dir(), "zelvo", "webkit", nullptr);
   gchar* cache = g_build_filename(g_get_user_cache_dir(), "zelvo", "webkit", nullptr);

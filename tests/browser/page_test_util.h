@@ -16,6 +16,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "app/main_form.h"
@@ -41,34 +43,47 @@ inline TBrowserChild* openPage(TMainForm* f, const QString& url, const QString& 
 }
 
 // Runs a script in the child's page and waits for its result (as text).
+// An answer that comes after the wait gave up (the page was being replaced)
+// lands in state of its own, not in this call's gone frame.
 inline QString pageScript(TBrowserChild* c, const QString& script, int timeoutMs = 15000) {
-  bool done = false;
-  QString value;
+  struct Result {
+    bool done = false;
+    QString value;
+  };
+  auto result = std::make_shared<Result>();
   if (auto* ie = qobject_cast<TWebBrowser*>(c->Control())) {
-    ie->view()->page()->runJavaScript(script, [&](const QVariant& v) {
-      value = v.toString();
-      done = true;
+    ie->view()->page()->runJavaScript(script, [result](const QVariant& v) {
+      result->value = v.toString();
+      result->done = true;
     });
   } else if (auto* mz = qobject_cast<TMozillaBrowser*>(c->Control())) {
-    mz->runJavaScript(script, [&](const QString& v, const QString& e) {
-      value = e.isEmpty() ? v : QStringLiteral("<error: %1>").arg(e);
-      done = true;
+    mz->runJavaScript(script, [result](const QString& v, const QString& e) {
+      result->value = e.isEmpty() ? v : QStringLiteral("<error: %1>").arg(e);
+      result->done = true;
     });
   }
-  if (!QTest::qWaitFor([&] { return done; }, timeoutMs)) return QStringLiteral("<timeout>");
-  return value;
+  if (!QTest::qWaitFor([&] { return result->done; }, timeoutMs)) return QStringLiteral("<timeout>");
+  return result->value;
 }
 
-// Clicks an element of the page with real X input (WebKit views never see
-// Qt's synthetic events, and only real input counts as a user action).
-inline bool clickElement(TBrowserChild* c, const QString& selector) {
+// The centre of an element of the page, in the control's coordinates
+// (none when the page has no such element).
+inline std::optional<QPoint> elementCentre(TBrowserChild* c, const QString& selector) {
   const QString r =
       pageScript(c, QStringLiteral("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
                                    "return Math.round(r.left+r.width/2)+','+Math.round(r.top+r.height/2);})()")
                         .arg(selector));
   const QStringList xy = r.split(u',');
-  if (xy.size() != 2) return false;
-  const QPoint p = c->Control()->mapToGlobal(QPoint(xy[0].toInt(), xy[1].toInt()));
+  if (xy.size() != 2) return std::nullopt;
+  return QPoint(xy[0].toInt(), xy[1].toInt());
+}
+
+// Clicks an element of the page with real X input (WebKit views never see
+// Qt's synthetic events, and only real input counts as a user action).
+inline bool clickElement(TBrowserChild* c, const QString& selector) {
+  const std::optional<QPoint> at = elementCentre(c, selector);
+  if (!at) return false;
+  const QPoint p = c->Control()->mapToGlobal(*at);
   if (QProcess::execute(QStringLiteral("xdotool"),
                         {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}) != 0)
     return false;

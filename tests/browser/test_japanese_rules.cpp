@@ -2,6 +2,7 @@
 // flag, the WebKit host's page for a failed load, and which items the
 // Internet Explorer windows' context menu offers where.
 #include <QTest>
+#include <map>
 
 #include "browser/engine_language.h"
 #include "browser/page_menu_rules.h"
@@ -35,6 +36,34 @@ class TestJapaneseRules : public QObject {
     QCOMPARE(chromiumFlags("--disable-gpu --lang=de"), std::string("--disable-gpu --lang=de"));
     QCOMPARE(chromiumFlags("--language=x"), std::string("--language=x --lang=ja"));
     QCOMPARE(chromiumFlags("--x--lang=de"), std::string("--x--lang=de --lang=ja"));
+  }
+
+  void webkitMessagesInJapaneseWhateverTheLocale() {
+    using engine_language::EnvChange;
+    auto changes = [](std::map<std::string, std::string> vars) {
+      std::map<std::string, std::optional<std::string>> out;
+      for (const EnvChange& c : engine_language::japaneseMessagesEnvironment([&](const char* name) -> const char* {
+             auto it = vars.find(name);
+             return it == vars.end() ? nullptr : it->second.c_str();
+           }))
+        out[c.first] = c.second;
+      return out;
+    };
+    using M = std::map<std::string, std::optional<std::string>>;
+    // A bare system: nothing set, or C.
+    QVERIFY((changes({}) == M{{"LC_MESSAGES", "C.UTF-8"}, {"LANGUAGE", "ja"}}));
+    QVERIFY((changes({{"LANG", "C"}}) == M{{"LC_MESSAGES", "C.UTF-8"}, {"LANGUAGE", "ja"}}));
+    // A user's locale stays; only the messages' language changes.
+    QVERIFY((changes({{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "de"}}) ==
+             M{{"LC_MESSAGES", "de_DE.UTF-8"}, {"LANGUAGE", "ja"}}));
+    QVERIFY((changes({{"LANG", "de_DE.UTF-8"}, {"LC_MESSAGES", "POSIX"}}) ==
+             M{{"LC_MESSAGES", "C.UTF-8"}, {"LANGUAGE", "ja"}}));
+    // LC_ALL gives way to the categories it stood for.
+    const M all = changes({{"LC_ALL", "C"}, {"LC_NUMERIC", "de_DE.UTF-8"}});
+    QCOMPARE(all.at("LC_ALL"), std::optional<std::string>());
+    QCOMPARE(all.at("LC_NUMERIC"), std::optional<std::string>("C"));
+    QCOMPARE(all.at("LC_CTYPE"), std::optional<std::string>("C"));
+    QCOMPARE(all.at("LC_MESSAGES"), std::optional<std::string>("C.UTF-8"));
   }
 
   void loadFailedPageNamesThePlaceAndEscapes() {
