@@ -44,7 +44,8 @@ void copyToBuffer(char* buffer, std::size_t size, const QString& text) {
 }
 
 // The status line: a long text is shown shortened in its middle (whole in
-// its tooltip) and never makes the dialog wider.
+// its tooltip) and never makes the dialog wider; bytes of a path that are
+// no text show as U+FFFD.
 class StatusLine : public QLabel {
  public:
   using QLabel::QLabel;
@@ -55,7 +56,7 @@ class StatusLine : public QLabel {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     const QRect r = contentsRect();
-    const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width());
+    const QString shown = fontMetrics().elidedText(shell::displayPath(text()), Qt::ElideMiddle, r.width());
     style()->drawItemText(&p, r, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown, foregroundRole());
   }
 };
@@ -251,9 +252,10 @@ QString TFolderBrowseDialog::currentId() const {
 
 void TFolderBrowseDialog::setStatusText(const QString& text) {
   if (!(info_.ulFlags & shell::BIF_STATUSTEXT)) return;
+  // Kept as given; shown with bytes that are no text marked.
   StatusLabel->setText(text);
-  StatusLabel->setToolTip(text);
-  StatusLabel->setAccessibleDescription(text);
+  StatusLabel->setToolTip(shell::displayPath(text));
+  StatusLabel->setAccessibleDescription(shell::displayPath(text));
 }
 
 void TFolderBrowseDialog::enableOK(bool enable) { OKButton->setEnabled(enable); }

@@ -17,6 +17,7 @@
 #include "browser/progress.h"
 #include "fake_engine_control.h"
 #include "frame_fixture.h"
+#include "screenshot.h"
 #include "test_main.h"
 
 namespace {
@@ -385,8 +386,10 @@ class TestChildren : public QObject {
     for (QAction* a : f->Window1->actions())
       if (a->text().startsWith("&1")) listed << a->text();
     QCOMPARE(listed, QStringList{"&1 a [*] b [*][*]"});
+    screenshot(QStringLiteral("chooser-title-star-child.png"));
     c->showMaximized();
     QTRY_VERIFY(f->windowHandle()->title().contains("[a [*] b [*][*]]"));
+    screenshot(QStringLiteral("chooser-title-star-maximised.png"));
     c->showNormal();
     f->mnuBMEdit->trigger();
     QCOMPARE(frm_BMEdit->txtName->text(), QString("a [*] b [*][*]"));

@@ -22,6 +22,7 @@
 #include "options/folder_chooser.h"
 #include "options/placement.h"
 #include "platform/guarded.h"
+#include "screenshot.h"
 
 namespace {
 
@@ -503,6 +504,8 @@ class TestFolderChooser : public QObject {
       QVERIFY(computer);
       computer->setExpanded(true);
       QTRY_VERIFY(childFor(computer, QStringLiteral("/")));
+      d->Tree->scrollToItem(slowItem->child(0));
+      screenshot(QStringLiteral("chooser-hung-entry.png"));
       // Choosing and moving about still work; the hung entry still waits.
       d->Tree->setCurrentItem(fastItem->child(0));
       QCOMPARE(d->StatusLabel->isVisible(), false);
@@ -574,6 +577,7 @@ class TestFolderChooser : public QObject {
         names << item->text(0);
         d->Tree->setCurrentItem(item);
         QVERIFY(d->OKButton->isEnabled());
+        if (pick == 1) screenshot(QStringLiteral("chooser-no-text-names.png"));
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
       }));
       chosen << shell::encodePath(c->SelectedPath());
