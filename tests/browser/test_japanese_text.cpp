@@ -5,8 +5,10 @@
 // menu, opened with a real right click.
 #include <QAccessible>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
@@ -81,10 +83,6 @@ class TestJapaneseText : public QObject {
     f->show();
     QVERIFY(QTest::qWaitForWindowExposed(f));
   }
-  TBrowserChild* open(const QString& url) {
-    f->OpenChild(QString(), url);
-    return f->ActiveMDIChild();
-  }
   // Loads an address into the window and reads its text once that page is
   // there, complete.
   QString textOf(TBrowserChild* c, const QString& url) {
@@ -120,7 +118,13 @@ class TestJapaneseText : public QObject {
         "Content-Type: text/html; charset=utf-8\r\n",
         "<!DOCTYPE html><title>menu</title><style>body{font:20px sans-serif;margin:20px}</style>"
         "<p><a id=link href='/sjis.html'>リンクの文字</a></p><p id=text>選択する文章です</p>"
-        "<p><input id=field value='入力欄'></p>"};
+        "<p><input id=field value='入力欄'> <img id=image src='/image.png' width=48 height=48></p>"};
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    image.save(&png, "PNG");
+    server.answers["/image.png"] = {"Content-Type: image/png\r\n", png.data()};
   }
   void cleanup() { endFrame(fx); }
 
@@ -130,7 +134,7 @@ class TestJapaneseText : public QObject {
     startFrame(config);
     const bool ie = QByteArray(QTest::currentDataTag()) == "Internet Explorer";
 
-    TBrowserChild* c = open(QStringLiteral("about:blank"));
+    TBrowserChild* c = openPage(f, QStringLiteral("about:blank"), QString());
     QVERIFY(c);
     QCOMPARE(textOf(c, server.url("/sjis.html")), kText);
     QTRY_COMPARE(c->windowTitle(), kTitle);
@@ -163,8 +167,9 @@ class TestJapaneseText : public QObject {
 
   void internetExplorerContextMenu() {
     startFrame("[General]\nLastEngine=IE\n[Option_Main]\nMozilla=1\n");
-    TBrowserChild* c = open(server.url("/menu.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("menu"), 20000);
+    TBrowserChild* c = openPage(f, server.url("/menu.html"), "menu");
+    QVERIFY(c);
+    QCOMPARE(c->windowTitle(), QString("menu"));
     const QString extension = QStringLiteral("もう一方のエンジンで開く");
 
     // Over a link: the link's items, then the window's own.
@@ -218,6 +223,15 @@ class TestJapaneseText : public QObject {
     QCOMPARE(captions(menu), (QStringList{"切り取り", "コピー", "貼り付け", "すべて選択", "-", extension}));
     menu->close();
 
+    // Over an image: the image's items; its address copied.
+    QVERIFY(rightClick(c, "#image"));
+    menu = openedMenu();
+    QVERIFY(menu);
+    QCOMPARE(captions(menu), (QStringList{"画像を保存...", "画像のアドレスをコピー", "画像をコピー", "-", extension}));
+    item(menu, "mnuPageCopyImageAddress")->trigger();
+    menu->close();
+    QTRY_COMPARE(QApplication::clipboard()->text(), server.url("/image.png"));
+
     // A link opened in a new window goes through the frame.
     QVERIFY(rightClick(c, "#link"));
     menu = openedMenu();
@@ -234,8 +248,9 @@ class TestJapaneseText : public QObject {
   // menu is not a widget of ours.
   void gekkoContextMenu() {
     startFrame("[General]\nLastEngine=Gecko\n[Option_Main]\nMozilla=1\n");
-    TBrowserChild* c = open(server.url("/menu.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("menu"), 20000);
+    TBrowserChild* c = openPage(f, server.url("/menu.html"), "menu");
+    QVERIFY(c);
+    QCOMPARE(c->windowTitle(), QString("menu"));
     pageScript(c,
                "var r=document.createRange();r.selectNodeContents(document.getElementById('text'));"
                "getSelection().removeAllRanges();getSelection().addRange(r);1");
