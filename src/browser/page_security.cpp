@@ -108,28 +108,22 @@ void PageSecurity::finishSignIn(TSignInDialog* dialog, const SignInAnswer& answe
 }
 
 void PageSecurity::forgetSignIn(qint64 key) {
-  for (qsizetype i = 0; i < signIns_.size(); ++i) {
-    if (signIns_[i].key != key) continue;
-    OpenSignIn s = signIns_.takeAt(i);
-    if (s.dialog) {
-      s.dialog->disconnect(this);
-      s.dialog->hide();
-      s.dialog->deleteLater();
-    }
-    return;
-  }
+  for (qsizetype i = 0; i < signIns_.size(); ++i)
+    if (signIns_[i].key == key) return dropSignIn(i, false);
 }
 
 void PageSecurity::closeSignIns() {
-  while (!signIns_.isEmpty()) {
-    OpenSignIn s = signIns_.takeFirst();
-    if (s.dialog) {
-      s.dialog->disconnect(this);
-      s.dialog->hide();
-      s.dialog->deleteLater();
-    }
-    if (s.done) s.done(SignInAnswer{});
+  while (!signIns_.isEmpty()) dropSignIn(0, true);
+}
+
+void PageSecurity::dropSignIn(qsizetype index, bool answerCancelled) {
+  OpenSignIn s = signIns_.takeAt(index);
+  if (s.dialog) {
+    s.dialog->disconnect(this);
+    s.dialog->hide();
+    s.dialog->deleteLater();
   }
+  if (answerCancelled && s.done) s.done(SignInAnswer{});
 }
 
 QString PageSecurity::certificatePage(const QString& url, const QList<CertProblem>& problems, bool overridable,

@@ -83,6 +83,7 @@ class PageSecurity : public QObject {
     qint64 key;
   };
   void finishSignIn(TSignInDialog* dialog, const SignInAnswer& answer);
+  void dropSignIn(qsizetype index, bool answerCancelled);
   void setState(SecurityState state, bool mixed);
 
   QWidget* control_;

@@ -209,6 +209,7 @@ class TestSecurity : public QObject {
     QVERIFY(clickElement(c, "summary"));  // the way on is behind "詳細"
     QTRY_COMPARE_WITH_TIMEOUT(pageScript(c, "String(document.querySelector('details').open)"), QString("true"), 10000);
     pageScript(c, "document.getElementById('proceed').scrollIntoView();1");
+    screenshot(QStringLiteral("auth-cert-details-%1.png").arg(engineName(f)));
     QVERIFY(clickElement(c, "#proceed"));
     QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("tls ok"), 20000);
     QCOMPARE(pageScript(c, "document.body.innerText"), QString("暗号化されたページ"));
