@@ -59,11 +59,8 @@ class TestPageServices : public QObject {
   void init() {
     QFETCH_GLOBAL(QByteArray, config);
     fx = new FrameFixture;
-    fx->writeConfig(config);
-    f = fx->start();
-    f->resize(1000, 750);
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f = fx->startShown(config, QSize(1000, 750));
+    QVERIFY(f);
   }
   void cleanup() {
     fx->stop();

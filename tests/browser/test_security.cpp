@@ -96,11 +96,8 @@ class TestSecurity : public QObject {
     QVERIFY(tls->isListening());
     tls->answers["/tls.html"].body = "<!DOCTYPE html><title>tls ok</title><p>暗号化されたページ</p>";
     fx = new FrameFixture;
-    fx->writeConfig(config);
-    f = fx->start();
-    f->resize(1000, 750);
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f = fx->startShown(config, QSize(1000, 750));
+    QVERIFY(f);
   }
   void cleanup() { endFrame(fx); }
   void cleanupTestCase() { delete tls; }

@@ -39,11 +39,8 @@ class TestTwoEngines : public QObject {
 
   void start(const QByteArray& config) {
     fx = new FrameFixture;
-    fx->writeConfig(config);
-    f = fx->start();
-    f->resize(1100, 760);
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f = fx->startShown(config, QSize(1100, 760));
+    QVERIFY(f);
   }
 
   TBrowserChild* open(const QString& url, const QString& title) {
