@@ -22,9 +22,9 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
-#include "browser/page_security.h"
 #include "browser/full_screen.h"
 #include "browser/page_context_menu.h"
+#include "browser/page_security.h"
 #include "browser/page_services.h"
 #include "browser/permissions.h"
 #include "browser/save_dialog.h"

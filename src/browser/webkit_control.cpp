@@ -27,9 +27,9 @@
 
 #include "browser/address.h"
 #include "browser/downloads.h"
-#include "browser/page_security.h"
 #include "browser/frame_key_rules.h"
 #include "browser/full_screen.h"
+#include "browser/page_security.h"
 #include "browser/page_services.h"
 #include "browser/permissions.h"
 #include "browser/save_dialog.h"
