@@ -118,11 +118,7 @@ void PageSecurity::closeSignIns() {
 
 void PageSecurity::dropSignIn(qsizetype index, bool answerCancelled) {
   OpenSignIn s = signIns_.takeAt(index);
-  if (s.dialog) {
-    s.dialog->disconnect(this);
-    s.dialog->hide();
-    s.dialog->deleteLater();
-  }
+  discardDialog(s.dialog, this);
   if (answerCancelled && s.done) s.done(SignInAnswer{});
 }
 

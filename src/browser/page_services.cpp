@@ -21,6 +21,13 @@ QString dialogTitle(const PageDialogRequest& r) {
 
 }  // namespace
 
+void discardDialog(QDialog* dialog, QObject* owner) {
+  if (!dialog) return;
+  dialog->disconnect(owner);
+  dialog->hide();
+  dialog->deleteLater();
+}
+
 void placeOver(QWidget* window, QWidget* over, Qt::Alignment where) {
   window->adjustSize();
   const QRect target(over->mapToGlobal(QPoint(0, 0)), over->size());
@@ -131,11 +138,7 @@ void PageServices::finish(QDialog* dialog, const PageDialogAnswer& answer, bool 
 void PageServices::closeDialogs() {
   while (!open_.isEmpty()) {
     OpenDialog d = open_.takeFirst();
-    if (d.dialog) {
-      d.dialog->disconnect(this);
-      d.dialog->hide();
-      d.dialog->deleteLater();
-    }
+    discardDialog(d.dialog, this);
     if (d.done) d.done(unshownDialogAnswer(d.kind));
   }
 }

@@ -17,6 +17,9 @@ class QWidget;
 // Puts a window of ours over the page it belongs to: centred, or at the
 // page's top (Qt::AlignTop), kept on the screen.
 void placeOver(QWidget* window, QWidget* over, Qt::Alignment where = Qt::AlignCenter);
+// Takes down a page's dialog nobody waits for any more: its answer must not
+// reach owner, and it may be inside its own signal, so it goes later.
+void discardDialog(QDialog* dialog, QObject* owner);
 
 class PageServices : public QObject {
   Q_OBJECT

@@ -116,11 +116,7 @@ void PagePermissions::dismissAll() {
 
 void PagePermissions::drop(qsizetype index, bool tellWaiting) {
   Question q = open_.takeAt(index);
-  if (q.dialog) {
-    q.dialog->disconnect(this);
-    q.dialog->hide();
-    q.dialog->deleteLater();
-  }
+  discardDialog(q.dialog, this);
   if (tellWaiting)
     for (Done& d : q.waiting)
       if (d) d(PermissionAnswer::Dismissed);
