@@ -19,8 +19,8 @@
 #include "app/main_form.h"
 #include "bench_support.h"
 #include "browser/browser_child.h"
-#include "browser/engine_control.h"
-#include "browser/webkit_control.h"
+#include "engine/engine_control.h"
+#include "engine/webkit/webkit_control.h"
 
 namespace {
 

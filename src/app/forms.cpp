@@ -17,6 +17,12 @@ void CreateForms() {
   frm_Option = new Tfrm_Option(MainForm);
   // bookmark editor (hidden; reads bookmark.xml into its tree)
   frm_BMEdit = new Tfrm_BMEdit(MainForm);
+  frm_BMEdit->OnSaved = [] {
+    if (MainForm) {
+      MainForm->BuildBookmarkMenu();
+      MainForm->BuildBookmarkBar();
+    }
+  };
   AboutBox = new TAboutBox(MainForm);
 }
 

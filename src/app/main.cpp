@@ -14,7 +14,7 @@
 #include "app/app_path.h"
 #include "app/forms.h"
 #include "app/main_form.h"
-#include "browser/engine_language.h"
+#include "engine/engine_language.h"
 #include "platform/guarded.h"
 #include "platform/zelvo_application.h"
 

@@ -40,7 +40,7 @@
 #include "app/window_arrange.h"
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
-#include "browser/engine_control.h"
+#include "engine/engine_control.h"
 #include "browser/engine_readiness.h"
 #include "platform/atomic_file.h"
 #include "platform/guarded.h"
@@ -115,7 +115,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   guarded::run([this] { FormCreate(); });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The children outlive this body; what they signal while they go must not
+  // reach a frame that is no longer whole.
+  if (MDIClient) MDIClient->disconnect(this);
+}
 
 void TMainForm::CreateComponents() {
   const QStyle* st = style();

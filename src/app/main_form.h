@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "browser/page_display.h"
+#include "options/option_form.h"
+
 class QAction;
 class QActionGroup;
 class QFileDialog;
@@ -31,7 +34,7 @@ class TBrowserChild;
 // page display that the browser children fill. Components are public fields
 // named as the forms name them (and carry that name as objectName), so that
 // the child windows, the dialogs and the tests reach them by name.
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   Q_OBJECT
 
  public:
@@ -177,7 +180,23 @@ class TMainForm : public QMainWindow {
   // Child windows in the frame's order and the active one (nullptr if none).
   QList<QMdiSubWindow*> MDIChildren() const;
   int MDIChildCount() const;
-  TBrowserChild* ActiveMDIChild() const;
+  TBrowserChild* ActiveMDIChild() const override;
+
+  // ---- the shared page display, as the children fill it ------------------
+  void ShowAddress(const QString& text) override;
+  void ShowSecurity(SecurityState state, const QString& text) override;
+  void ShowStatus(const QString& text) override;
+  int Progress() const override;
+  void SetProgress(int position) override;
+  bool ButtonEnabled(Button button) const override;
+  void SetButtonEnabled(Button button, bool enabled) override;
+  void SetPageItemsEnabled(bool enabled) override;
+  void SetTextSizeEnabled(bool enabled) override;
+  int FrameMojiSize() const override { return MojiSize; }
+  // ---- what the options dialog needs of the frame ------------------------
+  QObject* OwnerObject() override { return this; }
+  QString OwnerAppPath() const override { return AppPath; }
+  void SetGeckoItemEnabled(bool on) override;
 
   // ---- bar layout (main_form_bars.cpp) -----------------------------------
   void BandPositionRead();
@@ -200,9 +219,9 @@ class TMainForm : public QMainWindow {
   void ShowZBarWidth();
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
-  void OpenChild(const QString& Caption, const QString& URL);
+  void OpenChild(const QString& Caption, const QString& URL) override;
   void PlaceNewChild(QMdiSubWindow* child);
-  void ShowMojiSize(quint8 Size);
+  void ShowMojiSize(quint8 Size) override;
   QAction* SizeItem(int n) const;
   void ReadMojiSize();
   void BackCtrlClick();

@@ -11,7 +11,7 @@
 #include "bookmarks/bookmark_editor.h"
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
-#include "browser/engine_control.h"
+#include "engine/engine_control.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"

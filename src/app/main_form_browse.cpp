@@ -10,7 +10,7 @@
 #include "app/main_form.h"
 #include "app/window_arrange.h"
 #include "browser/browser_child.h"
-#include "browser/engine_control.h"
+#include "engine/engine_control.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 

@@ -8,8 +8,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "bookmarks/bookmark_edit_rules.h"
 #include "bookmarks/bookmark_file.h"
 #include "platform/guarded.h"
@@ -197,10 +195,7 @@ void Tfrm_BMEdit::btnOKClick() {
     LoadTree();
     throw;
   }
-  if (MainForm) {
-    MainForm->BuildBookmarkMenu();
-    MainForm->BuildBookmarkBar();
-  }
+  if (OnSaved) OnSaved();
   hide();
 }
 

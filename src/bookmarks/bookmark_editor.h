@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 #include "bookmarks/bookmark_file.h"
 
@@ -54,6 +55,9 @@ class Tfrm_BMEdit : public QDialog {
   void btnDelClick();
   void btnOKClick();
   void btnCancelClick();
+
+  // Run after OK has saved the file, so the frame rebuilds what shows it.
+  std::function<void()> OnSaved;
 
   // Entries saved to the file by someone else (an import), added at the end
   // of the top level so that the next OK keeps them. That save turned the

@@ -1,21 +1,14 @@
 #include "browser/browser_child.h"
 
-#include <QAction>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QMenu>
-#include <QProgressBar>
-#include <QToolButton>
 
-#include "app/main_form.h"
-#include "browser/engine_control.h"
-#include "browser/page_rules.h"
-#include "browser/page_security.h"
+#include "browser/page_display.h"
+#include "engine/engine_control.h"
+#include "page/page_rules.h"
+#include "page/page_security.h"
 #include "browser/progress.h"
-#include "browser/web_engine_control.h"
-#include "browser/webkit_control.h"
+#include "engine/webengine/web_engine_control.h"
+#include "engine/webkit/webkit_control.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -31,7 +24,7 @@ qint16 bool16(bool b) { return b ? TBrowserChild::kTrue : TBrowserChild::kFalse;
 
 void TBrowserChild::setControlFactoryForTests(ControlFactory f) { factory() = std::move(f); }
 
-TBrowserChild::TBrowserChild(TMainForm* frame, bool ie) : frame_(frame) {
+TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie) : frame_(frame) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(ie ? QStringLiteral("frm_IE") : QStringLiteral("frm_MZ"));
   if (factory())
@@ -71,28 +64,26 @@ void TBrowserChild::connectControl() {
 }
 
 void TBrowserChild::FormActivate() {
-  frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
+  frame_->ShowAddress(displayAddress(control_->LocationURL()));
   ShowSecurity();
-  frame_->ProgressBar1->setValue(progress::clampToBar(Tag));
+  frame_->SetProgress(progress::clampToBar(Tag));
   if (!IsIE()) FormResize();
-  frame_->BackCtrl->setEnabled(BackEnable != kFalse);
-  frame_->FrwrdCtrl->setEnabled(FrwrdEnable != kFalse);
-  frame_->StopCtrl->setEnabled(StopEnable != kFalse);
-  frame_->ReLoadCtrl->setEnabled(ReLoadEnable != kFalse);
-  frame_->mnuFile_SaveAs->setEnabled(true);
-  frame_->mnuEdit_slrAll->setEnabled(true);
-  frame_->mnuEdit_Copy->setEnabled(true);
+  frame_->SetButtonEnabled(TPageDisplay::btnBack, BackEnable != kFalse);
+  frame_->SetButtonEnabled(TPageDisplay::btnForward, FrwrdEnable != kFalse);
+  frame_->SetButtonEnabled(TPageDisplay::btnStop, StopEnable != kFalse);
+  frame_->SetButtonEnabled(TPageDisplay::btnReload, ReLoadEnable != kFalse);
+  frame_->SetPageItemsEnabled(true);
   if (IsIE()) {
     frame_->ShowMojiSize(static_cast<Tfrm_IE*>(this)->ChildMojiSize);
-    frame_->mnuShow_Size->setEnabled(true);
+    frame_->SetTextSizeEnabled(true);
   } else {
-    frame_->mnuShow_Size->setEnabled(false);
+    frame_->SetTextSizeEnabled(false);
   }
 }
 
 void TBrowserChild::ShowSecurity() {
   const PageSecurity* s = control_->Security();
-  showSecurityState(frame_->txtAddress, s ? s->state() : SecurityState::None, s ? s->stateText() : QString());
+  frame_->ShowSecurity(s ? s->state() : SecurityState::None, s ? s->stateText() : QString());
 }
 
 void TBrowserChild::FormResize() {
@@ -118,40 +109,38 @@ void TBrowserChild::SetCaption(const QString& text) { setWindowTitle(QString(tex
 QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
 
 void TBrowserChild::StatusTextChange(const QString& Text) {
-  frame_->StatusPanel0->setText(Text);
-  frame_->StatusPanel0->setAccessibleDescription(Text);
+  frame_->ShowStatus(Text);
   LastStatus = Text;
 }
 
 void TBrowserChild::TitleChange(const QString& Text) {
   SetCaption(Text);
-  frame_->txtAddress->setText(displayAddress(control_->LocationURL()));
+  frame_->ShowAddress(displayAddress(control_->LocationURL()));
 }
 
 void TBrowserChild::CommandStateChange(qint32 Command, bool Enable) {
-  if (Command == CSC_NAVIGATEFORWARD) frame_->FrwrdCtrl->setEnabled(Enable);
-  if (Command == CSC_NAVIGATEBACK) frame_->BackCtrl->setEnabled(Enable);
-  frame_->ReLoadCtrl->setEnabled(true);
+  if (Command == CSC_NAVIGATEFORWARD) frame_->SetButtonEnabled(TPageDisplay::btnForward, Enable);
+  if (Command == CSC_NAVIGATEBACK) frame_->SetButtonEnabled(TPageDisplay::btnBack, Enable);
+  frame_->SetButtonEnabled(TPageDisplay::btnReload, true);
   SubChange(Alive);
 }
 
 void TBrowserChild::SubChange(qint16 alive) {
   if (alive != kFalse) {
     if (TBrowserChild* active = frame_->ActiveMDIChild()) {
-      active->BackEnable = bool16(frame_->BackCtrl->isEnabled());
-      active->FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
-      active->StopEnable = bool16(frame_->StopCtrl->isEnabled());
-      active->ReLoadEnable = bool16(frame_->ReLoadCtrl->isEnabled());
+      active->BackEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnBack));
+      active->FrwrdEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnForward));
+      active->StopEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnStop));
+      active->ReLoadEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnReload));
     }
     return;
   }
-  frame_->ProgressBar1->setValue(0);
-  frame_->txtAddress->clear();
-  showSecurityState(frame_->txtAddress, SecurityState::None, QString());
-  frame_->StatusPanel0->clear();
-  frame_->StatusPanel0->setAccessibleDescription(QString());
-  for (QToolButton* b : {frame_->BackCtrl, frame_->FrwrdCtrl, frame_->StopCtrl, frame_->ReLoadCtrl})
-    b->setEnabled(false);
+  frame_->SetProgress(0);
+  frame_->ShowAddress(QString());
+  frame_->ShowSecurity(SecurityState::None, QString());
+  frame_->ShowStatus(QString());
+  for (auto b : {TPageDisplay::btnBack, TPageDisplay::btnForward, TPageDisplay::btnStop, TPageDisplay::btnReload})
+    frame_->SetButtonEnabled(b, false);
 }
 
 void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& caption) {
@@ -164,10 +153,8 @@ void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& 
 void TBrowserChild::FormClose() {
   Alive = kFalse;
   SubChange(kFalse);
-  frame_->mnuFile_SaveAs->setEnabled(false);
-  frame_->mnuEdit_slrAll->setEnabled(false);
-  frame_->mnuEdit_Copy->setEnabled(false);
-  frame_->mnuShow_Size->setEnabled(false);
+  frame_->SetPageItemsEnabled(false);
+  frame_->SetTextSizeEnabled(false);
 }
 
 void TBrowserChild::closeEvent(QCloseEvent* event) {
@@ -181,14 +168,14 @@ void TBrowserChild::closeEvent(QCloseEvent* event) {
 
 // ---- IE child ---------------------------------------------------------------
 
-Tfrm_IE::Tfrm_IE(TMainForm* frame) : TBrowserChild(frame, true) { TWeb_IE = control_; }
+Tfrm_IE::Tfrm_IE(TPageDisplay* frame) : TBrowserChild(frame, true) { TWeb_IE = control_; }
 
 void Tfrm_IE::FormCreate() {
-  ChildMojiSize = static_cast<quint8>(frame_->MojiSize & 0xFF);
+  ChildMojiSize = static_cast<quint8>(frame_->FrameMojiSize() & 0xFF);
   show();
-  BackEnable = bool16(frame_->BackCtrl->isEnabled());
-  FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
-  StopEnable = bool16(frame_->StopCtrl->isEnabled());
+  BackEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnBack));
+  FrwrdEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnForward));
+  StopEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnStop));
   Alive = kTrue;
   FormResize();
 }
@@ -196,36 +183,36 @@ void Tfrm_IE::FormCreate() {
 void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   Tag = Progress;
   if (const auto pos = progress::ieNewPosition(Progress, ProgressMax))
-    frame_->ProgressBar1->setValue(progress::clampToBar(*pos));
+    frame_->SetProgress(progress::clampToBar(*pos));
   // Stop is usable on both kinds: enabled while loading, disabled once the
   // bar reached 100 or the load ended (0 of 0).
-  const bool ended = frame_->ProgressBar1->value() == 100 || (Progress == 0 && ProgressMax == 0);
-  frame_->StopCtrl->setEnabled(!ended);
+  const bool ended = frame_->Progress() == 100 || (Progress == 0 && ProgressMax == 0);
+  frame_->SetButtonEnabled(TPageDisplay::btnStop, !ended);
 }
 
 // ---- Gecko child ------------------------------------------------------------
 
-Tfrm_MZ::Tfrm_MZ(TMainForm* frame) : TBrowserChild(frame, false) { TWeb_MZ = control_; }
+Tfrm_MZ::Tfrm_MZ(TPageDisplay* frame) : TBrowserChild(frame, false) { TWeb_MZ = control_; }
 
 void Tfrm_MZ::FormCreate() {
   FormResize();
-  BackEnable = bool16(frame_->BackCtrl->isEnabled());
-  FrwrdEnable = bool16(frame_->FrwrdCtrl->isEnabled());
-  StopEnable = bool16(frame_->StopCtrl->isEnabled());
+  BackEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnBack));
+  FrwrdEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnForward));
+  StopEnable = bool16(frame_->ButtonEnabled(TPageDisplay::btnStop));
   Alive = kTrue;
 }
 
 void Tfrm_MZ::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   Tag = Progress;
   if (const auto pos = progress::geckoNewPosition(Progress, ProgressMax))
-    frame_->ProgressBar1->setValue(progress::clampToBar(*pos));
-  if (frame_->ProgressBar1->value() == 100) {
-    frame_->ProgressBar1->setValue(0);
-    frame_->StopCtrl->setEnabled(false);
+    frame_->SetProgress(progress::clampToBar(*pos));
+  if (frame_->Progress() == 100) {
+    frame_->SetProgress(0);
+    frame_->SetButtonEnabled(TPageDisplay::btnStop, false);
     // The load is over: activating this child again shows an empty bar,
     // not the full one its last report would give.
     Tag = 0;
   } else {
-    frame_->StopCtrl->setEnabled(true);
+    frame_->SetButtonEnabled(TPageDisplay::btnStop, true);
   }
 }

@@ -5,7 +5,7 @@
 #include <functional>
 
 class IWebBrowser2;
-class TMainForm;
+class TPageDisplay;
 
 // A browser child window of the frame: hosts one engine control and mirrors
 // its page state into the frame's shared address box, status panel,
@@ -46,7 +46,7 @@ class TBrowserChild : public QMdiSubWindow {
   static void setControlFactoryForTests(ControlFactory factory);
 
  protected:
-  TBrowserChild(TMainForm* frame, bool ie);
+  TBrowserChild(TPageDisplay* frame, bool ie);
   void StatusTextChange(const QString& Text);
   void TitleChange(const QString& Text);
   void CommandStateChange(qint32 Command, bool Enable);
@@ -57,7 +57,7 @@ class TBrowserChild : public QMdiSubWindow {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
-  TMainForm* frame_;
+  TPageDisplay* frame_;
   IWebBrowser2* control_ = nullptr;
 
  private:
@@ -68,7 +68,7 @@ class TBrowserChild : public QMdiSubWindow {
 class Tfrm_IE : public TBrowserChild {
   Q_OBJECT
  public:
-  explicit Tfrm_IE(TMainForm* frame);
+  explicit Tfrm_IE(TPageDisplay* frame);
   bool IsIE() const override { return true; }
 
   IWebBrowser2* TWeb_IE = nullptr;
@@ -84,7 +84,7 @@ class Tfrm_IE : public TBrowserChild {
 class Tfrm_MZ : public TBrowserChild {
   Q_OBJECT
  public:
-  explicit Tfrm_MZ(TMainForm* frame);
+  explicit Tfrm_MZ(TPageDisplay* frame);
   bool IsIE() const override { return false; }
 
   IWebBrowser2* TWeb_MZ = nullptr;

@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
-#include "browser/web_engine_control.h"
-#include "browser/webkit_control.h"
+#include "engine/webengine/web_engine_control.h"
+#include "engine/webkit/webkit_control.h"
 #include "platform/errors.h"
 
 TEngineReadiness::TEngineReadiness(QObject* owner) : QObject(owner) {}

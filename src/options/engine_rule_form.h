@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-#include "browser/engine_rules.h"
+#include "engine/engine_rules.h"
 
 class QComboBox;
 class QLabel;

@@ -13,7 +13,6 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "app/main_form.h"
 #include "options/folder_chooser.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
@@ -43,10 +42,10 @@ const QString kWindow = QStringLiteral("Option_Window");
 
 }  // namespace
 
-Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(nullptr), frame_(frame) {
+Tfrm_Option::Tfrm_Option(TOptionOwner* frame) : QDialog(nullptr), frame_(frame) {
   setObjectName(QStringLiteral("frm_Option"));
   // A window of its own, freed with the frame it works for.
-  if (frame_) connect(frame_, &QObject::destroyed, this, [this] { delete this; });
+  if (frame_) connect(frame_->OwnerObject(), &QObject::destroyed, this, [this] { delete this; });
   setWindowTitle(QStringLiteral("オプション"));
   // A sizeable window of its own with a title and a close box. Not a tool
   // window: the window system keeps those above the frame, and this one is
@@ -139,7 +138,7 @@ Tfrm_Option::Tfrm_Option(TMainForm* frame) : QDialog(nullptr), frame_(frame) {
 int Tfrm_Option::Tag(const QCheckBox* box) { return box->property("Tag").toInt(); }
 
 void Tfrm_Option::FormCreate() {
-  AppPath = frame_ ? frame_->AppPath : QString();
+  AppPath = frame_ ? frame_->OwnerAppPath() : QString();
   ReadIni();
   // Tabs are hidden: a stacked widget has none. The first node shows "全般".
   TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
@@ -174,7 +173,7 @@ void Tfrm_Option::chkMozClick() {
   txtMozPath->setEnabled(on);
   setBackground(txtMozPath, on);
   BitBtn1->setEnabled(on);
-  if (frame_ && frame_->Moz_Item) frame_->Moz_Item->setEnabled(on);
+  if (frame_) frame_->SetGeckoItemEnabled(on);
 }
 
 void Tfrm_Option::chkWin1Click() { chkWin1->setProperty("Tag", chkWin1->isChecked() ? 1 : 0); }

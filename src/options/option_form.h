@@ -11,7 +11,16 @@ class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TMainForm;
+
+// What the options dialog needs of the frame it works for: the folder of
+// config.ini, and the engine item that follows the Gecko check box.
+class TOptionOwner {
+ public:
+  virtual ~TOptionOwner() = default;
+  virtual QObject* OwnerObject() = 0;
+  virtual QString OwnerAppPath() const = 0;
+  virtual void SetGeckoItemEnabled(bool on) = 0;
+};
 class TSHBrowseForFolderEx;
 
 // The options dialog: the Gecko switch and folder, and whether bookmarks and
@@ -23,7 +32,7 @@ class Tfrm_Option : public QDialog {
   // `frame` is the main window whose program folder and Gecko menu item the
   // dialog uses. The dialog is a window of the application's own, not kept
   // above the frame; it is freed with the frame, at the program's end.
-  explicit Tfrm_Option(TMainForm* frame);
+  explicit Tfrm_Option(TOptionOwner* frame);
 
   QTreeWidget* TreeView1 = nullptr;
   QFrame* Panel1 = nullptr;
@@ -60,7 +69,7 @@ class Tfrm_Option : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  TMainForm* frame_;
+  TOptionOwner* frame_;
   bool placed_ = false;
   QString AppPath;
 };

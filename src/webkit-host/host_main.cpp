@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "browser/engine_language.h"
-#include "browser/frame_keys.h"
-#include "browser/page_menu_items.h"
-#include "browser/webkit_protocol.h"
+#include "engine/engine_language.h"
+#include "page/frame_keys.h"
+#include "page/page_menu_items.h"
+#include "engine/webkit/webkit_protocol.h"
 
 namespace {
 

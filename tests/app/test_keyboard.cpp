@@ -19,7 +19,7 @@
 
 #include "app/about_box.h"
 #include "browser/browser_child.h"
-#include "browser/web_engine_control.h"
+#include "engine/webengine/web_engine_control.h"
 #include "fake_engine_control.h"
 #include "frame_fixture.h"
 #include "test_main.h"

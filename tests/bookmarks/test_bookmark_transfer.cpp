@@ -14,7 +14,7 @@
 #include "bookmarks/bookmark_editor.h"
 #include "bookmarks/bookmark_file.h"
 #include "bookmarks/bookmark_html.h"
-#include "browser/page_test_util.h"
+#include "page_test_util.h"
 #include "frame_fixture.h"
 #include "screenshot.h"
 #include "test_main.h"

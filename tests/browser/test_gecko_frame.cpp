@@ -17,7 +17,7 @@
 #include <QToolButton>
 
 #include "browser/browser_child.h"
-#include "browser/webkit_control.h"
+#include "engine/webkit/webkit_control.h"
 #include "frame_fixture.h"
 #include "options/option_form.h"
 #include "support/webkit_page.h"

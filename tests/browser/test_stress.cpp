@@ -6,7 +6,7 @@
 #include <QMdiArea>
 
 #include "browser/browser_child.h"
-#include "browser/webkit_control.h"
+#include "engine/webkit/webkit_control.h"
 #include "frame_fixture.h"
 #include "test_main.h"
 

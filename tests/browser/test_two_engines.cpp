@@ -14,7 +14,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "browser/engine_rules.h"
+#include "engine/engine_rules.h"
 #include "frame_fixture.h"
 #include "http_server.h"
 #include "options/engine_rule_form.h"

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "browser/engine_control.h"
+#include "engine/engine_control.h"
 #include "platform/errors.h"
 
 // A scripted engine control: records every call, and lets a test raise the

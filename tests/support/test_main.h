@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "browser/engine_language.h"
+#include "engine/engine_language.h"
 
 inline void zelvoTestEnvironment() {
   setenv("QT_QPA_PLATFORM", "xcb", 0);

@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QTest>
 
-#include "browser/webkit_control.h"
+#include "engine/webkit/webkit_control.h"
 
 // Runs a script in the page and waits for its result.
 inline QString js(TMozillaBrowser* b, const QString& script) {

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/engine_control.h"
+
+class QWindow;
+class WebKitHost;
+class PageServices;
+class PageSecurity;
+class PagePermissions;
+class FullScreenWindow;
+class NotificationPopup;
+namespace wkproto {
+class Message;
+}
+
+// The "Gecko" slot: WebKitGTK, rendered by the separate program
+// zelvo-webkit-host. One host process serves every control; each control
+// owns one view in it and embeds that view's X11 window. When the host dies
+// the control shows an error page of its own, and Refresh/Navigate start a
+// new host at the last address.
+class TMozillaBrowser : public IWebBrowser2 {
+  Q_OBJECT
+ public:
+  explicit TMozillaBrowser(QWidget* parent = nullptr);
+  ~TMozillaBrowser() override;
+
+  void GoBack() override;
+  void GoForward() override;
+  void Navigate(const QString& URL) override;
+  void Refresh() override;
+  void Stop() override;
+  void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) override;
+  QString LocationURL() const override { return location_; }
+  bool Busy() const override { return busy_; }
+
+  // The zoom level of each text size 0..4.
+  static double zoomLevelFor(int size);
+
+  // True while the host is gone and the error page stands in for the view.
+  bool showsHostErrorPage() const { return errorPage_ != nullptr; }
+  // The embedded view's window (0 until the host reported it).
+  quint64 viewWindowId() const { return xid_; }
+
+  // Runs a script in the page; done(value, error) gets its result as text.
+  // For tests and diagnostics: the interface has no such operation.
+  void runJavaScript(const QString& script, std::function<void(const QString&, const QString&)> done);
+  // Ends this view's web process, as a crash would.
+  void terminateWebProcess();
+  // The running host's process id, or 0.
+  static qint64 hostProcessId();
+  // Starts the host (and its network process) before a view needs it.
+  static void readyHost();
+  // Ends a host that no view uses.
+  static void releaseIdleHost();
+  // The host program to use instead of the one beside the program or in
+  // the libexec folder; tests point it at the build (empty: the usual search).
+  static void setHostProgramForTests(const QString& path);
+  PageServices* services() const { return services_; }
+  PageSecurity* Security() const override { return security_; }
+  PagePermissions* permissions() const { return permissions_; }
+  // How often the host is asked whether it is alive, and after how many
+  // unanswered asks it is taken for hung.
+  static void setLivenessForTests(int intervalMs, int ticks);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void ContextActionsChanged() override;
+
+ private:
+  friend class WebKitHost;
+  void hostMessage(const wkproto::Message& m);
+  void hostLost();
+
+  bool startView(QString* error);
+  void ensureView();
+  void requireView() const;
+  void send(wkproto::Message m);
+  void embed(quint64 xid);
+  void dropContainer();
+  void showHostErrorPage(const QString& why);
+  void focusPage();
+  void passKeyToFrame(const wkproto::Message& m);
+  // The host hands the frame's keys over before the page sees them; it
+  // hears of them again whenever the frame's actions change.
+  void scheduleFrameKeys();
+  void sendFrameKeys();
+  void focusLeavesPage(bool forward);
+  void beginLoad();
+  void endLoad();
+  // The host builds the page's context menu: it holds a copy of the
+  // window's items, and a chosen one comes back as "context-action".
+  void sendContextItems();
+  void pageDialog(const wkproto::Message& m);
+  void newWindow(const wkproto::Message& m);
+  // Takes the page a click opened in another view of the same host.
+  bool adoptOpened(qint64 pending, const QString& url);
+  // Sign-in, certificate errors and the secure state (webkit_security.cpp):
+  // true when the event was one of those alone.
+  bool securityEvent(const wkproto::Message& m);
+  // Permission requests, notifications and full screen of the page.
+  void permissionRequest(const wkproto::Message& m);
+  void notification(const wkproto::Message& m);
+  void fullScreenChanged(bool on);
+
+  QPointer<WebKitHost> host_;
+  PageServices* services_ = nullptr;
+  PageSecurity* security_ = nullptr;
+  PagePermissions* permissions_ = nullptr;
+  std::unique_ptr<FullScreenWindow> fullScreen_;
+  std::map<qint64, QPointer<NotificationPopup>> notifications_;
+  int viewId_ = 0;
+  quint64 xid_ = 0;
+  QWindow* foreign_ = nullptr;
+  QWidget* container_ = nullptr;
+  QWidget* errorPage_ = nullptr;
+
+  QString location_;
+  QString title_;
+  QString status_;
+  bool busy_ = false;
+  int lastProgress_ = -1;
+  double zoom_ = 1.0;
+  qint64 nextScript_ = 1;
+  std::map<qint64, std::function<void(const QString&, const QString&)>> scripts_;
+  std::vector<QMetaObject::Connection> contextWatch_;
+  std::vector<QMetaObject::Connection> frameKeyWatch_;
+  std::string frameKeysSent_;
+  bool frameKeysPending_ = false;
+};
