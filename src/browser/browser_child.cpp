@@ -3,12 +3,12 @@
 #include <QCloseEvent>
 
 #include "browser/page_display.h"
-#include "engine/engine_control.h"
-#include "page/page_rules.h"
-#include "page/page_security.h"
 #include "browser/progress.h"
+#include "engine/engine_control.h"
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
+#include "page/page_rules.h"
+#include "page/page_security.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -182,8 +182,7 @@ void Tfrm_IE::FormCreate() {
 
 void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   Tag = Progress;
-  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax))
-    frame_->SetProgress(progress::clampToBar(*pos));
+  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax)) frame_->SetProgress(progress::clampToBar(*pos));
   // Stop is usable on both kinds: enabled while loading, disabled once the
   // bar reached 100 or the load ended (0 of 0).
   const bool ended = frame_->Progress() == 100 || (Progress == 0 && ProgressMax == 0);
