@@ -10,6 +10,9 @@
 function(zelvo_room dir)
   cmake_parse_arguments(R "" "" "USES;PURE;UI;PURE_LIBS;UI_LIBS" ${ARGN})
   string(REPLACE "/" "_" lib "zelvo_${dir}")
+  # Recorded even when this build leaves the room out, for the include check.
+  string(JOIN "," used ${R_USES})
+  set_property(GLOBAL APPEND PROPERTY ZELVO_ROOMS "${dir}=${used}")
   if(ZELVO_PURE_ONLY)
     set(R_UI "")
     set(R_UI_LIBS "")
@@ -36,8 +39,6 @@ function(zelvo_room dir)
   endforeach()
   target_link_libraries(${lib} PUBLIC ${uses} Qt6::Core ${R_PURE_LIBS} ${R_UI_LIBS})
 
-  string(JOIN "," used ${R_USES})
-  set_property(GLOBAL APPEND PROPERTY ZELVO_ROOMS "${dir}=${used}")
   set_property(GLOBAL APPEND PROPERTY ZELVO_ROOM_LIBS ${lib})
 endfunction()
 
