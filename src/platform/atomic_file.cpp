@@ -60,7 +60,9 @@ bool writeAll(int fd, const char* p, qsizetype n) {
   return true;
 }
 
-bool readAllFd(int fd, QByteArray* out, qsizetype hint) {
+// Reads to the end; more than `limit` bytes (when not negative) fail with
+// EFBIG, so a file that grows while it is read is not followed forever.
+bool readAllFd(int fd, QByteArray* out, qsizetype hint, qint64 limit = -1) {
   QByteArray data;
   data.reserve(hint + 1);
   char buf[65536];
@@ -72,6 +74,10 @@ bool readAllFd(int fd, QByteArray* out, qsizetype hint) {
     }
     if (r == 0) break;
     data.append(buf, r);
+    if (limit >= 0 && data.size() > limit) {
+      errno = EFBIG;
+      return false;
+    }
   }
   *out = std::move(data);
   return true;
@@ -141,7 +147,7 @@ QByteArray lockKey(const QByteArray& folder) {
 
 }  // namespace
 
-FileRead readRegularFile(const QString& path, QByteArray* bytes) {
+FileRead readRegularFile(const QString& path, QByteArray* bytes, qint64 maxBytes) {
   bytes->clear();
   const QByteArray p = QFile::encodeName(path);
   struct stat st {};
@@ -155,8 +161,10 @@ FileRead readRegularFile(const QString& path, QByteArray* bytes) {
     result = FileRead::Unreadable;
   else if (!S_ISREG(st.st_mode))
     result = FileRead::NotRegular;
-  else if (!readAllFd(fd, bytes, st.st_size))
-    result = FileRead::Unreadable;
+  else if (maxBytes >= 0 && st.st_size > maxBytes)
+    result = FileRead::TooLarge;
+  else if (!readAllFd(fd, bytes, st.st_size, maxBytes))
+    result = errno == EFBIG ? FileRead::TooLarge : FileRead::Unreadable;
   ::close(fd);
   if (result != FileRead::Ok) bytes->clear();
   return result;

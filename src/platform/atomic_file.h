@@ -8,9 +8,10 @@
 
 // What reading a file found. Only regular files are read: a FIFO, a device
 // or a folder under the file's name is never opened for reading, so it can
-// neither hang the program nor feed it endless bytes.
-enum class FileRead { Ok, Missing, NotRegular, Unreadable };
-FileRead readRegularFile(const QString& path, QByteArray* bytes);
+// neither hang the program nor feed it endless bytes. With `maxBytes`, a
+// larger file is not read (TooLarge).
+enum class FileRead { Ok, Missing, NotRegular, Unreadable, TooLarge };
+FileRead readRegularFile(const QString& path, QByteArray* bytes, qint64 maxBytes = -1);
 
 // Whether `path` names a regular file (after symbolic links); a FIFO or a
 // folder under the name counts as no file.
