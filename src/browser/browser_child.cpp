@@ -1,14 +1,16 @@
 #include "browser/browser_child.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QMdiArea>
 
 #include "browser/page_display.h"
-#include "engine/engine_control.h"
-#include "page/page_rules.h"
-#include "page/page_security.h"
 #include "browser/progress.h"
+#include "engine/engine_control.h"
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
+#include "page/page_rules.h"
+#include "page/page_security.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -20,11 +22,32 @@ TBrowserChild::ControlFactory& factory() {
 
 qint16 bool16(bool b) { return b ? TBrowserChild::kTrue : TBrowserChild::kFalse; }
 
+// Qt's accessible MDI window reads its title with every "[*]" taken out; a
+// child is read by its accessible name, which is its caption as shown.
+class ChildAccessible : public QAccessibleWidget {
+ public:
+  explicit ChildAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const auto* w = static_cast<const QMdiSubWindow*>(widget());
+    if (w->mdiArea() && w->mdiArea()->activeSubWindow() == w) s.active = true;
+    if (!w->isMaximized() && !w->isMinimized()) s.movable = s.sizeable = true;
+    return s;
+  }
+};
+
+QAccessibleInterface* childAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String("TBrowserChild") && object && object->isWidgetType())
+    return new ChildAccessible(static_cast<QWidget*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
 void TBrowserChild::setControlFactoryForTests(ControlFactory f) { factory() = std::move(f); }
 
 TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie) : frame_(frame) {
+  [[maybe_unused]] static const bool accessible = (QAccessible::installFactory(childAccessible), true);
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(ie ? QStringLiteral("frm_IE") : QStringLiteral("frm_MZ"));
   if (factory())
@@ -104,7 +127,10 @@ const QString kMark = QStringLiteral("[*]");
 const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
 }  // namespace
 
-void TBrowserChild::SetCaption(const QString& text) { setWindowTitle(QString(text).replace(kMark, kLiteralMark)); }
+void TBrowserChild::SetCaption(const QString& text) {
+  setWindowTitle(QString(text).replace(kMark, kLiteralMark));
+  setAccessibleName(text);
+}
 
 QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
 
@@ -182,8 +208,7 @@ void Tfrm_IE::FormCreate() {
 
 void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   Tag = Progress;
-  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax))
-    frame_->SetProgress(progress::clampToBar(*pos));
+  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax)) frame_->SetProgress(progress::clampToBar(*pos));
   // Stop is usable on both kinds: enabled while loading, disabled once the
   // bar reached 100 or the load ended (0 of 0).
   const bool ended = frame_->Progress() == 100 || (Progress == 0 && ProgressMax == 0);
