@@ -112,9 +112,10 @@ bool isStructure(QStringView name) {
 }
 
 // Builds the tree from the file's tags in order: a <DL> that follows a
-// folder's <H3> holds that folder's entries. Nothing here keeps a stack of
-// open elements, so no file of tags, matched or not, takes more than one
-// pass; folders are cut at the depth bookmark.xml can hold.
+// folder's <H3> holds that folder's entries. Only the innermost open <DL>
+// is ever looked at and no open element is searched for, so a file of
+// tags, matched or not, costs one pass; folders are cut at the depth
+// bookmark.xml can hold.
 class Importer {
  public:
   explicit Importer(HtmlImport& result) : r_(result) { levels_.push_back(&r_.entries); }
