@@ -1,6 +1,7 @@
 // Bookmarks of 10 000 entries in three levels: the frame's start-up work on
 // them (read the file and build the menu, read it again and build the side
-// bar), the editor's reading, and a save. Ten runs each; min / median / max.
+// bar), the editor's reading, a save, and bookmark HTML imports. Ten runs
+// each; min / median / max.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include "app/main_form.h"
 #include "bookmarks/bookmark_editor.h"
 #include "bookmarks/bookmark_file.h"
+#include "bookmarks/bookmark_html.h"
 
 namespace {
 
@@ -86,5 +88,18 @@ int main(int argc, char** argv) {
   report(
       "  of which parse",
       [&] { (void)bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::LastChild); }, "");
+
+  // Bookmark HTML import: the same entries as another browser exports them,
+  // and files of nothing but tags left open or never opened.
+  const QByteArray exported = bookmarks::exportBookmarkHtml(entries);
+  report(
+      "HTML import, 10 010 entries", [&] { (void)bookmarks::importBookmarkHtml(exported); }, "");
+  for (const qsizetype size : {qsizetype(560) << 10, qsizetype(5) << 20}) {
+    QByteArray tags;
+    while (tags.size() < size) tags += "<b></i><DL><p>";
+    const QByteArray what = QByteArray("HTML import, ") + QByteArray::number(size >> 10) + " KB of unmatched tags";
+    report(
+        what.constData(), [&] { (void)bookmarks::importBookmarkHtml(tags); }, "(grows with the size, not its square)");
+  }
   return 0;
 }

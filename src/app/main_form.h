@@ -28,6 +28,9 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TCoolBar;
+namespace bookmarks {
+struct HtmlImport;
+}
 class TBrowserChild;
 
 // The frame: an MDI main window with its menus, actions, bars and the shared
@@ -275,8 +278,11 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuBMImportClick();
   void mnuBMExportClick();
   // Appends the bookmarks of the HTML file at Path as a new top-level
-  // folder, saves and rebuilds; returns what to tell the user.
+  // folder, saves and rebuilds; returns what to tell the user. The menu
+  // command reads the file off the UI thread and then gives what it read
+  // to the second form.
   QString ImportBookmarks(const QString& Path);
+  QString ImportBookmarks(const QString& Path, const bookmarks::HtmlImport& Read);
   void ExportBookmarks(const QString& Path);
 
  signals:

@@ -1,11 +1,14 @@
 // Bookmarks in and out of the program: the bookmark HTML file that other
 // browsers export and import.
 #include <QAction>
-#include <QFile>
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QThread>
+#include <exception>
+#include <memory>
 
 #include "app/forms.h"
 #include "app/main_form.h"
@@ -52,11 +55,35 @@ void TMainForm::mnuBMImportClick() {
   dialog->setWindowTitle(QStringLiteral("ブックマークのインポート"));
   connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
     guarded::run([&] {
-      const QString summary = ImportBookmarks(path);
-      auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Zelvo"), summary, QMessageBox::Ok, this);
-      box->setObjectName(QStringLiteral("ImportSummary"));
-      box->setAttribute(Qt::WA_DeleteOnClose);
-      box->open();
+      // Reading and parsing a large file keeps no window waiting; what was
+      // read is saved here, on the UI thread, like any other change.
+      struct Outcome {
+        bookmarks::HtmlImport read;
+        std::exception_ptr error;
+      };
+      auto outcome = std::make_shared<Outcome>();
+      QThread* worker = QThread::create([path, outcome] {
+        try {
+          outcome->read = bookmarks::readBookmarkHtmlFile(path);
+        } catch (...) {
+          outcome->error = std::current_exception();
+        }
+      });
+      connect(worker, &QThread::finished, this, [this, worker, path, outcome] {
+        worker->deleteLater();
+        QApplication::restoreOverrideCursor();
+        guarded::run([&] {
+          if (outcome->error) std::rethrow_exception(outcome->error);
+          const QString summary = ImportBookmarks(path, outcome->read);
+          auto* box =
+              new QMessageBox(QMessageBox::Information, QStringLiteral("Zelvo"), summary, QMessageBox::Ok, this);
+          box->setObjectName(QStringLiteral("ImportSummary"));
+          box->setAttribute(Qt::WA_DeleteOnClose);
+          box->open();
+        });
+      });
+      QApplication::setOverrideCursor(Qt::BusyCursor);
+      worker->start();
     });
   });
   dialog->open();
@@ -73,14 +100,10 @@ void TMainForm::mnuBMExportClick() {
 }
 
 QString TMainForm::ImportBookmarks(const QString& Path) {
-  QFile file(Path);
-  if (!file.open(QIODevice::ReadOnly)) throw EInOutError(QStringLiteral("%1 を読み込めません").arg(Path));
-  // Far above any bookmark file; a mistaken choice is not read into memory.
-  constexpr qint64 kMaxImportBytes = 64 << 20;
-  if (file.size() > kMaxImportBytes)
-    throw ZelvoError(QStringLiteral("%1 は大きすぎるため読み込めません").arg(QFileInfo(Path).fileName()));
-  const bookmarks::HtmlImport read = bookmarks::importBookmarkHtml(file.readAll());
-  file.close();
+  return ImportBookmarks(Path, bookmarks::readBookmarkHtmlFile(Path));
+}
+
+QString TMainForm::ImportBookmarks(const QString& Path, const bookmarks::HtmlImport& read) {
   if (read.links == 0 && read.folders == 0)
     throw ZelvoError(QStringLiteral("%1 から読み込めるブックマークがありません").arg(QFileInfo(Path).fileName()));
 

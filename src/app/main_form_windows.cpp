@@ -179,10 +179,11 @@ void place(const QList<QMdiSubWindow*>& windows, const QList<QRect>& rects) {
 }  // namespace
 
 void TMainForm::WindowCascade1Execute() {
-  const auto windows = restoredChildren(MDIChildren());
+  auto windows = restoredChildren(MDIChildren());
+  // The active window stays active, placed last so that it lies on top.
+  if (QMdiSubWindow* active = MDIClient->currentSubWindow(); windows.removeOne(active)) windows.append(active);
   const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
   place(windows, arrange::cascade(MDIClient->viewport()->rect(), static_cast<int>(windows.size()), step));
-  if (!windows.isEmpty()) MDIClient->setActiveSubWindow(windows.last());
 }
 
 void TMainForm::WindowTileHorizontal1Execute() {

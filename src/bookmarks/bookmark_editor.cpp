@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <limits>
 
 #include "bookmarks/bookmark_edit_rules.h"
 #include "bookmarks/bookmark_file.h"
@@ -50,6 +52,21 @@ struct EditorTree {
 
 using EditRules = bookmarks::BookmarkEditRules<EditorTree>;
 
+// Names and addresses are kept whole, however long (a data: address easily
+// passes a line edit's default limit of 32767 characters).
+void keepWhole(QLineEdit* edit) { edit->setMaxLength(std::numeric_limits<int>::max()); }
+
+// The in-place rename box, without the length limit.
+class WholeTextDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) keepWhole(line);
+    return editor;
+  }
+};
+
 }  // namespace
 
 Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
@@ -74,6 +91,8 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   Label1->move(16, 32);
   txtURL = named(new QLineEdit(QStringLiteral("txtURL"), this), "txtURL");
   txtURL->setGeometry(48, 32, 297, 20);
+  keepWhole(txtName);
+  keepWhole(txtURL);
   for (QLabel* l : {Label2, Label1}) l->adjustSize();
 
   TreeView1 = named(new QTreeWidget(this), "TreeView1");
@@ -81,6 +100,7 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   TreeView1->setHeaderHidden(true);
   TreeView1->setIndentation(19);
   TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  TreeView1->setItemDelegate(new WholeTextDelegate(TreeView1));
 
   auto button = [this](const char* name, const QString& caption, int x, int y, int w, int h) {
     auto* b = named(new QPushButton(caption, this), name);
@@ -155,12 +175,13 @@ void Tfrm_BMEdit::TreeView1Collapsed(QTreeWidgetItem* Node) {
 }
 
 QTreeWidgetItem* Tfrm_BMEdit::InsertNode(const QString& caption, bool folder) {
-  if (!FCurNode) {
-    FCurNode = TreeView1->itemAt(0, 0);
-    if (!FCurNode) FCurNode = TreeView1->topLevelItem(0);
-  }
+  // With nothing highlighted the new node goes before the topmost visible
+  // one, which stays unhighlighted and so is not what a Delete removes next.
+  QTreeWidgetItem* place = FCurNode;
+  if (!place) place = TreeView1->itemAt(0, 0);
+  if (!place) place = TreeView1->topLevelItem(0);
   EditorTree tree{TreeView1, ImageList1};
-  QTreeWidgetItem* node = EditRules(tree, FUrlList).insert(FCurNode, caption, folder, txtURL->text());
+  QTreeWidgetItem* node = EditRules(tree, FUrlList).insert(place, caption, folder, txtURL->text());
   if (QTreeWidgetItem* holder = node->parent()) holder->setExpanded(true);
   return node;
 }

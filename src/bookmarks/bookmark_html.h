@@ -30,6 +30,12 @@ struct HtmlImport {
 // level (where an import is put).
 HtmlImport importBookmarkHtml(QByteArrayView bytes);
 
+// The file at `path` read as above. Only a regular file is read (a FIFO or
+// a device is refused at once), and none far larger than any bookmark
+// file. Throws EInOutError when it cannot be read, ZelvoError when it is
+// too large.
+HtmlImport readBookmarkHtmlFile(const QString& path);
+
 // The whole tree as such a file, in UTF-8.
 QByteArray exportBookmarkHtml(const BookmarkTree& tree);
 

@@ -1,6 +1,8 @@
 #include "browser/browser_child.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QMdiArea>
 
 #include "browser/page_display.h"
 #include "browser/progress.h"
@@ -20,11 +22,32 @@ TBrowserChild::ControlFactory& factory() {
 
 qint16 bool16(bool b) { return b ? TBrowserChild::kTrue : TBrowserChild::kFalse; }
 
+// Qt's accessible MDI window reads its title with every "[*]" taken out; a
+// child is read by its accessible name, which is its caption as shown.
+class ChildAccessible : public QAccessibleWidget {
+ public:
+  explicit ChildAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const auto* w = static_cast<const QMdiSubWindow*>(widget());
+    if (w->mdiArea() && w->mdiArea()->activeSubWindow() == w) s.active = true;
+    if (!w->isMaximized() && !w->isMinimized()) s.movable = s.sizeable = true;
+    return s;
+  }
+};
+
+QAccessibleInterface* childAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String("TBrowserChild") && object && object->isWidgetType())
+    return new ChildAccessible(static_cast<QWidget*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
 void TBrowserChild::setControlFactoryForTests(ControlFactory f) { factory() = std::move(f); }
 
 TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie) : frame_(frame) {
+  [[maybe_unused]] static const bool accessible = (QAccessible::installFactory(childAccessible), true);
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(ie ? QStringLiteral("frm_IE") : QStringLiteral("frm_MZ"));
   if (factory())
@@ -104,7 +127,10 @@ const QString kMark = QStringLiteral("[*]");
 const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
 }  // namespace
 
-void TBrowserChild::SetCaption(const QString& text) { setWindowTitle(QString(text).replace(kMark, kLiteralMark)); }
+void TBrowserChild::SetCaption(const QString& text) {
+  setWindowTitle(QString(text).replace(kMark, kLiteralMark));
+  setAccessibleName(text);
+}
 
 QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
 

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -26,8 +28,9 @@ QByteArray folderOf(const QByteArray& p) {
 QByteArray baseOf(const QByteArray& p) { return p.mid(p.lastIndexOf('/') + 1); }
 
 // Beside the file: the new content while it is written (incomplete, thrown
-// away after a crash), and the complete new content of an in-place rewrite
-// (applied after a crash). Only one copy writes them at a time: FileLock.
+// away after a crash), and the journal of an in-place rewrite (the contents
+// before and after, used after a crash). Only one copy writes them at a
+// time: FileLock.
 QByteArray tempName(const QByteArray& target) { return folderOf(target) + "/." + baseOf(target) + ".tmp"; }
 QByteArray journalName(const QByteArray& target) { return folderOf(target) + "/." + baseOf(target) + ".new"; }
 
@@ -60,7 +63,9 @@ bool writeAll(int fd, const char* p, qsizetype n) {
   return true;
 }
 
-bool readAllFd(int fd, QByteArray* out, qsizetype hint) {
+// Reads to the end; more than `limit` bytes (when not negative) fail with
+// EFBIG, so a file that grows while it is read is not followed forever.
+bool readAllFd(int fd, QByteArray* out, qsizetype hint, qint64 limit = -1) {
   QByteArray data;
   data.reserve(hint + 1);
   char buf[65536];
@@ -72,6 +77,10 @@ bool readAllFd(int fd, QByteArray* out, qsizetype hint) {
     }
     if (r == 0) break;
     data.append(buf, r);
+    if (limit >= 0 && data.size() > limit) {
+      errno = EFBIG;
+      return false;
+    }
   }
   *out = std::move(data);
   return true;
@@ -97,23 +106,67 @@ int overwriteInPlace(int fd, const QByteArray& data) {
   return 0;
 }
 
-// Applies a complete journal left by an interrupted in-place rewrite and
-// removes the incomplete temporary file of an interrupted replace.
+const QByteArray kJournalMagic = "zelvo in-place rewrite 1\n";
+
+QByteArray journalOf(const QByteArray& before, const QByteArray& after) {
+  return kJournalMagic + QByteArray::number(before.size()) + ' ' + QByteArray::number(after.size()) + '\n' + before +
+         after;
+}
+
+bool parseJournal(const QByteArray& journal, QByteArray* before, QByteArray* after) {
+  if (!journal.startsWith(kJournalMagic)) return false;
+  const qsizetype line = journal.indexOf('\n', kJournalMagic.size());
+  if (line < 0) return false;
+  const QList<QByteArray> sizes = journal.mid(kJournalMagic.size(), line - kJournalMagic.size()).split(' ');
+  bool ok1 = false, ok2 = false;
+  const qsizetype b = sizes.size() == 2 ? sizes[0].toLongLong(&ok1) : -1;
+  const qsizetype a = sizes.size() == 2 ? sizes[1].toLongLong(&ok2) : -1;
+  if (!ok1 || !ok2 || b < 0 || a < 0 || journal.size() - line - 1 != b + a) return false;
+  *before = journal.mid(line + 1, b);
+  *after = journal.mid(line + 1 + b, a);
+  return true;
+}
+
+// Whether `now` is what writing `after` from the start over `before`, cut
+// off anywhere, leaves: every byte the new one or the old one (or zero past
+// the old end, where room was taken first), at the old size or the larger.
+bool isTornRewrite(const QByteArray& now, const QByteArray& before, const QByteArray& after) {
+  const qsizetype o = before.size(), n = after.size();
+  if (now.size() != o && now.size() != std::max(o, n)) return false;
+  for (qsizetype p = 0; p < now.size(); ++p) {
+    const char c = now[p];
+    if ((p < n && c == after[p]) || (p < o ? c == before[p] : c == 0)) continue;
+    return false;
+  }
+  return true;
+}
+
+// Settles what an interrupted in-place rewrite left: a torn file gets the
+// new content. A file still as it was before, already as it was to be, or
+// anything else (the user put a backup back, or wrote it since) is left as
+// it is, and the journal goes. The incomplete temporary file of an
+// interrupted replace is removed.
 void recoverTarget(const QByteArray& target) {
   const QByteArray journal = journalName(target);
   const int jfd = ::open(journal.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (jfd >= 0) {
     struct stat st {};
-    QByteArray data;
+    QByteArray data, before, after;
     const bool ok = ::fstat(jfd, &st) == 0 && S_ISREG(st.st_mode) && readAllFd(jfd, &data, st.st_size);
     ::close(jfd);
-    if (ok) {
-      const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-      struct stat tst {};
-      if (fd >= 0 && ::fstat(fd, &tst) == 0 && S_ISREG(tst.st_mode) && overwriteInPlace(fd, data) == 0)
-        ::unlink(journal.constData());
-      if (fd >= 0) ::close(fd);
+    bool settled = ok && !parseJournal(data, &before, &after);  // none of ours: of no use
+    const int fd = ok && !settled ? ::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW) : -1;
+    if (ok && !settled && fd < 0 && errno == ENOENT) settled = true;
+    struct stat tst {};
+    QByteArray now;
+    if (fd >= 0 && ::fstat(fd, &tst) == 0 && S_ISREG(tst.st_mode) && readAllFd(fd, &now, tst.st_size)) {
+      if (now == before || now == after || !isTornRewrite(now, before, after))
+        settled = true;
+      else
+        settled = overwriteInPlace(fd, after) == 0;
     }
+    if (fd >= 0) ::close(fd);
+    if (settled) ::unlink(journal.constData());
   }
   ::unlink(tempName(target).constData());
 }
@@ -139,11 +192,51 @@ QByteArray lockKey(const QByteArray& folder) {
   return ::realpath(folder.constData(), buf) ? QByteArray(buf) : folder;
 }
 
+// Held while a file is read, shared among readers: another running copy's
+// rewrite in place (under the exclusive FileLock) is never read half done.
+// A process that holds the FileLock of the folder reads under that.
+class ReadLock {
+ public:
+  explicit ReadLock(const QByteArray& target) {
+    const QByteArray folder = lockKey(folderOf(target));
+    {
+      std::lock_guard<std::mutex> guard(lockMutex());
+      const auto it = heldLocks().find(folder);
+      if (it != heldLocks().end() && it->second.count > 0) return;
+    }
+    fd_ = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_SH) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~ReadLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadLock(const ReadLock&) = delete;
+  ReadLock& operator=(const ReadLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 }  // namespace
 
-FileRead readRegularFile(const QString& path, QByteArray* bytes) {
+QByteArray inPlaceJournal(const QByteArray& before, const QByteArray& after) { return journalOf(before, after); }
+
+FileRead readRegularFile(const QString& path, QByteArray* bytes, qint64 maxBytes) {
   bytes->clear();
   const QByteArray p = QFile::encodeName(path);
+  const QByteArray target = resolve(p, nullptr);
+  std::optional<ReadLock> shared(std::in_place, target);
+  std::optional<FileLock> exclusive;
+  // A rewrite cut short by a crash is finished (under the exclusive lock)
+  // before the file is read.
+  struct stat js {};
+  if (::lstat(journalName(target).constData(), &js) == 0) {
+    shared.reset();
+    exclusive.emplace(QFile::decodeName(target));
+  }
   struct stat st {};
   if (::stat(p.constData(), &st) != 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
   if (!S_ISREG(st.st_mode)) return FileRead::NotRegular;
@@ -155,8 +248,10 @@ FileRead readRegularFile(const QString& path, QByteArray* bytes) {
     result = FileRead::Unreadable;
   else if (!S_ISREG(st.st_mode))
     result = FileRead::NotRegular;
-  else if (!readAllFd(fd, bytes, st.st_size))
-    result = FileRead::Unreadable;
+  else if (maxBytes >= 0 && st.st_size > maxBytes)
+    result = FileRead::TooLarge;
+  else if (!readAllFd(fd, bytes, st.st_size, maxBytes))
+    result = errno == EFBIG ? FileRead::TooLarge : FileRead::Unreadable;
   ::close(fd);
   if (result != FileRead::Ok) bytes->clear();
   return result;
@@ -260,14 +355,23 @@ bool atomicReplaceFile(const QString& path, const QByteArray& data, QString* err
     inPlace = ::fchown(fd, old.st_uid, old.st_gid) != 0;
 
   int err = 0;
-  if (!writeAll(fd, data.constData(), data.size()))
-    err = errno;
-  else if (::fchmod(fd, mode) != 0)
-    err = errno;
-  else if (::fsync(fd) != 0)
-    err = errno;
+  // In place, the temporary file becomes the journal: the contents before
+  // and after, so that a crash in the middle can be told from a file that
+  // someone changed or put back since.
+  int tfd = -1;
+  QByteArray before;
+  if (inPlace) {
+    struct stat now {};
+    tfd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
+    if (tfd < 0 || ::fstat(tfd, &now) != 0 || !readAllFd(tfd, &before, now.st_size)) err = errno;
+  }
+  const QByteArray content = inPlace ? journalOf(before, data) : data;
+  if (err == 0 && !writeAll(fd, content.constData(), content.size())) err = errno;
+  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err != 0) {
+    if (tfd >= 0) ::close(tfd);
     ::unlink(tmp.constData());
     return fail(err);
   }
@@ -282,28 +386,15 @@ bool atomicReplaceFile(const QString& path, const QByteArray& data, QString* err
     return true;
   }
 
-  // In place: the complete new content is kept as the journal first.
+  // In place: the journal is kept first.
   const QByteArray journal = journalName(target);
   if (::rename(tmp.constData(), journal.constData()) != 0) {
     err = errno;
+    ::close(tfd);
     ::unlink(tmp.constData());
     return fail(err);
   }
   syncFolder(folder);
-  const int tfd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
-  if (tfd < 0) {
-    err = errno;
-    ::unlink(journal.constData());
-    return fail(err);
-  }
-  QByteArray before;
-  struct stat now {};
-  if (::fstat(tfd, &now) != 0 || !readAllFd(tfd, &before, now.st_size)) {
-    err = errno;
-    ::close(tfd);
-    ::unlink(journal.constData());
-    return fail(err);
-  }
   err = overwriteInPlace(tfd, data);
   if (err != 0 && overwriteInPlace(tfd, before) != 0) {
     // Neither content is whole in the file: the journal stays, and the next

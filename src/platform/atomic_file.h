@@ -8,9 +8,11 @@
 
 // What reading a file found. Only regular files are read: a FIFO, a device
 // or a folder under the file's name is never opened for reading, so it can
-// neither hang the program nor feed it endless bytes.
-enum class FileRead { Ok, Missing, NotRegular, Unreadable };
-FileRead readRegularFile(const QString& path, QByteArray* bytes);
+// neither hang the program nor feed it endless bytes. With `maxBytes`, a
+// larger file is not read (TooLarge). The read shares the lock of FileLock,
+// so it never sees another running copy's rewrite half done.
+enum class FileRead { Ok, Missing, NotRegular, Unreadable, TooLarge };
+FileRead readRegularFile(const QString& path, QByteArray* bytes, qint64 maxBytes = -1);
 
 // Whether `path` names a regular file (after symbolic links); a FIFO or a
 // folder under the name counts as no file.
@@ -54,5 +56,11 @@ bool atomicReplaceFile(const QString& path, const QByteArray& data, QString* err
 bool mayReplaceFile(const QString& path, QString* error = nullptr);
 
 // Finishes or clears what an interrupted replace of `path` left beside it
-// (run at start-up; taking a FileLock does the same).
+// (run at start-up; taking a FileLock or reading the file does the same).
+// A file rewritten in place gets the new content only while it is as the
+// interruption left it; one changed or put back since is kept as it is.
 void recoverInterruptedReplace(const QString& path);
+
+// The journal an in-place rewrite of `before` into `after` keeps beside the
+// file while it writes (tests leave one as a crash would).
+QByteArray inPlaceJournal(const QByteArray& before, const QByteArray& after);

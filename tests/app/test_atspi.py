@@ -174,7 +174,7 @@ def main():
     folder = tempfile.mkdtemp(prefix="zelvo-atspi-")
     page = os.path.join(folder, "page.html")
     with open(page, "w", encoding="utf-8") as f:
-        f.write("<html><head><title>読み上げテスト</title></head><body>本文</body></html>")
+        f.write("<html><head><title>読み上げ[*]テスト</title></head><body>本文</body></html>")
     with open(os.path.join(folder, "bookmark.xml"), "w", encoding="shift_jis") as f:
         f.write('<?xml version="1.0" encoding="Shift_JIS"?>\n<bookmark>\n\t<link>\n\t\t<name>例</name>\n'
                 "\t\t<url>http://example.invalid/</url>\n\t</link>\n</bookmark>\n")
@@ -243,8 +243,9 @@ def main():
         address.queryEditableText().setTextContents(url)
         check(until(lambda: address.queryText().getText(0, -1) == url, 10), "the address box takes the typed text")
         act(find(frame, "移動", pyatspi.ROLE_PUSH_BUTTON), "press")
-        if not check(until(lambda: find(frame, "読み上げテスト", pyatspi.ROLE_FRAME), 60) is not None,
-                     "移動 opens a window that shows the typed page"):
+        # Read by its title as shown, "[*]" included.
+        if not check(until(lambda: find(frame, "読み上げ[*]テスト", pyatspi.ROLE_FRAME), 60) is not None,
+                     "移動 opens a window that shows the typed page, named by its title"):
             for n in walk(frame):
                 print("  ", n.getRole(), repr(n.name))
 

@@ -188,6 +188,30 @@ class TestFrame : public QObject {
     fx.stop();
   }
 
+  // Arranging keeps the active window and the page the frame shows;
+  // cascaded, the active window lies on top.
+  void arrangingKeepsTheActiveWindow() {
+    TBrowserChild::setControlFactoryForTests(
+        [](bool ie, QWidget* parent) -> IWebBrowser2* { return new FakeEngineControl(ie, parent); });
+    FrameFixture fx;
+    TMainForm* f = fx.start();
+    f->resize(900, 700);
+    for (const char* url : {"http://a/", "http://b/", "http://c/"}) f->OpenChild(QString(), url);
+    QMdiSubWindow* first = f->MDIChildren().first();
+    f->MDIClient->setActiveSubWindow(first);
+    QCOMPARE(f->txtAddress->text(), QString("http://a/"));
+    for (QAction* a : {f->WindowCascade1, f->WindowTileHorizontal1, f->WindowTileVertical1, f->WindowCascade1}) {
+      a->trigger();
+      QApplication::processEvents();
+      QCOMPARE(f->MDIClient->currentSubWindow(), first);
+      QCOMPARE(f->txtAddress->text(), QString("http://a/"));
+    }
+    QCOMPARE(f->MDIClient->subWindowList(QMdiArea::StackingOrder).last(), first);
+    QVERIFY(f->MDIChildren()[1]->pos().x() < first->pos().x());
+    TBrowserChild::setControlFactoryForTests({});
+    fx.stop();
+  }
+
   void arrangementArithmetic() {
     const QRect area(0, 0, 900, 601);
     const auto h = arrange::tileHorizontal(area, 3);

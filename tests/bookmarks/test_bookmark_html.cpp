@@ -1,6 +1,9 @@
 // The bookmark HTML file: files as browsers write them, encodings, export
 // and import back, and files that are damaged or hostile.
+#include <sys/stat.h>
+
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "bookmark_test_util.h"
@@ -202,6 +205,38 @@ class TestBookmarkHtml : public QObject {
     QVERIFY(depthOf(r.entries) < bookmarks::kMaxFolderDepth);
     verifySavable(r.entries);
     QCOMPARE(r.entries.back(), E::link("after", "http://after/"));
+  }
+
+  // Tags left open or never opened, by the ten thousand, cost one pass and
+  // lose nothing that follows them.
+  void unmatchedTagsLoseNothing() {
+    QByteArray file = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p>";
+    for (int i = 0; i < 20000; ++i) file += "<b></i><DL><p><DT><A HREF=\"http://x/\">x";
+    file += "</DL><DT><H3>last</H3><DL><p><DT><A HREF=\"http://end/\">end</A></DL>";
+    const auto r = importBookmarkHtml(file);
+    QCOMPARE(r.links, 20001);
+    QCOMPARE(r.entries.size(), size_t(20001));
+    QCOMPARE(r.entries.back(), E::folder("last", {E::link("end", "http://end/")}));
+    verifySavable(r.entries);
+  }
+
+  // Only regular files are read: a FIFO or a device is refused at once.
+  void onlyRegularFilesAreRead() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.html");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+      try {
+        (void)bookmarks::readBookmarkHtmlFile(path);
+        QFAIL(qPrintable(path + " was read"));
+      } catch (const EInOutError& e) {
+        QVERIFY2(e.text().contains(QStringLiteral("通常のファイルではない")), qPrintable(e.text()));
+      }
+    }
+    const QString file = dir.filePath("bookmarks.html");
+    QVERIFY(writeRaw(file, bookmarks::exportBookmarkHtml(exportedTree())));
+    COMPARE_TREES(bookmarks::readBookmarkHtmlFile(file).entries, exportedTree());
+    QVERIFY_THROWS_EXCEPTION(EInOutError, bookmarks::readBookmarkHtmlFile(dir.filePath("none.html")));
   }
 
   void binaryDataIsSafe() {

@@ -2,7 +2,10 @@
 // own, saves through the ordinary save and rebuilds every view (the editor's
 // tree too); a file with nothing readable changes nothing; an export gives
 // back the whole tree.
+#include <sys/stat.h>
+
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -14,8 +17,8 @@
 #include "bookmarks/bookmark_editor.h"
 #include "bookmarks/bookmark_file.h"
 #include "bookmarks/bookmark_html.h"
-#include "page_test_util.h"
 #include "frame_fixture.h"
+#include "page_test_util.h"
 #include "screenshot.h"
 #include "test_main.h"
 
@@ -138,6 +141,24 @@ class TestBookmarkTransfer : public QObject {
     QVERIFY(fx->errors[0].contains(QStringLiteral("読み込めるブックマークがありません")));
     QCOMPARE(readAll(fx->path("bookmark.xml")), before);
     QCOMPARE(f->mnuBookMark->actions().size(), menuSize);
+    QVERIFY(!visibleWindow<QMessageBox>("ImportSummary"));
+  }
+
+  // A FIFO or a device chosen by mistake is refused at once, off the UI
+  // thread, and changes nothing.
+  void importRefusesWhatIsNoRegularFile() {
+    const QByteArray before = bookmarks::serializeBookmarks(kExisting);
+    start(before);
+    const QString fifo = fx->path("pipe.html");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+      fx->errors.clear();
+      choose(f->mnuBMImport, "ImportDialog", path);
+      QTRY_COMPARE(fx->errors.size(), 1);
+      QVERIFY2(fx->errors[0].contains(QStringLiteral("通常のファイルではない")), qPrintable(fx->errors[0]));
+      QCOMPARE(readAll(fx->path("bookmark.xml")), before);
+      QVERIFY(!QApplication::overrideCursor());
+    }
     QVERIFY(!visibleWindow<QMessageBox>("ImportSummary"));
   }
 

@@ -308,12 +308,15 @@ class TestBookmarkUi : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(frm_BMEdit));
     Tfrm_BMEdit* e = frm_BMEdit;
     QTreeWidget* t = e->TreeView1;
+    // Names and addresses are kept whole, past a line edit's usual limit.
+    const QString longUrl = "data:text/plain," + QString(100000, u'x');
+    const QString longName = "  朝刊（改）" + QString(40000, u'長');
 
     // Add while a link is current: just above it, same folder.
     t->setCurrentItem(editNode("夕刊"));
     QCOMPARE(e->FCurNode, editNode("夕刊"));
     e->txtName->setText("新しいリンク");
-    e->txtURL->setText("http://new/");
+    e->txtURL->setText(longUrl);
     e->btnAdd->click();
     QCOMPARE(editNode("新しいリンク")->parent(), editNode("ニュース"));
     QCOMPARE(editNode("ニュース")->indexOfChild(editNode("新しいリンク")), 2);
@@ -347,7 +350,7 @@ class TestBookmarkUi : public QObject {
     t->editItem(editNode("朝刊"));
     QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    editor->setText("  朝刊（改）");
+    editor->setText(longName);
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
 
@@ -369,9 +372,9 @@ class TestBookmarkUi : public QObject {
     const BookmarkTree expected{
         E::folder(QStringLiteral("作ったフォルダ")),
         E::link(QStringLiteral("トップ"), QStringLiteral("http://top/")),
-        E::folder(QStringLiteral("ニュース"), {E::link(QStringLiteral("  朝刊（改）"), QStringLiteral("http://news/a")),
-                                               E::link(QStringLiteral("新しいリンク"), QStringLiteral("http://new/")),
-                                               E::link(QStringLiteral("夕刊"), QStringLiteral("http://news/b"))}),
+        E::folder(QStringLiteral("ニュース"),
+                  {E::link(longName, QStringLiteral("http://news/a")), E::link(QStringLiteral("新しいリンク"), longUrl),
+                   E::link(QStringLiteral("夕刊"), QStringLiteral("http://news/b"))}),
         E::folder(QStringLiteral("空のフォルダ"), {E::link(QStringLiteral("中身"), QStringLiteral("http://inside/"))}),
         E::link(QStringLiteral("アドレスなし"), QString()),
         E::link(QStringLiteral("目印"), QStringLiteral("フォルダ")),
@@ -511,6 +514,18 @@ class TestBookmarkUi : public QObject {
     e->btnDel->click();
     QVERIFY(!editNode(next));
     QCOMPARE(e->FUrlList.size(), before.size() - 2);
+
+    // Add and Make folder with nothing highlighted go before the topmost
+    // node without highlighting it: the next Delete removes nothing.
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(20, t->viewport()->height() - 5));
+    QVERIFY(e->FCurNode == nullptr);
+    const QStringList top = topTexts(t);
+    e->txtName->setText("先頭へ");
+    e->btnAdd->click();
+    e->btnMD->click();
+    e->btnDel->click();
+    QCOMPARE(topTexts(t), QStringList({"新しいフォルダ", "先頭へ"}) + top);
+    QCOMPARE(e->FUrlList.size(), before.size());
     QVERIFY(fx->errors.isEmpty());
   }
 

@@ -1,6 +1,7 @@
 // Browser children over the scripted engine control: opening, mirroring the
 // page state into the frame, saved button states, progress arithmetic,
 // new-window requests, closing, and the browsing commands.
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -381,6 +382,11 @@ class TestChildren : public QObject {
     // child is maximised.
     e->title("a [*] b [*][*]");
     QCOMPARE(c->Caption(), QString("a [*] b [*][*]"));
+    // What a screen reader reads of the window.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(c);
+    QVERIFY(window);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QString("a [*] b [*][*]"));
     emit f->Window1->aboutToShow();
     QStringList listed;
     for (QAction* a : f->Window1->actions())

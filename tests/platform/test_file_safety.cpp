@@ -1,6 +1,8 @@
 // The settings and bookmark files against what a user's folder can hold:
 // files the user may not write, links, other kinds of file under the name,
 // a full disk, and two running copies writing at once.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -222,17 +224,81 @@ class TestFileSafety : public QObject {
     QCOMPARE(others(dir.path(), {"config.ini", "other"}), QStringList());
   }
 
-  void interruptedInPlaceRewriteIsFinished() {
-    // What a crash in the middle of rewriting a hard-linked file leaves: a
-    // torn file and the complete new content beside it.
+  // What a crash in the middle of rewriting a hard-linked file in place
+  // leaves: the journal beside the file, and the file as the crash left it
+  // or as the user made it since. Only a file torn by the rewrite is
+  // finished; one put back from its backup or changed since is kept.
+  void interruptedInPlaceRewriteIsFinishedOnlyWhereItWasCut() {
+    const QByteArray before = "[General]\nLastEngine=IE\nOld=1\n";
+    const QByteArray after = "[General]\nLastEngine=Gecko\n";
+    const QByteArray longer = after + "Added=" + QByteArray(40, 'x') + "\n";
+    const struct {
+      const char* what;
+      QByteArray old, written, now, kept;
+    } cases[] = {
+        {"cut in the middle", before, after, after.left(23) + before.mid(23), after},
+        {"written, not yet shortened", before, after, after + before.mid(after.size()), after},
+        {"cut past the old end", before, longer, longer.left(40) + QByteArray(longer.size() - 40, '\0'), longer},
+        {"cut before the first byte", before, after, before, before},
+        {"put back from the backup", after, longer, after, after},
+        {"written by the user since", before, after, "[General]\nLastEngine=Mine\n", "[General]\nLastEngine=Mine\n"},
+        {"already whole", before, after, after, after},
+    };
+    for (const auto& c : cases) {
+      QTemporaryDir dir;
+      const QString path = dir.filePath("config.ini");
+      QVERIFY(writeRaw(path, c.now));
+      QVERIFY(writeRaw(dir.filePath(".config.ini.new"), inPlaceJournal(c.old, c.written)));
+      QVERIFY(writeRaw(dir.filePath(".config.ini.tmp"), "[Gen"));
+      recoverInterruptedReplace(path);
+      QVERIFY2(readAll(path) == c.kept, c.what);
+      QCOMPARE(others(dir.path(), {"config.ini"}), QStringList());
+    }
+    // A journal of no known form is dropped, the file kept.
     QTemporaryDir dir;
     const QString path = dir.filePath("config.ini");
     QVERIFY(writeRaw(path, "[General]\nLastEng"));
-    QVERIFY(writeRaw(dir.filePath(".config.ini.new"), "[General]\nLastEngine=Gecko\n"));
-    QVERIFY(writeRaw(dir.filePath(".config.ini.tmp"), "[Gen"));
+    QVERIFY(writeRaw(dir.filePath(".config.ini.new"), after));
     recoverInterruptedReplace(path);
-    QCOMPARE(readAll(path), QByteArray("[General]\nLastEngine=Gecko\n"));
+    QCOMPARE(readAll(path), QByteArray("[General]\nLastEng"));
     QCOMPARE(others(dir.path(), {"config.ini"}), QStringList());
+  }
+
+  // A running copy reads a file only between another copy's rewrites, and
+  // finishes one cut short by a crash before it reads.
+  void readersNeverSeeARewriteHalfDone() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config.ini");
+    const QByteArray before = "[General]\nLastEngine=IE\n", after = "[General]\nLastEngine=Gecko\n";
+    QVERIFY(writeRaw(path, after.left(23) + before.mid(23)));
+    QVERIFY(writeRaw(dir.filePath(".config.ini.new"), inPlaceJournal(before, after)));
+    QByteArray read;
+    QCOMPARE(readRegularFile(path, &read), FileRead::Ok);
+    QCOMPARE(read, after);
+    QCOMPARE(others(dir.path(), {"config.ini"}), QStringList());
+
+    // Another copy, under its lock, leaves the file torn for a while.
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int folder = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+      ::flock(folder, LOCK_EX);
+      const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+      (void)!::pwrite(fd, "####", 4, 0);
+      (void)!::write(ready[1], "x", 1);
+      ::usleep(300000);
+      (void)!::pwrite(fd, before.constData(), size_t(before.size()), 0);
+      (void)!::ftruncate(fd, before.size());
+      ::_exit(0);
+    }
+    char x;
+    QCOMPARE(::read(ready[0], &x, 1), ssize_t(1));
+    QCOMPARE(readRegularFile(path, &read), FileRead::Ok);
+    QCOMPARE(read, before);
+    ::waitpid(pid, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
   }
 
   void twoCopiesWritingKeepEachOthersKeys() {
