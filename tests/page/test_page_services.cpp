@@ -198,8 +198,8 @@ class TestPageServices : public QObject {
     QVERIFY(fx->errors.isEmpty());
   }
 
-  // However many windows a click's handler asks for, at once or in timers
-  // it starts, one opens.
+  // However many windows a click's (or a key's) handler asks for, at once
+  // or in timers it starts, one opens.
   void onePopupPerClick() {
     TBrowserChild* c = open("/three.html", "three");
     QVERIFY(c);
@@ -212,6 +212,14 @@ class TestPageServices : public QObject {
         if (w != c) w->close();
       QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 1, 20000);
     }
+    // A key is a user action as well: Enter on the focused button.
+    c->mdiArea()->setActiveSubWindow(c);
+    c->Control()->setFocus();
+    pageScript(c, "document.getElementById('handler').focus();document.title='three';1");
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("three"), 20000);
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("handler done"), 20000);
+    QCOMPARE(f->MDIChildCount(), 2);
     QVERIFY(fx->errors.isEmpty());
   }
 
