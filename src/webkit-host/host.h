@@ -38,6 +38,12 @@ struct View {
   std::string status;
   bool canBack = false;
   bool canForward = false;
+  // The address of the document shown (its load committed). The page's
+  // requests are named by it, never by the address being loaded.
+  std::string committedUri;
+  // A load the frame asked for (the user's address, history, reload) that
+  // has not committed yet: the page shown is being left.
+  bool userLoad = false;
   // Script dialogs the page waits for, by the id the frame answers with.
   std::map<std::int64_t, WebKitScriptDialog*> dialogs;
   // Sign-in requests waiting for the frame's answer, by id.
@@ -47,9 +53,14 @@ struct View {
   std::string tlsUri;
   std::string tlsHost;
   int certPage = 0;  // 1: the certificate page is loading, 2: it is shown
-  // Permission requests waiting for the frame's answer, likewise, and
-  // the page's questions about what it has been allowed.
-  std::map<std::int64_t, WebKitPermissionRequest*> permissions;
+  // Permission requests waiting for the frame's answer, likewise, with the
+  // address of the document that asked, and the page's questions about
+  // what it has been allowed.
+  struct Permission {
+    WebKitPermissionRequest* request;
+    std::string uri;
+  };
+  std::map<std::int64_t, Permission> permissions;
   std::map<std::int64_t, WebKitPermissionStateQuery*> permissionStates;
 };
 inline std::map<int, View*> views;
@@ -66,6 +77,10 @@ gboolean onInput(GIOChannel*, GIOCondition, gpointer);
 
 // --- views (host_views.cpp)
 void sendHistory(View* v);
+// The frame starts a load in the view (the user's address, history, reload).
+void startUserLoad(View* v);
+// Whether such a load is on its way: the page shown may ask nothing then.
+bool leavingForUserLoad(View* v);
 View* buildView(int id, int w, int h, WebKitWebView* related);
 void prepareSpare();
 void createView(const Message& m);

@@ -33,19 +33,23 @@ constexpr OwnItem kOwnItems[] = {
 };
 
 void onOwnItemActivated(GSimpleAction* action, GVariant*, gpointer data) {
-  auto* web = static_cast<WebKitWebView*>(data);
+  auto* v = static_cast<View*>(data);
+  WebKitWebView* web = v->web;
   const auto* own = static_cast<const OwnItem*>(g_object_get_data(G_OBJECT(action), "zelvo-own"));
-  if (own->command)
+  if (own->command) {
     webkit_web_view_execute_editing_command(web, own->command);
-  else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_BACK)
+  } else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_BACK) {
+    startUserLoad(v);
     webkit_web_view_go_back(web);
-  else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD)
+  } else if (own->stock == WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD) {
+    startUserLoad(v);
     webkit_web_view_go_forward(web);
-  else
+  } else {
     webkit_web_view_stop_loading(web);
+  }
 }
 
-void japaneseCaptions(WebKitWebView* web, WebKitContextMenu* menu) {
+void japaneseCaptions(View* v, WebKitContextMenu* menu) {
   GList* items = g_list_copy(webkit_context_menu_get_items(menu));
   guint position = 0;
   for (GList* l = items; l; l = l->next) {
@@ -63,7 +67,7 @@ void japaneseCaptions(WebKitWebView* web, WebKitContextMenu* menu) {
       GSimpleAction* action = g_simple_action_new(pageMenuItemName(own->item), nullptr);
       g_simple_action_set_enabled(action, g_action_get_enabled(webkit_context_menu_item_get_gaction(item)));
       g_object_set_data(G_OBJECT(action), "zelvo-own", const_cast<OwnItem*>(own));
-      g_signal_connect(action, "activate", G_CALLBACK(onOwnItemActivated), web);
+      g_signal_connect(action, "activate", G_CALLBACK(onOwnItemActivated), v);
       webkit_context_menu_insert(
           menu, webkit_context_menu_item_new_from_gaction(G_ACTION(action), pageMenuCaptionText(own->item), nullptr),
           static_cast<gint>(position));
@@ -79,9 +83,9 @@ void japaneseCaptions(WebKitWebView* web, WebKitContextMenu* menu) {
 
 // The engine's own menu in Japanese, then the frame's items; choosing one
 // of those is the frame's business.
-gboolean onContextMenu(WebKitWebView* web, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
+gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data) {
   auto* v = static_cast<View*>(data);
-  japaneseCaptions(web, menu);
+  japaneseCaptions(v, menu);
   if (v->contextItems.empty()) return FALSE;
   if (webkit_context_menu_get_n_items(menu) > 0)
     webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());

@@ -14,7 +14,7 @@ std::int64_t lastDialogId = 0;
 
 // alert, confirm, prompt and "leave this page?" are the frame's dialogs;
 // the page waits until the frame answers.
-gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer data) {
+gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
   auto* v = static_cast<View*>(data);
   const char* kind = "alert";
   switch (webkit_script_dialog_get_dialog_type(dialog)) {
@@ -37,7 +37,7 @@ gboolean onScriptDialog(WebKitWebView* web, WebKitScriptDialog* dialog, gpointer
   if (const char* text = webkit_script_dialog_get_message(dialog)) m.set("message", text);
   if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT)
     if (const char* d = webkit_script_dialog_prompt_get_default_text(dialog)) m.set("default", d);
-  if (const char* uri = webkit_web_view_get_uri(web)) m.set("uri", uri);
+  if (!v->committedUri.empty()) m.set("uri", v->committedUri);
   send(m);
   return TRUE;
 }
@@ -131,16 +131,15 @@ void rememberNotificationAnswer(const std::string& uri, bool allowed) {
 }  // namespace
 
 // navigator.permissions.query(): the frame knows what the user answered.
-gboolean onQueryPermissionState(WebKitWebView* web, WebKitPermissionStateQuery* query, gpointer data) {
+gboolean onQueryPermissionState(WebKitWebView*, WebKitPermissionStateQuery* query, gpointer data) {
   auto* v = static_cast<View*>(data);
   if (v->id <= 0) return FALSE;
   const std::int64_t id = ++lastPermissionId;
   v->permissionStates[id] = webkit_permission_state_query_ref(query);
-  const char* uri = webkit_web_view_get_uri(web);
   send(event("permission-state", v->id)
            .set("id", id)
            .set("name", webkit_permission_state_query_get_name(query))
-           .set("uri", uri ? uri : ""));
+           .set("uri", v->committedUri));
   return TRUE;
 }
 
@@ -155,30 +154,29 @@ void answerPermissionState(View* v, const Message& m) {
   v->permissionStates.erase(it);
 }
 
-gboolean onPermissionRequest(WebKitWebView* web, WebKitPermissionRequest* request, gpointer data) {
+gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
   auto* v = static_cast<View*>(data);
   const char* kind = permissionKind(request);
-  // A window the frame has not taken yet has nobody to ask.
-  if (!kind || v->id <= 0) {
+  // A window the frame has not taken yet has nobody to ask, and a page the
+  // user is leaving gets nothing.
+  if (!kind || v->id <= 0 || leavingForUserLoad(v)) {
     webkit_permission_request_deny(request);
     return TRUE;
   }
   const std::int64_t id = ++lastPermissionId;
-  v->permissions[id] = WEBKIT_PERMISSION_REQUEST(g_object_ref(request));
-  const char* uri = webkit_web_view_get_uri(web);
-  send(event("permission", v->id).set("id", id).set("kind", kind).set("uri", uri ? uri : ""));
+  v->permissions[id] = {WEBKIT_PERMISSION_REQUEST(g_object_ref(request)), v->committedUri};
+  send(event("permission", v->id).set("id", id).set("kind", kind).set("uri", v->committedUri));
   return TRUE;
 }
 
 void answerPermission(View* v, const Message& m) {
   auto it = v->permissions.find(m.integer("id"));
   if (it == v->permissions.end()) return;
-  WebKitPermissionRequest* request = it->second;
+  WebKitPermissionRequest* request = it->second.request;
+  const std::string uri = it->second.uri;
   v->permissions.erase(it);
-  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered")) {
-    const char* uri = webkit_web_view_get_uri(v->web);
-    rememberNotificationAnswer(uri ? uri : "", m.boolean("allowed"));
-  }
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered"))
+    rememberNotificationAnswer(uri, m.boolean("allowed"));
   if (m.boolean("allowed"))
     webkit_permission_request_allow(request);
   else
@@ -208,7 +206,7 @@ void onNotificationClosed(WebKitNotification* n, gpointer) {
 
 }  // namespace
 
-gboolean onShowNotification(WebKitWebView* web, WebKitNotification* n, gpointer data) {
+gboolean onShowNotification(WebKitWebView*, WebKitNotification* n, gpointer data) {
   auto* v = static_cast<View*>(data);
   const auto id = static_cast<std::int64_t>(webkit_notification_get_id(n));
   if (!notifications.count(id)) {
@@ -217,12 +215,11 @@ gboolean onShowNotification(WebKitWebView* web, WebKitNotification* n, gpointer 
   }
   const char* title = webkit_notification_get_title(n);
   const char* body = webkit_notification_get_body(n);
-  const char* uri = webkit_web_view_get_uri(web);
   send(event("notification", v->id)
            .set("id", id)
            .set("title", title ? title : "")
            .set("body", body ? body : "")
-           .set("uri", uri ? uri : ""));
+           .set("uri", v->committedUri));
   return TRUE;
 }
 

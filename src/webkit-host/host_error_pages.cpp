@@ -71,6 +71,7 @@ gboolean showCrashPage(gpointer data) {
 
 gboolean onLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
   auto* v = static_cast<View*>(data);
+  v->userLoad = false;
   const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
   send(event("load-failed", v->id)
            .set("uri", uri ? uri : "")

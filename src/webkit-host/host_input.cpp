@@ -39,6 +39,13 @@ gboolean onUnhandledKey(GtkWidget*, GdkEventKey* e, gpointer data) {
 
 namespace {
 
+// A key that goes on to the page is a user action there (one that may
+// open a window); the frame counts them.
+gboolean pageKey(View* v) {
+  send(event("page-key", v->id));
+  return FALSE;
+}
+
 // Whether an input method is composing text in the page: its keys (F6 to
 // F10 convert, for one) are the input method's then, not the frame's.
 bool composing(View* v) {
@@ -57,7 +64,8 @@ bool composing(View* v) {
 // to the frame at once, also those WebKit would use and never report.
 gboolean onFrameKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   auto* v = static_cast<View*>(data);
-  if (e->is_modifier || v->frameKeys.empty() || composing(v)) return FALSE;
+  if (e->is_modifier) return FALSE;
+  if (v->frameKeys.empty() || composing(v)) return pageKey(v);
   bool frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(e->keyval), e->state));
   if (!frames && e->group != 0) {
     // Another layout (Cyrillic, Greek) active: the key's own letter counts,
@@ -68,7 +76,7 @@ gboolean onFrameKey(GtkWidget*, GdkEventKey* e, gpointer data) {
                                             nullptr, nullptr, nullptr))
       frames = framekeys::contains(v->frameKeys, framekeys::normalise(gdk_keyval_to_lower(base), e->state));
   }
-  if (!frames) return FALSE;
+  if (!frames) return pageKey(v);
   passKey(v, e);
   return TRUE;
 }

@@ -180,12 +180,16 @@ void handle(const Message& m) {
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {
+    startUserLoad(v);
     webkit_web_view_load_uri(v->web, m.str("url", "about:blank").c_str());
   } else if (cmd == "back") {
+    startUserLoad(v);
     webkit_web_view_go_back(v->web);
   } else if (cmd == "forward") {
+    startUserLoad(v);
     webkit_web_view_go_forward(v->web);
   } else if (cmd == "reload") {
+    startUserLoad(v);
     webkit_web_view_reload(v->web);
   } else if (cmd == "stop") {
     webkit_web_view_stop_loading(v->web);

@@ -1,5 +1,7 @@
 // Sign-in and certificates: the frame asks the user and answers with a
 // command; nothing here waits.
+#include <cstring>
+
 #include "webkit-host/host.h"
 
 namespace host {
@@ -20,13 +22,19 @@ void onAuthCancelled(WebKitAuthenticationRequest* request, gpointer data) {
   }
 }
 
-gboolean onAuthenticate(WebKitWebView* web, WebKitAuthenticationRequest* request, gpointer data) {
+gboolean onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
   auto* v = static_cast<View*>(data);
   const std::int64_t id = ++lastAuthId;
   v->auths[id] = WEBKIT_AUTHENTICATION_REQUEST(g_object_ref(request));
   g_signal_connect(request, "cancelled", G_CALLBACK(onAuthCancelled), v);
+  // The scheme of what asks for the password, not of the page shown or
+  // being loaded: it says whether the password would travel in clear.
   std::string scheme = "http";
-  if (const char* uri = webkit_web_view_get_uri(web); uri && g_str_has_prefix(uri, "https:")) scheme = "https";
+  if (WebKitSecurityOrigin* origin = webkit_authentication_request_get_security_origin(request)) {
+    if (const char* protocol = webkit_security_origin_get_protocol(origin); protocol && !std::strcmp(protocol, "https"))
+      scheme = "https";
+    webkit_security_origin_unref(origin);
+  }
   const char* host = webkit_authentication_request_get_host(request);
   const char* realm = webkit_authentication_request_get_realm(request);
   send(event("authenticate", v->id)
@@ -151,8 +159,10 @@ void securityCommand(View* v, const std::string& cmd, const Message& m) {
   } else if (cmd == "tls-allow") {
     if (!v->tlsCertificate || v->tlsHost.empty()) return;
     webkit_web_context_allow_tls_certificate_for_host(context, v->tlsCertificate, v->tlsHost.c_str());
+    startUserLoad(v);
     webkit_web_view_load_uri(v->web, v->tlsUri.c_str());
   } else if (cmd == "leave") {
+    startUserLoad(v);
     if (webkit_web_view_can_go_back(v->web))
       webkit_web_view_go_back(v->web);
     else

@@ -46,7 +46,10 @@ void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
       break;
   }
   Message m = event("load", v->id).set("phase", phase);
-  if (const char* uri = webkit_web_view_get_uri(v->web)) m.set("uri", uri);
+  const char* uri = webkit_web_view_get_uri(v->web);
+  if (uri) m.set("uri", uri);
+  if (load == WEBKIT_LOAD_COMMITTED) v->committedUri = uri ? uri : "";
+  if (load == WEBKIT_LOAD_COMMITTED || load == WEBKIT_LOAD_FINISHED) v->userLoad = false;
   addSecurityState(v, load, m);
   if (load == WEBKIT_LOAD_FINISHED) {
     const char* title = webkit_web_view_get_title(v->web);
@@ -110,6 +113,13 @@ void sendHistory(View* v) {
   v->canForward = webkit_web_view_can_go_forward(v->web);
   send(event("history", v->id).set("back", v->canBack).set("forward", v->canForward));
 }
+
+void startUserLoad(View* v) { v->userLoad = true; }
+
+// Until the new document commits, WebKit names the destination as the
+// view's address; a load dropped before it started (a page that would not
+// be left) leaves nothing loading.
+bool leavingForUserLoad(View* v) { return v->userLoad && webkit_web_view_is_loading(v->web); }
 
 // A view in an undecorated window of its own, realised so that it has an
 // X window to embed; related views share their opener's web process.
@@ -237,9 +247,9 @@ void forgetView(View* v) {
   }
   v->dialogs.clear();
   forgetSecurity(v);
-  for (auto& [id, request] : v->permissions) {
-    webkit_permission_request_deny(request);
-    g_object_unref(request);
+  for (auto& [id, p] : v->permissions) {
+    webkit_permission_request_deny(p.request);
+    g_object_unref(p.request);
   }
   v->permissions.clear();
   for (auto& [id, query] : v->permissionStates) {

@@ -26,6 +26,7 @@
 #include <deque>
 
 #include "engine/address.h"
+#include "engine/webkit/webkit_protocol.h"
 #include "page/downloads.h"
 #include "page/frame_key_rules.h"
 #include "page/full_screen.h"
@@ -33,7 +34,6 @@
 #include "page/page_services.h"
 #include "page/permissions.h"
 #include "page/save_dialog.h"
-#include "engine/webkit/webkit_protocol.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 
@@ -378,7 +378,9 @@ class WebKitHost : public QObject {
 // --- TMozillaBrowser --------------------------------------------------------
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
-  services_ = new PageServices(this);
+  // WebKit calls every window asked for within a second of a click the
+  // user's: the clicks and keys the host reports are counted instead.
+  services_ = new PageServices(this, PopupGate::Actions::Counted);
   security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   setFocusPolicy(Qt::StrongFocus);
@@ -668,7 +670,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     const auto index = m.integer("index", -1);
     if (index >= 0 && index < items.size() && items[index]->isEnabled()) items[index]->trigger();
   } else if (ev == "button-press") {
+    services_->userInput();
     focusPage();
+  } else if (ev == "page-key") {
+    services_->userInput();
   } else if (ev == "key") {
     passKeyToFrame(m);
   } else if (ev == "focus-leaves") {
