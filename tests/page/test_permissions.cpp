@@ -11,9 +11,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "page/permissions.h"
 #include "frame_fixture.h"
 #include "http_server.h"
+#include "page/permissions.h"
 #include "page_test_util.h"
 #include "screenshot.h"
 #include "test_main.h"
@@ -97,7 +97,7 @@ class TestPermissions : public QObject {
     QVERIFY(c);
     counter.shown = 0;
     TimedSteps steps;
-    steps.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    steps.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                [&] {
                  auto* q = visibleWindow<QDialog>("PermissionQuestion");
                  const QString text = q->findChild<QLabel*>("lblPermissionQuestion")->text();
@@ -118,7 +118,7 @@ class TestPermissions : public QObject {
     QCOMPARE(counter.shown, 1);
     // Another kind of the same site is a question of its own.
     TimedSteps geo;
-    geo.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    geo.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
              [] {
                auto* q = visibleWindow<QDialog>("PermissionQuestion");
                QVERIFY(q->findChild<QLabel*>("lblPermissionQuestion")->text().contains(QStringLiteral("現在地の取得")));
@@ -135,7 +135,7 @@ class TestPermissions : public QObject {
     TBrowserChild* a = open(allowed.url("/perm.html"), "perm");
     QVERIFY(a);
     TimedSteps allow;
-    allow.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    allow.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                [] { visibleWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click(); });
     pageScript(a, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(allow.done(), 20000);
@@ -174,7 +174,7 @@ class TestPermissions : public QObject {
     // A question closed without an answer denies, and the page may ask again.
     counter.shown = 0;
     TimedSteps dismiss;
-    dismiss.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    dismiss.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                  [] { visibleWindow<QDialog>("PermissionQuestion")->reject(); });
     pageScript(c, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(dismiss.done(), 20000);

@@ -26,6 +26,7 @@
 #include <deque>
 
 #include "engine/address.h"
+#include "engine/webkit/webkit_protocol.h"
 #include "page/downloads.h"
 #include "page/frame_key_rules.h"
 #include "page/full_screen.h"
@@ -33,7 +34,6 @@
 #include "page/page_services.h"
 #include "page/permissions.h"
 #include "page/save_dialog.h"
-#include "engine/webkit/webkit_protocol.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 
@@ -619,7 +619,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
-      permissions_->dismissAll();  // questions of the page that went
+      permissions_->dismissAll();        // questions of the page that went
+      permissions_->screenShareEnded();  // and what it captured
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
@@ -827,6 +828,7 @@ void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
   security_->closeSignIns();
   permissions_->dismissAll();
+  permissions_->screenShareEnded();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();
