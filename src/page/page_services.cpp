@@ -15,6 +15,9 @@
 
 namespace {
 
+// From this length on, a page's text scrolls in its dialog.
+constexpr qsizetype kDialogScrollFromChars = 1000;
+
 QString dialogTitle(const PageDialogRequest& r) {
   if (r.kind == PageDialogKind::LeavePage) return QStringLiteral("このページを離れますか?");
   if (r.site.isEmpty()) return QStringLiteral("ページからのメッセージ");
@@ -71,18 +74,25 @@ void PageServices::askDialog(const PageDialogRequest& request, DialogDone done) 
   message->setTextFormat(Qt::PlainText);  // the page's text, never markup
   message->setWordWrap(true);
   message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message->setMinimumWidth(320);
   message->setText(
       request.kind == PageDialogKind::LeavePage
           ? QStringLiteral("このページを離れてもよろしいですか?\n入力した内容は保存されない可能性があります。")
           : dialogTextShown(request.message));
-  // What is still long scrolls inside a dialog that fits the screen.
-  auto* scroll = new QScrollArea(dialog);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setWidgetResizable(true);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  scroll->setWidget(message);
-  layout->addWidget(scroll);
+  if (message->text().size() < kDialogScrollFromChars && message->text().count(u'\n') < 20) {
+    message->setMinimumWidth(320);
+    layout->addWidget(message);
+  } else {
+    // What is still long scrolls inside a dialog that fits the screen; the
+    // label wraps at the width it is given, scroll bar or not.
+    auto* scroll = new QScrollArea(dialog);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumSize(480, 240);
+    message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setWidget(message);
+    layout->addWidget(scroll);
+  }
   QLineEdit* input = nullptr;
   if (request.kind == PageDialogKind::Prompt) {
     const qsizetype kept = dialogTextKept(request.defaultText, kDialogTextMaxChars, INT_MAX);

@@ -173,6 +173,7 @@ class TestPageServices : public QObject {
                [&] {
                  auto* d = visibleWindow<QDialog>("PageDialog");
                  shown = d->findChild<QLabel*>("lblPageMessage")->text();
+                 screenshot(QStringLiteral("page-dialog-cut-%1.png").arg(f->IE_item->isChecked() ? "ie" : "gekko"));
                  d->findChild<QPushButton*>("btnOK")->click();
                });
     pageScript(c, "setTimeout(function(){alert('あ'.repeat(4*1024*1024));document.title='after'},0);1");
