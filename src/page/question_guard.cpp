@@ -63,7 +63,7 @@ class QuestionArming : public QObject {
     for (const QPointer<QAbstractButton>& b : disabled_)
       if (b) b->setEnabled(true);
     if (safe_ && !qobject_cast<QLineEdit*>(dialog_->focusWidget())) safe_->setFocus();
-    deleteLater();  // and with it the key filter
+    deleteLater();
   }
 
   QDialog* dialog_;

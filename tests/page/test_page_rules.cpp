@@ -123,6 +123,7 @@ class TestPageRules : public QObject {
     stays("cyrillic apple", "xn--80ak6aa92e.com");
     stays("cyrillic paypal", "xn--80aa0cbo65f.com");
     stays("latin and greek", "xn--mega-fpd.com");
+    stays("latin with a kana slash", "xn--ab-8j4a.jp");  // "aノb" reads as "a/b"
     stays("one bad label keeps all", "xn--wgv71a119e.xn--80ak6aa92e.com");
     stays("empty punycode", "xn--.com");
     stays("broken punycode", "xn--a-ecp.xn--zz9999999.com");
