@@ -1,7 +1,12 @@
 #include "page/page_rules.h"
 
+#include <unicode/uniset.h>
+#include <unicode/uscript.h>
+#include <unicode/uspoof.h>
+
 #include <QStringList>
 #include <QUrl>
+#include <memory>
 
 // ---- page dialogs ------------------------------------------------------------
 
@@ -9,6 +14,36 @@ PageDialogAnswer unshownDialogAnswer(PageDialogKind kind) {
   PageDialogAnswer a;
   a.accepted = kind == PageDialogKind::Alert || kind == PageDialogKind::LeavePage;
   return a;
+}
+
+qsizetype dialogTextKept(const QString& text, qsizetype maxChars, int maxLines) {
+  qsizetype n = qMin(text.size(), maxChars);
+  int lines = 1;
+  for (qsizetype i = 0; i < n; ++i)
+    if (text[i] == u'\n' && ++lines > maxLines) {
+      if (i + 1 < text.size()) n = i;  // a line break that ends the text starts no line
+      break;
+    }
+  if (n < text.size() && n > 0 && text[n - 1].isHighSurrogate()) --n;
+  return n;
+}
+
+QString dialogTextCutNote() { return QStringLiteral("…（長すぎるため、以下を省略しました）"); }
+
+QString dialogTextShown(const QString& text, qsizetype maxChars, int maxLines) {
+  const qsizetype n = dialogTextKept(text, maxChars, maxLines);
+  if (n == text.size()) return text;
+  QString shown = text.left(n);
+  if (!shown.endsWith(u'\n')) shown += u'\n';
+  return shown + dialogTextCutNote();
+}
+
+QString dialogLineShown(const QString& text, qsizetype maxChars) {
+  const qsizetype n = dialogTextKept(text, maxChars, 1);
+  QString line = text.left(n);
+  line.replace(u'\r', u' ');
+  if (n == text.size()) return line;
+  return line.left(dialogTextKept(line, maxChars - 1, 1)) + u'…';
 }
 
 DialogGate::Decision DialogGate::opening(qint64 nowMs) const {
@@ -51,45 +86,107 @@ QString popupBlockedText(PopupGate::Verdict verdict, const QString& url) {
   return QStringLiteral("ポップアップ ウィンドウをブロックしました: %1").arg(shown);
 }
 
-// ---- addresses ---------------------------------------------------------------
+// ---- host names --------------------------------------------------------------
 
 namespace {
 
-bool looksLikeLatin(QChar::Script s) { return s == QChar::Script_Cyrillic || s == QChar::Script_Greek; }
+struct SpoofCheckerClose {
+  void operator()(USpoofChecker* sc) const { uspoof_close(sc); }
+};
 
-// A label shown in Unicode must not pass for another name: no mixing of
-// Latin with Cyrillic or Greek, and no label wholly in those scripts under
-// a Latin top-level domain (the classic look-alike of a Latin name).
-bool safeToShow(const QString& unicodeHost) {
-  const QStringList labels = unicodeHost.split(u'.');
-  bool latinTld = true;
-  if (!labels.isEmpty())
-    for (QChar c : labels.last())
-      if (c.isLetter() && c.script() != QChar::Script_Latin) latinTld = false;
-  for (const QString& label : labels) {
-    bool latin = false, lookAlike = false, other = false;
-    for (QChar c : label) {
-      if (c.isSurrogate()) {
-        other = true;
-        continue;
-      }
-      if (!c.isLetter()) {
-        if (!c.isDigit() && c != u'-') return false;  // symbols, spaces, controls
-        continue;
-      }
-      const QChar::Script s = c.script();
-      if (s == QChar::Script_Latin)
-        latin = true;
-      else if (looksLikeLatin(s))
-        lookAlike = true;
-      else
-        other = true;
-    }
-    if (lookAlike && (latin || other)) return false;
-    if (lookAlike && latinTld) return false;
+// Highly restrictive as UTS 39 defines it: one script, or Latin with the
+// Japanese scripts, with Han and Bopomofo, or with Han and Hangul; only
+// characters recommended for identifiers; no mixed digit sets, no stacked
+// or invisible marks. Built once, then only read (safe across threads).
+const USpoofChecker* hostChecker() {
+  static const std::unique_ptr<USpoofChecker, SpoofCheckerClose> checker = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<USpoofChecker, SpoofCheckerClose> sc(uspoof_open(&status));
+    icu::UnicodeSet allowed;
+    allowed.addAll(*uspoof_getRecommendedUnicodeSet(&status));
+    allowed.addAll(*uspoof_getInclusionUnicodeSet(&status));
+    uspoof_setAllowedUnicodeSet(sc.get(), &allowed, &status);
+    uspoof_setRestrictionLevel(sc.get(), USPOOF_HIGHLY_RESTRICTIVE);
+    uspoof_setChecks(sc.get(), USPOOF_RESTRICTION_LEVEL | USPOOF_CHAR_LIMIT | USPOOF_INVISIBLE | USPOOF_MIXED_NUMBERS,
+                     &status);
+    if (U_FAILURE(status)) sc.reset();
+    return sc;
+  }();
+  return checker.get();
+}
+
+const UChar* utf16(const QString& s) { return reinterpret_cast<const UChar*>(s.utf16()); }
+
+// The one script of a label's letters other than Common and Inherited
+// (USCRIPT_COMMON when it has none, USCRIPT_INVALID_CODE when it mixes).
+UScriptCode scriptOf(const QString& label) {
+  UScriptCode found = USCRIPT_COMMON;
+  for (const char32_t c : label.toUcs4()) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UScriptCode s = uscript_getScript(static_cast<UChar32>(c), &status);
+    if (U_FAILURE(status) || s == USCRIPT_COMMON || s == USCRIPT_INHERITED) continue;
+    if (found != USCRIPT_COMMON && found != s) return USCRIPT_INVALID_CODE;
+    found = s;
   }
+  return found;
+}
+
+// Whether a label, all its characters taken together, reads as a name in
+// plain Latin letters ("аррӏе" in Cyrillic as "apple"): its confusable
+// skeleton is all ASCII, though the label is not.
+bool confusableWithLatin(const USpoofChecker* sc, const QString& label) {
+  UErrorCode status = U_ZERO_ERROR;
+  UChar skeleton[256];
+  const int32_t n = uspoof_getSkeleton(sc, 0, utf16(label), static_cast<int32_t>(label.size()), skeleton,
+                                       static_cast<int32_t>(std::size(skeleton)), &status);
+  if (U_FAILURE(status)) return true;  // too long to tell: not shown
+  for (int32_t i = 0; i < n; ++i)
+    if (skeleton[i] >= 0x80) return false;
   return true;
 }
+
+}  // namespace
+
+bool hostLabelShownInUnicode(const QString& label, const QString& topLabel) {
+  const USpoofChecker* sc = hostChecker();
+  if (!sc || label.isEmpty()) return false;
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t failed = uspoof_check(sc, utf16(label), static_cast<int32_t>(label.size()), nullptr, &status);
+  if (U_FAILURE(status) || failed != 0) return false;
+  if (!confusableWithLatin(sc, label)) return true;
+  // A name of a script's own top-level domain may use that script's
+  // look-alikes of Latin letters: its readers expect that script there.
+  const UScriptCode script = scriptOf(label);
+  return script != USCRIPT_LATIN && script != USCRIPT_COMMON && script != USCRIPT_INVALID_CODE && label != topLabel &&
+         scriptOf(topLabel) == script;
+}
+
+QString displayHost(const QString& aceHost) {
+  if (!aceHost.contains(QLatin1String("xn--"), Qt::CaseInsensitive)) return aceHost;
+  const QStringList aceLabels = aceHost.split(u'.');
+  QStringList labels;
+  labels.reserve(aceLabels.size());
+  for (const QString& ace : aceLabels) {
+    if (!ace.startsWith(QLatin1String("xn--"), Qt::CaseInsensitive)) {
+      labels << ace;
+      continue;
+    }
+    const QString unicode = QUrl::fromAce(ace.toLatin1(), QUrl::IgnoreIDNWhitelist);
+    // Only a label that converts back to itself is shown as text.
+    if (unicode.isEmpty() || unicode.contains(u'.') ||
+        QString::fromLatin1(QUrl::toAce(unicode, QUrl::IgnoreIDNWhitelist)).compare(ace, Qt::CaseInsensitive) != 0)
+      return aceHost;
+    labels << unicode;
+  }
+  // One label that could pass for another keeps the whole name in ACE form.
+  for (qsizetype i = 0; i < labels.size(); ++i)
+    if (labels[i] != aceLabels[i] && !hostLabelShownInUnicode(labels[i], labels.last())) return aceHost;
+  return labels.join(u'.');
+}
+
+// ---- addresses ---------------------------------------------------------------
+
+namespace {
 
 // Decodes %XX runs that form printable non-ASCII UTF-8 characters; every
 // other escape stays as it is.
@@ -149,17 +246,6 @@ QString decodeNonAscii(const QString& encoded) {
 
 }  // namespace
 
-namespace {
-
-// The host as it is shown: Unicode where that is safe, else its ACE form.
-QString shownHost(const QString& aceHost) {
-  if (!aceHost.contains(QLatin1String("xn--"), Qt::CaseInsensitive)) return aceHost;
-  const QString unicodeHost = QUrl::fromAce(aceHost.toLatin1(), QUrl::IgnoreIDNWhitelist);
-  return safeToShow(unicodeHost) ? unicodeHost : aceHost;
-}
-
-}  // namespace
-
 QString displayAddress(const QString& address) {
   const QUrl url(address, QUrl::TolerantMode);
   if (address.isEmpty() || !url.isValid() || url.scheme().isEmpty()) return address;
@@ -168,7 +254,7 @@ QString displayAddress(const QString& address) {
   if (scheme == u"data" || scheme == u"javascript" || scheme == u"blob") return address;
   QString encoded = QString::fromLatin1(url.toEncoded());
   const QString aceHost = url.host(QUrl::EncodeUnicode);
-  const QString host = shownHost(aceHost);
+  const QString host = displayHost(aceHost);
   if (host != aceHost) {
     const qsizetype at = encoded.indexOf(aceHost, scheme.size() + 1, Qt::CaseInsensitive);
     if (at >= 0) encoded.replace(at, aceHost.size(), host);
@@ -180,7 +266,7 @@ QString siteOf(const QString& address) {
   const QUrl url(address);
   if (url.isLocalFile()) return url.toLocalFile();
   if (url.host().isEmpty()) return displayAddress(address);
-  QString site = shownHost(url.host(QUrl::EncodeUnicode));
+  QString site = displayHost(url.host(QUrl::EncodeUnicode));
   if (url.port() >= 0) site += u':' + QString::number(url.port());
   return site;
 }

@@ -29,6 +29,21 @@ struct PageDialogAnswer {
 // held up by a page that is no longer allowed to ask.
 PageDialogAnswer unshownDialogAnswer(PageDialogKind kind);
 
+// How much of a page's text a dialog shows: a page may pass megabytes,
+// which no one reads and which would hold up every window while laid out.
+constexpr qsizetype kDialogTextMaxChars = 10000;
+constexpr int kDialogTextMaxLines = 40;
+// How many characters of text fit maxChars characters and maxLines lines,
+// never half a character.
+qsizetype dialogTextKept(const QString& text, qsizetype maxChars, int maxLines);
+// The note that ends text that was cut.
+QString dialogTextCutNote();
+// What fits, and the note on a line of its own when anything was cut.
+QString dialogTextShown(const QString& text, qsizetype maxChars = kDialogTextMaxChars,
+                        int maxLines = kDialogTextMaxLines);
+// The same for a line edit or a title: no line breaks kept, "…" at the cut.
+QString dialogLineShown(const QString& text, qsizetype maxChars);
+
 // Per page: from the second dialog in quick succession the user is offered
 // to silence the page; once chosen, the page's dialogs are answered without
 // showing until another document is loaded.
@@ -76,10 +91,20 @@ class PopupGate {
 // The status text for a window that was not opened.
 QString popupBlockedText(PopupGate::Verdict verdict, const QString& url);
 
+// ---- host names --------------------------------------------------------------
+
+// A host name as it is shown (ACE form in, "日本語.jp" out): in Unicode only
+// when every international label passes the spoof checker as other
+// browsers use it (one script, or Latin with Japanese, Chinese or Korean
+// scripts; identifier characters only) and does not read as a name in
+// Latin letters; otherwise the whole name stays in its xn-- form.
+QString displayHost(const QString& aceHost);
+// The rule for one Unicode label of a host whose last label is topLabel.
+bool hostLabelShownInUnicode(const QString& label, const QString& topLabel);
+
 // ---- addresses ---------------------------------------------------------------
 
-// An address as browsers show it: international host names in Unicode
-// (unless a label could pass for another in Latin letters), percent-encoded
+// An address as browsers show it: the host as displayHost() shows it, percent-encoded
 // UTF-8 decoded where the characters are printable. Escapes of ASCII
 // characters stay, so that the text loads as the same address again.
 QString displayAddress(const QString& address);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "page/page_services.h"
+#include "page/question_guard.h"
 
 // ---- TSignInDialog -----------------------------------------------------------
 
@@ -51,7 +52,6 @@ TSignInDialog::TSignInDialog(const SignInRequest& request, QWidget* parent) : QD
   auto* buttons = new QDialogButtonBox(this);
   btnOK = buttons->addButton(QStringLiteral("ログイン"), QDialogButtonBox::AcceptRole);
   btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setDefault(true);
   btnCancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   layout->addWidget(buttons);
@@ -62,6 +62,8 @@ TSignInDialog::TSignInDialog(const SignInRequest& request, QWidget* parent) : QD
   setTabOrder(txtPassword, btnOK);
   setTabOrder(btnOK, btnCancel);
   txtUserName->setFocus();
+  // No password goes out on a stray click or Enter.
+  armQuestion(this, btnCancel);
 }
 
 SignInAnswer TSignInDialog::answer() const {

@@ -7,16 +7,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "engine/engine_control.h"
+#include "page/question_guard.h"
 
 namespace {
+
+// From this length on, a page's text scrolls in its dialog.
+constexpr qsizetype kDialogScrollFromChars = 1000;
 
 QString dialogTitle(const PageDialogRequest& r) {
   if (r.kind == PageDialogKind::LeavePage) return QStringLiteral("このページを離れますか?");
   if (r.site.isEmpty()) return QStringLiteral("ページからのメッセージ");
-  return QStringLiteral("%1 からのメッセージ").arg(r.site);
+  return QStringLiteral("%1 からのメッセージ").arg(dialogLineShown(r.site, 120));
 }
 
 }  // namespace
@@ -72,19 +77,38 @@ void PageServices::askDialog(const PageDialogRequest& request, DialogDone done) 
   message->setTextFormat(Qt::PlainText);  // the page's text, never markup
   message->setWordWrap(true);
   message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message->setMinimumWidth(320);
   message->setText(
       request.kind == PageDialogKind::LeavePage
           ? QStringLiteral("このページを離れてもよろしいですか?\n入力した内容は保存されない可能性があります。")
-          : request.message);
-  layout->addWidget(message);
+          : dialogTextShown(request.message));
+  if (message->text().size() < kDialogScrollFromChars && message->text().count(u'\n') < 20) {
+    message->setMinimumWidth(320);
+    layout->addWidget(message);
+  } else {
+    // What is still long scrolls inside a dialog that fits the screen; the
+    // label wraps at the width it is given, scroll bar or not.
+    auto* scroll = new QScrollArea(dialog);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumSize(480, 240);
+    message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setWidget(message);
+    layout->addWidget(scroll);
+  }
   QLineEdit* input = nullptr;
   if (request.kind == PageDialogKind::Prompt) {
-    input = new QLineEdit(request.defaultText, dialog);
+    const qsizetype kept = dialogTextKept(request.defaultText, kDialogTextMaxChars, INT_MAX);
+    input = new QLineEdit(request.defaultText.left(kept), dialog);
     input->setObjectName(QStringLiteral("txtPageInput"));
-    input->setAccessibleName(request.message);
+    input->setAccessibleName(dialogLineShown(request.message, 200));
     input->selectAll();
     layout->addWidget(input);
+    if (kept < request.defaultText.size()) {
+      auto* cut = new QLabel(QStringLiteral("既定の入力は長すぎるため、途中から省略しました。"), dialog);
+      cut->setObjectName(QStringLiteral("lblInputCut"));
+      layout->addWidget(cut);
+    }
   }
   QCheckBox* silence = nullptr;
   if (decision.offerSuppress) {
@@ -94,19 +118,21 @@ void PageServices::askDialog(const PageDialogRequest& request, DialogDone done) 
   }
   auto* buttons = new QDialogButtonBox(dialog);
   QPushButton* ok = nullptr;
+  QPushButton* cancel = nullptr;
   if (request.kind == PageDialogKind::LeavePage) {
     ok = buttons->addButton(QStringLiteral("このページを離れる"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("このページに留まる"), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("btnCancel"));
+    cancel = buttons->addButton(QStringLiteral("このページに留まる"), QDialogButtonBox::RejectRole);
   } else {
     ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     if (request.kind != PageDialogKind::Alert)
-      buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole)
-          ->setObjectName(QStringLiteral("btnCancel"));
+      cancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
   }
   ok->setObjectName(QStringLiteral("btnOK"));
-  ok->setDefault(true);
+  if (cancel) cancel->setObjectName(QStringLiteral("btnCancel"));
   layout->addWidget(buttons);
+  // The page chose when this appears: a click or Enter meant for the page
+  // does nothing, and Enter later commits to nothing.
+  armQuestion(dialog, cancel ? cancel : ok);
   connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
 

@@ -63,6 +63,8 @@ QString permissionOrigin(const QString& address) {
 
 bool PermissionMemory::asksUser(PermissionKind kind) { return kind != PermissionKind::DeviceInfo; }
 
+bool PermissionMemory::remembers(PermissionKind kind) { return kind != PermissionKind::ScreenCapture; }
+
 std::optional<bool> PermissionMemory::answer(const QString& origin, PermissionKind kind) const {
   if (kind == PermissionKind::DeviceInfo) {
     for (PermissionKind media :
@@ -76,6 +78,6 @@ std::optional<bool> PermissionMemory::answer(const QString& origin, PermissionKi
 }
 
 void PermissionMemory::remember(const QString& origin, PermissionKind kind, bool allowed) {
-  if (origin.isEmpty()) return;  // nothing names the site again
+  if (origin.isEmpty() || !remembers(kind)) return;  // nothing names the site again, or asked each time
   answers_.insert(key(origin, kind), allowed);
 }

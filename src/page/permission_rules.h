@@ -50,6 +50,9 @@ class PermissionMemory {
   std::optional<bool> answer(const QString& origin, PermissionKind kind) const;
   // Whether the user is asked at all for this kind, or it is decided by answer().
   static bool asksUser(PermissionKind kind);
+  // Whether an answer of this kind is kept for the session. The screen is
+  // asked for every time: one yes must not let a site watch it again later.
+  static bool remembers(PermissionKind kind);
   void remember(const QString& origin, PermissionKind kind, bool allowed);
   void clear() { answers_.clear(); }
 

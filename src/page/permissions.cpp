@@ -15,17 +15,31 @@
 
 #include "page/page_rules.h"
 #include "page/page_services.h"
+#include "page/question_guard.h"
 
 namespace {
 // A deliberate "no" is remembered; a question merely closed is not.
 constexpr int kDenied = 2;
+
+// Brings up a page's window: its frame, and its child in the frame.
+void bringUp(QWidget* w) {
+  for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) {
+      if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
+      break;
+    }
+  w->window()->raise();
+  w->window()->activateWindow();
+}
 }  // namespace
 
 PagePermissions::PagePermissions(QWidget* control) : QObject(control), control_(control) {}
 
 PagePermissions::~PagePermissions() {
-  // The control is going: its questions go, and whatever waits is let go.
+  // The control is going: its questions go, and whatever waits is let go;
+  // with its page, nothing captures the screen any more.
   dismissAll();
+  screenShareEnded();
 }
 
 PermissionMemory& PagePermissions::memory() {
@@ -64,8 +78,10 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   bold.setBold(true);
   question->setFont(bold);
   layout->addWidget(question);
-  auto* note =
-      new QLabel(QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。"), dialog);
+  auto* note = new QLabel(PermissionMemory::remembers(kind)
+                              ? QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。")
+                              : QStringLiteral("この答えは記憶されず、次に求められたときにもう一度確認します。"),
+                          dialog);
   note->setWordWrap(true);
   layout->addWidget(note);
   auto* buttons = new QDialogButtonBox(dialog);
@@ -73,10 +89,10 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   allow->setObjectName(QStringLiteral("btnAllow"));
   QPushButton* deny = buttons->addButton(QStringLiteral("許可しない"), QDialogButtonBox::RejectRole);
   deny->setObjectName(QStringLiteral("btnDeny"));
-  // Enter never gives anything away by accident.
-  allow->setAutoDefault(false);
-  deny->setDefault(true);
   layout->addWidget(buttons);
+  // Enter never gives anything away by accident, nor does a click that was
+  // meant for the page.
+  armQuestion(dialog, deny);
   connect(allow, &QPushButton::clicked, dialog, &QDialog::accept);
   connect(deny, &QPushButton::clicked, dialog, [dialog] { dialog->done(kDenied); });
   connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
@@ -84,7 +100,7 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
                      : result == kDenied         ? PermissionAnswer::Denied
                                                  : PermissionAnswer::Dismissed);
   });
-  open_.append({dialog, origin, kind, {std::move(done)}});
+  open_.append({dialog, origin, site, kind, {std::move(done)}});
   placeOver(dialog, control_, Qt::AlignTop);
   dialog->show();
   dialog->raise();
@@ -98,10 +114,52 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
     if (answer != PermissionAnswer::Dismissed) memory().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
+    if (q.kind == PermissionKind::ScreenCapture && answer == PermissionAnswer::Allowed) showScreenShare(q.site);
     for (Done& d : q.waiting)
       if (d) d(answer);
     return;
   }
+}
+
+void PagePermissions::showScreenShare(const QString& site) {
+  if (screenShare_) return;  // one notice names the page's site
+  auto* notice = new QWidget(
+      nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+  notice->setObjectName(QStringLiteral("ScreenShareNotice"));
+  notice->setAttribute(Qt::WA_DeleteOnClose);
+  notice->setAttribute(Qt::WA_ShowWithoutActivating);
+  notice->setAttribute(Qt::WA_StyledBackground);
+  notice->setStyleSheet(QStringLiteral("#ScreenShareNotice { background: palette(window); border: 2px solid #c33; }"));
+  auto* layout = new QHBoxLayout(notice);
+  layout->setContentsMargins(12, 6, 6, 6);
+  auto* text = new QLabel(QStringLiteral("%1 が画面を共有しています").arg(site), notice);
+  text->setObjectName(QStringLiteral("lblScreenShare"));
+  text->setTextFormat(Qt::PlainText);
+  QFont bold = text->font();
+  bold.setBold(true);
+  text->setFont(bold);
+  layout->addWidget(text, 1);
+  auto* show = new QPushButton(QStringLiteral("ページを表示"), notice);
+  show->setObjectName(QStringLiteral("btnShowSharingPage"));
+  QPointer<QWidget> page(control_);
+  connect(show, &QPushButton::clicked, notice, [page] {
+    if (page) bringUp(page);
+  });
+  layout->addWidget(show);
+  notice->setAccessibleName(text->text());
+  notice->adjustSize();
+  // Where screen-sharing notices usually are: the bottom of the screen.
+  if (QScreen* screen = control_->screen()) {
+    const QRect avail = screen->availableGeometry();
+    notice->move(avail.center().x() - notice->width() / 2, avail.bottom() - 12 - notice->height());
+  }
+  screenShare_ = notice;
+  notice->show();
+}
+
+void PagePermissions::screenShareEnded() {
+  if (screenShare_) screenShare_->close();
+  screenShare_ = nullptr;
 }
 
 void PagePermissions::withdraw(const QString& address, PermissionKind kind) {
@@ -206,17 +264,7 @@ void NotificationPopup::mousePressEvent(QMouseEvent* event) {
 void NotificationPopup::finish(bool click) {
   if (finished_) return;
   finished_ = true;
-  if (click && pageWindow_) {
-    // The page's window comes up: its frame, and its child in the frame.
-    QWidget* w = pageWindow_;
-    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
-      if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) {
-        if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
-        break;
-      }
-    w->window()->raise();
-    w->window()->activateWindow();
-  }
+  if (click && pageWindow_) bringUp(pageWindow_);
   auto notify = click ? clicked_ : closed_;
   clicked_ = nullptr;
   closed_ = nullptr;

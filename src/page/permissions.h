@@ -37,6 +37,13 @@ class PagePermissions : public QObject {
   void dismissAll();
   int openQuestions() const { return static_cast<int>(open_.size()); }
 
+  // While a page may capture the screen (from the user's yes until its
+  // document goes) a notice on the screen names the site. The engine
+  // control calls this when the document that was allowed is gone; the
+  // notice also goes with the control.
+  void screenShareEnded();
+  bool sharingScreen() const { return screenShare_ != nullptr; }
+
   // The answers of this session, for all windows of both engines.
   static PermissionMemory& memory();
 
@@ -44,16 +51,19 @@ class PagePermissions : public QObject {
   struct Question {
     QPointer<QDialog> dialog;
     QString origin;
+    QString site;
     PermissionKind kind;
     QList<Done> waiting;
   };
   void answered(QDialog* dialog, PermissionAnswer answer);
+  void showScreenShare(const QString& site);
   // Takes a question away unanswered; those waiting hear Dismissed unless
   // the engine withdrew the request.
   void drop(qsizetype index, bool tellWaiting);
 
   QWidget* control_;
   QList<Question> open_;
+  QPointer<QWidget> screenShare_;
 };
 
 // A notification a site was allowed to show: a small window at the

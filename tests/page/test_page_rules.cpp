@@ -34,6 +34,23 @@ class TestPageRules : public QObject {
     QVERIFY(unshownDialogAnswer(PageDialogKind::LeavePage).accepted);
   }
 
+  void pageTextIsCutToWhatADialogShows() {
+    const QString note = dialogTextCutNote();
+    QCOMPARE(dialogTextShown("短い\n文"), QString("短い\n文"));
+    const QString huge(4 * 1024 * 1024, u'x');
+    QCOMPARE(dialogTextShown(huge), QString(kDialogTextMaxChars, u'x') + "\n" + note);
+    QCOMPARE(dialogTextShown(QString(kDialogTextMaxChars, u'x')), QString(kDialogTextMaxChars, u'x'));
+    QCOMPARE(dialogTextShown("a\nb\nc\nd", 100, 2), "a\nb\n" + note);
+    QCOMPARE(dialogTextShown("a\nb\n", 100, 2), QString("a\nb\n"));  // an empty last line is no line cut
+    // Never half a character: "𠮷" is two UTF-16 units.
+    QCOMPARE(dialogTextShown("ab𠮷c", 3, 10), "ab\n" + note);
+    QCOMPARE(dialogTextKept("ab𠮷c", 4, 1), qsizetype(4));
+    // Titles: one line, cut with an ellipsis.
+    QCOMPARE(dialogLineShown("example.org", 20), QString("example.org"));
+    QCOMPARE(dialogLineShown("abcdefgh", 5), QString("abcd…"));
+    QCOMPARE(dialogLineShown("one\ntwo", 20), QString("one…"));
+  }
+
   void popupsNeedAUserActionAndAreRateLimited() {
     PopupGate gate;
     QCOMPARE(gate.request(false, 0), PopupGate::Verdict::NoUserAction);
@@ -104,6 +121,56 @@ class TestPageRules : public QObject {
     // What is shown loads as the same address when the user presses Enter.
     if (!address.isEmpty() && !address.startsWith("data:"))
       QCOMPARE(addressToUrl(shown).toEncoded(), QUrl(address).toEncoded());
+  }
+
+  // Other browsers' rule: one script, or Latin with Japanese, Chinese or
+  // Korean scripts, and nothing that reads as a Latin name.
+  void hostsShownInUnicodeOnlyWhenNoLookAlike_data() {
+    QTest::addColumn<QString>("ace");
+    QTest::addColumn<QString>("shown");
+    const auto stays = [](const char* name, const char* ace) { QTest::newRow(name) << ace << ace; };
+    stays("latin and armenian", "xn--ggle-vifa.com");
+    stays("latin script g", "xn--oogle-qmc.com");
+    stays("cherokee and latin", "xn--mazon-bby.com");
+    stays("cyrillic apple", "xn--80ak6aa92e.com");
+    stays("cyrillic paypal", "xn--80aa0cbo65f.com");
+    stays("latin and greek", "xn--mega-fpd.com");
+    stays("latin with a kana slash", "xn--ab-8j4a.jp");  // "aノb" reads as "a/b"
+    stays("one bad label keeps all", "xn--wgv71a119e.xn--80ak6aa92e.com");
+    stays("empty punycode", "xn--.com");
+    stays("broken punycode", "xn--a-ecp.xn--zz9999999.com");
+    QTest::newRow("han") << "xn--wgv71a119e.jp"
+                         << "日本語.jp";
+    QTest::newRow("katakana") << "xn--zckzah.jp"
+                              << "テスト.jp";
+    QTest::newRow("katakana with long mark") << "xn--4dkp5a8a.jp"
+                                             << "ラーメン.jp";
+    QTest::newRow("kana and latin") << "xn--zone-um4cqkvg.jp"
+                                    << "ゲームzone.jp";
+    QTest::newRow("latin and katakana") << "xn--sony-ok4c7e7d.jp"
+                                        << "sonyストア.jp";
+    QTest::newRow("japanese top-level") << "xn--r8jz45g.xn--zckzah"
+                                        << "例え.テスト";
+    QTest::newRow("hangul") << "xn--3e0bk47br7k.kr"
+                            << "한국어.kr";
+    QTest::newRow("han and latin") << "xn--abc-u68dy61b.cn"
+                                   << "中国abc.cn";
+    QTest::newRow("latin with accents") << "xn--bcher-kva.example"
+                                        << "bücher.example";
+    QTest::newRow("greek") << "xn--hxargifdar.gr"
+                           << "ελληνικά.gr";
+    QTest::newRow("russian") << "xn--e1afmkfd.com"
+                             << "пример.com";
+    QTest::newRow("cyrillic look-alike under its own top-level") << "xn--n1aahb.xn--p1ai"
+                                                                 << "сосо.рф";
+    QTest::newRow("ascii") << "example.org"
+                           << "example.org";
+  }
+  void hostsShownInUnicodeOnlyWhenNoLookAlike() {
+    QFETCH(QString, ace);
+    QFETCH(QString, shown);
+    QCOMPARE(displayHost(ace), shown);
+    if (QUrl("https://" + ace + "/").isValid()) QCOMPARE(siteOf("https://" + ace + "/"), shown);
   }
 
   void downloadNamesAreTheServersOwn_data() {

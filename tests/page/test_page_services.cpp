@@ -83,7 +83,7 @@ class TestPageServices : public QObject {
     bool sawSecond = false, frameFree = false;
     TimedSteps steps;
     steps
-        .when([] { return visibleWindow<QDialog>("PageDialog"); },
+        .when([] { return answerableWindow<QDialog>("PageDialog"); },
               [&] {
                 auto* d = visibleWindow<QDialog>("PageDialog");
                 QCOMPARE(d->findChild<QLabel*>("lblPageMessage")->text(), QString("ループ"));
@@ -91,7 +91,7 @@ class TestPageServices : public QObject {
                 QVERIFY(!d->findChild<QCheckBox*>("chkNoMoreDialogs"));  // not for the first one
                 d->findChild<QPushButton*>("btnOK")->click();
               })
-        .when([] { return visibleWindow<QDialog>("PageDialog"); },
+        .when([] { return answerableWindow<QDialog>("PageDialog"); },
               [&] {
                 auto* d = visibleWindow<QDialog>("PageDialog");
                 sawSecond = d->findChild<QCheckBox*>("chkNoMoreDialogs") != nullptr;
@@ -122,12 +122,12 @@ class TestPageServices : public QObject {
     QVERIFY(c);
     int shown = 0;
     TimedSteps steps;
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] {
                  ++shown;
                  visibleWindow<QDialog>("PageDialog")->findChild<QPushButton*>("btnOK")->click();
                });
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] {
                  ++shown;
                  auto* d = visibleWindow<QDialog>("PageDialog");
@@ -145,13 +145,13 @@ class TestPageServices : public QObject {
     TBrowserChild* c = open("/ask.html", "ask");
     QVERIFY(c);
     TimedSteps steps;
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] {
                  auto* d = visibleWindow<QDialog>("PageDialog");
                  QCOMPARE(d->findChild<QLabel*>("lblPageMessage")->text(), QString("続けますか?"));
                  d->findChild<QPushButton*>("btnOK")->click();
                });
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] {
                  auto* d = visibleWindow<QDialog>("PageDialog");
                  auto* input = d->findChild<QLineEdit*>("txtPageInput");
@@ -159,7 +159,7 @@ class TestPageServices : public QObject {
                  input->setText("山田");
                  d->findChild<QPushButton*>("btnOK")->click();
                });
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] { visibleWindow<QDialog>("PageDialog")->findChild<QPushButton*>("btnCancel")->click(); });
     pageScript(
         c,
@@ -167,6 +167,26 @@ class TestPageServices : public QObject {
         "document.title=a+':'+b+':'+x},0);1");
     QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("true:山田:false"), 20000);
+  }
+
+  // Megabytes of text: the dialog shows the start of it and says the rest
+  // was cut.
+  void hugeAlertIsShownCut() {
+    TBrowserChild* c = open("/ask.html", "ask");
+    QVERIFY(c);
+    QString shown;
+    TimedSteps steps;
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
+               [&] {
+                 auto* d = visibleWindow<QDialog>("PageDialog");
+                 shown = d->findChild<QLabel*>("lblPageMessage")->text();
+                 screenshot(QStringLiteral("page-dialog-cut-%1.png").arg(f->IE_item->isChecked() ? "ie" : "gekko"));
+                 d->findChild<QPushButton*>("btnOK")->click();
+               });
+    pageScript(c, "setTimeout(function(){alert('あ'.repeat(4*1024*1024));document.title='after'},0);1");
+    QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("after"), 20000);
+    QCOMPARE(shown, QString(kDialogTextMaxChars, u'あ') + "\n" + dialogTextCutNote());
   }
 
   void scriptedPopupsAreBlocked() {

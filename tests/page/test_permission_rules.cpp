@@ -52,6 +52,19 @@ class TestPermissionRules : public QObject {
     QVERIFY(!m.answer(a, PermissionKind::Geolocation));
   }
 
+  void screenCaptureIsAskedEveryTime() {
+    PermissionMemory m;
+    const QString a = "https://meet.example";
+    QVERIFY(!PermissionMemory::remembers(PermissionKind::ScreenCapture));
+    QVERIFY(PermissionMemory::remembers(PermissionKind::Camera));
+    for (const bool allowed : {true, false}) {
+      m.remember(a, PermissionKind::ScreenCapture, allowed);
+      QVERIFY(!m.answer(a, PermissionKind::ScreenCapture));
+    }
+    m.remember(a, PermissionKind::Camera, true);  // other kinds are kept as before
+    QCOMPARE(m.answer(a, PermissionKind::Camera), std::optional<bool>(true));
+  }
+
   void deviceListFollowsTheMediaAnswers() {
     PermissionMemory m;
     const QString a = "https://meet.example";

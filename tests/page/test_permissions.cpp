@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWebEngineSettings>
 
 #include "frame_fixture.h"
 #include "http_server.h"
@@ -37,6 +38,13 @@ const char* kPermPage =
     "<!DOCTYPE html><meta charset=utf-8><title>perm</title><body style='font:18px sans-serif'>"
     "<h1>通知のテスト</h1></body>";
 const char* kAsk = "Notification.requestPermission().then(function(p){document.title='perm:'+p});1";
+
+const char* kSharePage =
+    "<!DOCTYPE html><meta charset=utf-8><title>share</title><body style='margin:0'>"
+    "<button id=share style='width:200px;height:60px'>画面を共有</button><script>"
+    "document.getElementById('share').onclick=function(){navigator.mediaDevices.getDisplayMedia({video:true})"
+    ".then(function(s){window.s=s;document.title='shared'},function(e){document.title='refused:'+e.name})}"
+    "</script></body>";
 
 const char* kFullPage =
     "<!DOCTYPE html><meta charset=utf-8><title>normal</title><body style='margin:0;font:18px sans-serif'>"
@@ -80,6 +88,7 @@ class TestPermissions : public QObject {
     }
     allowed.pages["/full.html"] = kFullPage;
     destination.held << "/held.html";
+    allowed.pages["/share.html"] = kSharePage;
     TMozillaBrowser::setHostProgramForTests(QStringLiteral(ZELVO_TEST_HOST));
     qApp->installEventFilter(&counter);
   }
@@ -99,7 +108,7 @@ class TestPermissions : public QObject {
     QVERIFY(c);
     counter.shown = 0;
     TimedSteps steps;
-    steps.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    steps.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                [&] {
                  auto* q = visibleWindow<QDialog>("PermissionQuestion");
                  const QString text = q->findChild<QLabel*>("lblPermissionQuestion")->text();
@@ -120,7 +129,7 @@ class TestPermissions : public QObject {
     QCOMPARE(counter.shown, 1);
     // Another kind of the same site is a question of its own.
     TimedSteps geo;
-    geo.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    geo.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
              [] {
                auto* q = visibleWindow<QDialog>("PermissionQuestion");
                QVERIFY(q->findChild<QLabel*>("lblPermissionQuestion")->text().contains(QStringLiteral("現在地の取得")));
@@ -137,7 +146,7 @@ class TestPermissions : public QObject {
     TBrowserChild* a = open(allowed.url("/perm.html"), "perm");
     QVERIFY(a);
     TimedSteps allow;
-    allow.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    allow.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                [] { visibleWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click(); });
     pageScript(a, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(allow.done(), 20000);
@@ -176,7 +185,7 @@ class TestPermissions : public QObject {
     // A question closed without an answer denies, and the page may ask again.
     counter.shown = 0;
     TimedSteps dismiss;
-    dismiss.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    dismiss.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
                  [] { visibleWindow<QDialog>("PermissionQuestion")->reject(); });
     pageScript(c, kAsk);
     QTRY_VERIFY_WITH_TIMEOUT(dismiss.done(), 20000);
@@ -213,7 +222,7 @@ class TestPermissions : public QObject {
     const QString site = QStringLiteral("127.0.0.1:%1").arg(leaving.serverPort());
     QStringList named;
     TimedSteps deny;
-    deny.when([] { return visibleWindow<QDialog>("PermissionQuestion"); },
+    deny.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
               [&] {
                 auto* q = visibleWindow<QDialog>("PermissionQuestion");
                 named << q->windowTitle();
@@ -226,7 +235,7 @@ class TestPermissions : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(pageScript(c, "String(window.geo)"), QString("1"), 20000);  // PERMISSION_DENIED
     if (engine() == "gekko") QVERIFY(named.isEmpty());
     TimedSteps dialog;
-    dialog.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    dialog.when([] { return answerableWindow<QDialog>("PageDialog"); },
                 [&] {
                   auto* d = visibleWindow<QDialog>("PageDialog");
                   named << d->windowTitle();
@@ -236,6 +245,40 @@ class TestPermissions : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(dialog.done(), 20000);
     for (const QString& title : named) QVERIFY2(title.startsWith(site), qPrintable(title));
     c->Control()->Stop();
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  // A yes to capturing the screen holds for the one request, and a notice
+  // names the site until the page is left.
+  void screenCaptureAskedEachTimeWithANotice() {
+    TBrowserChild* c = open(allowed.url("/share.html"), "share");
+    QVERIFY(c);
+    // The program leaves capture off; this page alone may ask. WebKit here
+    // finds no screen to offer (that needs the desktop portal) and asks no one.
+    auto* ie = qobject_cast<TWebBrowser*>(c->Control());
+    if (!ie) QSKIP("WebKit offers no screen to capture on this display");
+    ie->view()->page()->settings()->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, true);
+    QTRY_VERIFY(!c->Control()->Busy());
+    counter.shown = 0;
+    for (int round = 0; round < 2; ++round) {
+      pageScript(c, "document.title='share';1");
+      TimedSteps allow;
+      allow.when([] { return answerableWindow<QDialog>("PermissionQuestion"); },
+                 [] { visibleWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click(); });
+      QVERIFY(clickElement(c, "#share"));
+      QTRY_VERIFY_WITH_TIMEOUT(allow.done(), 20000);
+      QCOMPARE(counter.shown, round + 1);  // asked again, not answered from the session
+      QTRY_VERIFY(visibleWindow<QWidget>("ScreenShareNotice"));
+      QCOMPARE(visibleWindow<QWidget>("ScreenShareNotice")->findChild<QLabel*>("lblScreenShare")->text(),
+               QStringLiteral("127.0.0.1:%1 が画面を共有しています").arg(allowed.serverPort()));
+      // Whether capture works on this display is the engine's business.
+      QTRY_VERIFY_WITH_TIMEOUT(c->windowTitle() != "share", 20000);
+      screenshot(QStringLiteral("perm-screen-share-%1.png").arg(engine()));
+    }
+    // Leaving the page ends what it captured, and the notice.
+    c->Control()->Navigate(allowed.url("/perm.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QString("perm"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!visibleWindow<QWidget>("ScreenShareNotice"), 20000);
     QVERIFY(fx->errors.isEmpty());
   }
 

@@ -18,8 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "page/page_security.h"
 #include "frame_fixture.h"
+#include "page/page_security.h"
 #include "page_test_util.h"
 #include "screenshot.h"
 #include "test_main.h"
@@ -110,7 +110,7 @@ class TestSecurity : public QObject {
     bool sawRetry = false;
     TimedSteps steps;
     steps
-        .when([] { return visibleWindow<TSignInDialog>("SignInDialog"); },
+        .when([] { return answerableWindow<TSignInDialog>("SignInDialog"); },
               [&] {
                 auto* d = visibleWindow<TSignInDialog>("SignInDialog");
                 QVERIFY(d->windowTitle().contains("127.0.0.1"));
@@ -127,7 +127,7 @@ class TestSecurity : public QObject {
                 screenshot(QStringLiteral("auth-signin-%1.png").arg(engineName(f)));
                 d->btnOK->click();
               })
-        .when([] { return visibleWindow<TSignInDialog>("SignInDialog"); },
+        .when([] { return answerableWindow<TSignInDialog>("SignInDialog"); },
               [&] {
                 auto* d = visibleWindow<TSignInDialog>("SignInDialog");
                 sawRetry = d->lblSignInMessage->text().contains("正しくありません");
@@ -139,7 +139,7 @@ class TestSecurity : public QObject {
     QCOMPARE(pageScript(c, "document.body.innerText"), QString("認証されていません"));
 
     TimedSteps again;
-    again.when([] { return visibleWindow<TSignInDialog>("SignInDialog"); },
+    again.when([] { return answerableWindow<TSignInDialog>("SignInDialog"); },
                [&] {
                  auto* d = visibleWindow<TSignInDialog>("SignInDialog");
                  QVERIFY(!d->lblSignInMessage->text().contains("正しくありません"));
@@ -163,7 +163,7 @@ class TestSecurity : public QObject {
     QPointer<TBrowserChild> asking;
     // From a timer: the engine may hold the test's code up below its dialog.
     TimedSteps steps;
-    steps.when([] { return visibleWindow<TSignInDialog>("SignInDialog"); }, [&] { asking->close(); });
+    steps.when([] { return answerableWindow<TSignInDialog>("SignInDialog"); }, [&] { asking->close(); });
     asking = open(server.url("/other.html"));
     QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(asking.isNull(), 20000);

@@ -4,6 +4,7 @@
 // frame: scripts, clicks with real X input, and steps that run from a timer
 // (an engine may be waiting inside a page dialog, with the test's own code
 // held up in the event loop below it).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QHash>
 #include <QHostAddress>
@@ -126,6 +127,17 @@ T* visibleWindow(const QString& name) {
     if (w->isVisible() && w->objectName() == name)
       if (auto* t = qobject_cast<T*>(w)) return t;
   return nullptr;
+}
+
+// The same once its buttons take clicks: a question to the user ignores
+// input for a moment after it appears.
+template <typename T = QWidget>
+T* answerableWindow(const QString& name) {
+  T* w = visibleWindow<T>(name);
+  if (!w) return nullptr;
+  for (QAbstractButton* b : w->template findChildren<QAbstractButton*>())
+    if (!b->isEnabled()) return nullptr;
+  return w;
 }
 
 // A server whose answers the test writes whole: status line, headers and

@@ -15,6 +15,7 @@
 #include <QWebEngineNotification>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <memory>
@@ -255,7 +256,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::loadProgress, this, [this](int p) {
     if (busy_) emit ProgressChange(p, 100);
   });
-  connect(page, &QWebEnginePage::loadFinished, this, [this](bool) {
+  connect(page, &QWebEnginePage::loadFinished, this, [this, page](bool) {
     busy_ = false;
     emit ProgressChange(100, 100);
     emit ProgressChange(0, 0);
@@ -263,6 +264,15 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     // Once per load, where redirects have ended; the crash page is no page.
     const QUrl url = view_->url();
     if (!crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
+    // The document allowed to capture the screen carries a mark in a world
+    // of the program's own, out of the page's reach: once it is gone, so is
+    // the capture.
+    if (!permissions_->sharingScreen()) return;
+    QPointer<TWebBrowser> self(this);
+    page->runJavaScript(QStringLiteral("typeof window.zelvoScreenShare"), QWebEngineScript::ApplicationWorld,
+                        [self](const QVariant& v) {
+                          if (self && v.toString() != QLatin1String("boolean")) self->permissions_->screenShareEnded();
+                        });
   });
   connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
     // Leaving the crash page (its own link, or history) ends the crash state.
@@ -298,6 +308,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             fullScreen_.reset();
             permissions_->dismissAll();
+            permissions_->screenShareEnded();
             if (status == QWebEnginePage::NormalTerminationStatus) return;
             const QUrl url = view_->url();
             // The crash page is shown once the dead renderer has been replaced.
@@ -463,6 +474,8 @@ void TWebBrowser::watchPermissionsAndFullScreen(QWebEnginePage* page) {
             // with the WebKit engine.
             auto reply = [p, origin, feature](PermissionAnswer a) {
               if (!p) return;
+              if (a == PermissionAnswer::Allowed && permissionKindOf(feature) == PermissionKind::ScreenCapture)
+                p->runJavaScript(QStringLiteral("window.zelvoScreenShare = true"), QWebEngineScript::ApplicationWorld);
               p->setFeaturePermission(origin, feature,
                                       a == PermissionAnswer::Allowed ? QWebEnginePage::PermissionGrantedByUser
                                                                      : QWebEnginePage::PermissionDeniedByUser);

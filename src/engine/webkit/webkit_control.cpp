@@ -621,7 +621,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
-      permissions_->dismissAll();  // questions of the page that went
+      permissions_->dismissAll();        // questions of the page that went
+      permissions_->screenShareEnded();  // and what it captured
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
@@ -832,6 +833,7 @@ void TMozillaBrowser::hostLost() {
   services_->closeDialogs();
   security_->closeSignIns();
   permissions_->dismissAll();
+  permissions_->screenShareEnded();
   host_ = nullptr;
   viewId_ = 0;
   dropContainer();
