@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRect>
 
 #include "app/frame_widgets.h"
 #include "app/main_form.h"
@@ -36,6 +37,11 @@ void TMainForm::mnuShow_HistoryClick() {
   if (!HistoryWindow) {
     HistoryWindow = new history::THistoryWindow(History, this);
     HistoryWindow->setAttribute(Qt::WA_DeleteOnClose);
+    // First shown over the middle of the frame, not wherever the window
+    // system puts a new window.
+    QRect r(QPoint(), HistoryWindow->size());
+    r.moveCenter(frameGeometry().center());
+    HistoryWindow->move(r.topLeft());
     connect(HistoryWindow, &history::THistoryWindow::openRequested, this,
             [this](const QString& url) { guarded::run([&] { OpenFromHistory(url); }); });
   }

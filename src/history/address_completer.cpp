@@ -80,6 +80,8 @@ TAddressCompleter::TAddressCompleter(QLineEdit* edit, Store* store) : QObject(ed
   list_->setItemDelegate(new CompletionDelegate(list_));
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The list is as tall as its rows, never the view's default minimum.
+  list_->setMinimumSize(1, 1);
   layout->addWidget(list_);
   connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
     guarded::run([&] {

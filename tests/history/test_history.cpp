@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "bookmarks/bookmark_file.h"
 #include "frame_fixture.h"
 #include "history/address_completer.h"
 #include "history/history_recorder.h"
@@ -142,14 +143,21 @@ class TestHistory : public QObject {
     QCOMPARE(entries.first().url, a);  // the latest first
 
     // The address box offers the visited page from the first letters of its
-    // title; Down puts its address in the box and Enter opens it.
+    // title, before a bookmark never visited; Down puts its address in the
+    // box and Enter opens it.
+    const QString bookmark = QStringLiteral("https://secure.example.jp/");
+    bookmarks::saveBookmarkFile(
+        bookmarks::kFileName,
+        {BookmarkEntry::folder(QStringLiteral("仕事"), {BookmarkEntry::link(QStringLiteral("安全なメモ"), bookmark)})});
     f->txtAddress->setFocus();
     f->txtAddress->clear();
     QTest::keyClicks(f->txtAddress, QStringLiteral("sec"));
     QTRY_VERIFY(f->AddressCompleter->isShown());
-    QCOMPARE(f->AddressCompleter->list()->count(), 1);
+    QCOMPARE(f->AddressCompleter->list()->count(), 2);
     QCOMPARE(f->AddressCompleter->offered().first().url, b);
     QCOMPARE(f->AddressCompleter->offered().first().title, QStringLiteral("Second Page"));
+    QCOMPARE(f->AddressCompleter->offered().last().url, bookmark);
+    QVERIFY(f->AddressCompleter->offered().last().bookmark);
     screenshot(QStringLiteral("completion-%1.png").arg(c->IsIE() ? "webengine" : "webkit"), "1000x400+0+0");
     QTest::keyClick(f->txtAddress, Qt::Key_Down);
     QCOMPARE(f->txtAddress->text(), b);
