@@ -43,7 +43,7 @@ class Recorder : public QObject {
     PageState& s = pages_[control];
     if (url == s.failedUrl) return;
     // Until the page names itself the engines give its address as title.
-    const QString title = rawTitle == url ? QString() : rawTitle.trimmed();
+    const QString title = pageTitle(rawTitle, url);
     if (url == s.url) {
       if (title.isEmpty() || title == s.title) return;
       s.title = title;

@@ -88,6 +88,22 @@ QStringList titleWords(const QString& title) {
   return words;
 }
 
+QString pageTitle(const QString& title, const QString& url) {
+  const QString t = title.trimmed();
+  auto forms = [](const QString& s) {
+    QString lower = s.toLower();
+    if (lower.endsWith(u'/')) lower.chop(1);
+    return QStringList{lower, withoutScheme(lower)};
+  };
+  const QUrl u(url);
+  QStringList addresses = forms(url);
+  addresses += forms(u.toDisplayString());
+  addresses += forms(QUrl::fromPercentEncoding(url.toUtf8()));
+  QString shown = t.toLower();
+  if (shown.endsWith(u'/')) shown.chop(1);
+  return t.isEmpty() || addresses.contains(shown) ? QString() : t;
+}
+
 bool sameAddress(const QString& a, const QString& b) {
   auto norm = [](const QString& s) {
     QString n =

@@ -24,6 +24,10 @@ QString bareAddress(const QString& url);
 // Japanese title is found from the start of each of its runs too.
 QStringList titleWords(const QString& title);
 
+// The page's own title, or empty where the engine shows its address in
+// place of one ("127.0.0.1:8080/a.html" for "http://127.0.0.1:8080/a.html").
+QString pageTitle(const QString& title, const QString& url);
+
 // The two addresses name the same page for "how was it reached": the
 // typed "example.com" and the committed "http://example.com/" do.
 bool sameAddress(const QString& a, const QString& b);

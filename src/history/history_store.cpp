@@ -29,6 +29,9 @@ QString nextConnectionName(const char* what) {
 // (U+10FFFF sorts after every other character in SQLite's byte order).
 QString rangeEnd(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF"); }
 
+// Qt binds a null string as NULL; the columns hold '' for "none".
+QString text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
+
 // Words kept per page: enough for any title a user would search by.
 constexpr int kMaxWords = 32;
 constexpr int kMaxWordLength = 64;
@@ -132,14 +135,14 @@ class StoreWorker : public QObject {
     for (const Visit& v : visits) {
       upsert.addBindValue(v.url);
       upsert.addBindValue(bareAddress(v.url));
-      upsert.addBindValue(v.title);
+      upsert.addBindValue(text(v.title));
       upsert.addBindValue(v.time);
       upsert.exec();
       const qint64 id = urlId(db, v.url);
       if (!id) continue;
       visit.addBindValue(id);
       visit.addBindValue(v.time);
-      visit.addBindValue(v.reached);
+      visit.addBindValue(text(v.reached));
       visit.exec();
       if (!v.title.isEmpty()) setWords(db, id, v.title);
     }

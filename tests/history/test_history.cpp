@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -85,6 +87,25 @@ class TestHistory : public QObject {
     return f->History->recent(100);
   }
 
+  // How the latest visit of `url` was reached, as the database keeps it.
+  QString lastReached(const QString& url) {
+    written();
+    QString reached = QStringLiteral("<none>");
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test"));
+      db.setDatabaseName(f->History->path());
+      if (!db.open()) return reached;
+      QSqlQuery q(db);
+      q.prepare(
+          QStringLiteral("SELECT reached FROM visits WHERE url_id = (SELECT id FROM urls WHERE url = ?)"
+                         " ORDER BY time DESC LIMIT 1"));
+      q.addBindValue(url);
+      if (q.exec() && q.next()) reached = q.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test"));
+    return reached;
+  }
+
   static const Entry* entry(const QList<Entry>& entries, const QString& url) {
     for (const Entry& e : entries)
       if (e.url == url) return &e;
@@ -100,6 +121,7 @@ class TestHistory : public QObject {
                               "<h1>はじめのページ</h1><p>履歴に残るページです。</p>";
     server.pages["/b.html"] = "<!DOCTYPE html><meta charset=utf-8><title>Second Page</title>" + style +
                               "<h1>Second Page</h1><p>二番目のページです。</p>";
+    server.pages["/untitled.html"] = "<!DOCTYPE html><meta charset=utf-8><p>題のないページ</p>";
     server.pages["/kyoto.html"] = "<!DOCTYPE html><meta charset=utf-8><title>京都の天気</title><p>晴れ</p>";
   }
 
@@ -118,7 +140,8 @@ class TestHistory : public QObject {
   void visitsAndCompletion() {
     QFETCH(QByteArray, config);
     start(config);
-    const QString a = server.url("/a.html"), b = server.url("/b.html"), dead = deadAddress();
+    const QString a = server.url("/a.html"), b = server.url("/b.html"), untitled = server.url("/untitled.html"),
+                  dead = deadAddress();
     TBrowserChild* c = openPage(f, a, QStringLiteral("はじめのページ"));
     QVERIFY(c);
     QCOMPARE(c->windowTitle(), QStringLiteral("はじめのページ"));
@@ -130,12 +153,16 @@ class TestHistory : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), 20000);
     QCOMPARE(failed.first().first().toString(), dead);
     QTest::qWait(1500);  // its error page shows and would have settled
+    // A page without a title is recorded without one.
+    c->Control()->Navigate(untitled);
+    QTRY_VERIFY_WITH_TIMEOUT(c->Control()->LocationURL() == untitled && !c->Control()->Busy(), 20000);
     c->Control()->Navigate(a);
     QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QStringLiteral("はじめのページ"), 20000);
 
     const QList<Entry> entries = written();
-    QCOMPARE(entries.size(), 2);
-    QVERIFY(entry(entries, a) && entry(entries, b));
+    QCOMPARE(entries.size(), 3);
+    QVERIFY(entry(entries, a) && entry(entries, b) && entry(entries, untitled));
+    QCOMPARE(entry(entries, untitled)->title, QString());
     QCOMPARE(entry(entries, a)->title, QStringLiteral("はじめのページ"));
     QCOMPARE(entry(entries, a)->visitCount, 2);
     QCOMPARE(entry(entries, b)->title, QStringLiteral("Second Page"));
@@ -167,6 +194,9 @@ class TestHistory : public QObject {
     QCOMPARE(f->MDIChildCount(), 1);
     QCOMPARE(c->Control()->LocationURL(), b);
     QCOMPARE(entry(written(), b)->visitCount, 2);
+    // How each page was reached, where the frame knows it.
+    QCOMPARE(lastReached(b), QStringLiteral("typed"));
+    QCOMPARE(lastReached(a), QString());
     QVERIFY(fx->errors.isEmpty());
   }
 
@@ -233,6 +263,7 @@ class TestHistory : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 1, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(f->ActiveMDIChild()->windowTitle(), QStringLiteral("京都の天気"), 20000);
     QCOMPARE(entry(written(), kyoto)->visitCount, 2);
+    QCOMPARE(lastReached(kyoto), QStringLiteral("history"));
 
     // 履歴を消去...: the last hour, then everything.
     struct Clear {

@@ -47,6 +47,15 @@ class TestHistoryRules : public QObject {
              (QStringList{"qt", "documentation", "京都", "の", "天気予報"}));
     QCOMPARE(titleWords(QStringLiteral("カタカナとひらがな、ABC123")),
              (QStringList{"カタカナ", "とひらがな", "abc123"}));
+    // An engine's stand-in for a missing title is no title.
+    QCOMPARE(pageTitle(QStringLiteral("127.0.0.1:8080/a.html"), QStringLiteral("http://127.0.0.1:8080/a.html")),
+             QString());
+    QCOMPARE(pageTitle(QStringLiteral("https://例え.jp/ページ"),
+                       QStringLiteral("https://xn--r8jz45g.jp/%E3%83%9A%E3%83%BC%E3%82%B8")),
+             QString());
+    QCOMPARE(pageTitle(QStringLiteral("example.com"), QStringLiteral("http://example.com/")), QString());
+    QCOMPARE(pageTitle(QStringLiteral(" 京都の天気 "), QStringLiteral("http://example.com/")),
+             QStringLiteral("京都の天気"));
     QVERIFY(sameAddress(QStringLiteral("example.com"), QStringLiteral("http://example.com/")));
     QVERIFY(!sameAddress(QStringLiteral("example.com/a"), QStringLiteral("http://example.com/b")));
     QVERIFY(!sameAddress(QString(), QStringLiteral("http://example.com/")));
