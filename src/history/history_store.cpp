@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QVariant>
 #include <atomic>
+#include <functional>
 #include <utility>
 
 #include "history/history_recorder.h"
@@ -137,17 +138,21 @@ class StoreWorker : public QObject {
       upsert.addBindValue(bareAddress(v.url));
       upsert.addBindValue(text(v.title));
       upsert.addBindValue(v.time);
-      upsert.exec();
+      if (!upsert.exec()) failed(upsert.lastError());
       const qint64 id = urlId(db, v.url);
       if (!id) continue;
       visit.addBindValue(id);
       visit.addBindValue(v.time);
       visit.addBindValue(text(v.reached));
-      visit.exec();
+      if (!visit.exec()) failed(visit.lastError());
       if (!v.title.isEmpty()) setWords(db, id, v.title);
     }
-    db.commit();
+    commit(db);
   }
+
+  // Tells the user once that writes fail (a full disk, a file made
+  // read-only); the database keeps what it had.
+  std::function<void(const QString&)> report;
 
   void updateTitle(const QString& url, const QString& title) {
     if (!ok_ || title.isEmpty()) return;
@@ -160,7 +165,7 @@ class StoreWorker : public QObject {
     q.addBindValue(url);
     q.exec();
     if (const qint64 id = urlId(db, url)) setWords(db, id, title);
-    db.commit();
+    commit(db);
   }
 
   void removeEntries(const QList<qint64>& ids) {
@@ -177,7 +182,7 @@ class StoreWorker : public QObject {
         q.exec();
       }
     }
-    db.commit();
+    commit(db);
   }
 
   void clearFrom(qint64 from) {
@@ -202,7 +207,7 @@ class StoreWorker : public QObject {
       run(q, QStringLiteral("DELETE FROM words WHERE url_id IN (SELECT id FROM urls WHERE visit_count = 0)"));
       run(q, QStringLiteral("DELETE FROM urls WHERE visit_count = 0"));
     }
-    db.commit();
+    commit(db);
     // What was removed leaves the log too.
     run(q, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
   }
@@ -261,6 +266,18 @@ class StoreWorker : public QObject {
     }
   }
 
+  void failed(const QSqlError& error) {
+    if (reported_ || !report) return;
+    reported_ = true;
+    report(QStringLiteral("履歴を %1 に書き込めません (%2)").arg(path_, error.text()));
+  }
+
+  void commit(QSqlDatabase& db) {
+    if (db.commit()) return;
+    failed(db.lastError());
+    db.rollback();
+  }
+
   struct Visit {
     QString url;
     QString title;
@@ -270,6 +287,7 @@ class StoreWorker : public QObject {
   QString path_;
   QString name_;
   bool ok_ = false;
+  bool reported_ = false;
   QList<Visit> queue_;
 };
 
@@ -295,6 +313,10 @@ Store::Store(const QString& folder, QObject* parent)
   thread_ = new QThread(this);
   thread_->setObjectName(QStringLiteral("HistoryWriter"));
   worker_ = new StoreWorker(path_);
+  worker_->report = [this](const QString& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { emit notice(text); }, Qt::QueuedConnection);
+  };
   worker_->moveToThread(thread_);
   thread_->start(QThread::LowPriority);
   QMetaObject::invokeMethod(worker_, [this, worker = worker_] {
