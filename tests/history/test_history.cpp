@@ -197,6 +197,19 @@ class TestHistory : public QObject {
     // How each page was reached, where the frame knows it.
     QCOMPARE(lastReached(b), QStringLiteral("typed"));
     QCOMPARE(lastReached(a), QString());
+
+    // A click on a page of the list opens it too.
+    f->txtAddress->clear();
+    QTest::keyClicks(f->txtAddress, QStringLiteral("127.0.0.1"));
+    QTRY_VERIFY(f->AddressCompleter->isShown());
+    QListWidget* list = f->AddressCompleter->list();
+    QCOMPARE(list->count(), 3);
+    const QList<QListWidgetItem*> forA = list->findItems(a, Qt::MatchEndsWith);
+    QCOMPARE(forA.size(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(forA.first()).center());
+    QVERIFY(!f->AddressCompleter->isShown());
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QStringLiteral("はじめのページ"), 20000);
+    QCOMPARE(f->MDIChildCount(), 1);
     QVERIFY(fx->errors.isEmpty());
   }
 
