@@ -48,6 +48,7 @@ THistoryWindow::THistoryWindow(Store* store, QWidget* parent) : QWidget(parent, 
   tvHistory->header()->resizeSection(1, 260);
 
   auto* label = new QLabel(QStringLiteral("検索(&S):"), this);
+  label->setObjectName(QStringLiteral("lblHistorySearch"));
   label->setBuddy(txtHistorySearch);
   btnHistoryOpen = new QPushButton(QStringLiteral("開く(&O)"), this);
   btnHistoryOpen->setObjectName(QStringLiteral("btnHistoryOpen"));
@@ -187,6 +188,7 @@ void THistoryWindow::btnHistoryClearClick() {
   cmbClearRange->addItem(QStringLiteral("過去 7 日間"), int(ClearRange::Week));
   cmbClearRange->addItem(QStringLiteral("すべて"), int(ClearRange::All));
   auto* label = new QLabel(QStringLiteral("消去する期間(&R):"), ClearDialog);
+  label->setObjectName(QStringLiteral("lblClearRange"));
   label->setBuddy(cmbClearRange);
   auto* box = new QDialogButtonBox(ClearDialog);
   QPushButton* ok = box->addButton(QStringLiteral("消去"), QDialogButtonBox::AcceptRole);
@@ -208,6 +210,14 @@ void THistoryWindow::btnHistoryClearClick() {
     });
   });
   ClearDialog->open();
+}
+
+void THistoryWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool THistoryWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -48,6 +48,8 @@ class THistoryWindow : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Esc closes the window, as it closes a dialog.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void append(const QList<Entry>& entries);

@@ -293,6 +293,11 @@ class TestHistory : public QObject {
       QCOMPARE(written().size(), step.left.size());
     }
     QCOMPARE(tree->topLevelItemCount(), 0);
+    // Esc closes the window; Ctrl+H opens it again.
+    QTest::keyClick(tree, Qt::Key_Escape);
+    QTRY_VERIFY(!f->HistoryWindow);
+    f->mnuShow_History->trigger();
+    QVERIFY(f->HistoryWindow && f->HistoryWindow->isVisible());
     QVERIFY(fx->errors.isEmpty());
   }
 
