@@ -98,6 +98,13 @@ TAddressCompleter::TAddressCompleter(QLineEdit* edit, Store* store) : QObject(ed
   connect(lookup_, &QTimer::timeout, this, [this] { guarded::run([this] { refresh(); }); });
   // Only what the user types asks for a list; addresses the frame shows do not.
   connect(edit_, &QLineEdit::textEdited, this, [this] { lookup_->start(); });
+  // The frame showing a page's address ends the list made for what was typed.
+  connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    // Typing marks the box modified; setText, as the frame uses, does not.
+    if (!popup_->isVisible() || edit_->isModified() || text == typed_) return;
+    const QListWidgetItem* current = list_->currentItem();
+    if (!current || current->data(Qt::UserRole).toString() != text) hide();
+  });
   edit_->installEventFilter(this);
 }
 

@@ -236,6 +236,12 @@ class TestHistory : public QObject {
     QVERIFY(!f->AddressCompleter->isShown());
     QCOMPARE(f->txtAddress->text(), QStringLiteral("older"));
     QVERIFY(!entry(written(), older));
+    // A page's address shown by the frame ends the list of what was typed.
+    f->txtAddress->clear();
+    QTest::keyClicks(f->txtAddress, QStringLiteral("old"));
+    QTRY_VERIFY(f->AddressCompleter->isShown());
+    f->ShowAddress(QStringLiteral("https://example.com/"));
+    QVERIFY(!f->AddressCompleter->isShown());
     f->txtAddress->clear();
 
     // 表示 > 履歴 (Ctrl+H) opens a window of its own, not modal, by day.
