@@ -52,9 +52,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Besides the libraries: the font the forms are designed in, the X11
-# platform plugin the program insists on, which is loaded, not linked, and
-# the programs WebKit's sandbox runs its web processes in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, bubblewrap, xdg-dbus-proxy")
+# platform plugin the program insists on and the SQLite driver of the
+# history, which are loaded, not linked, and the programs WebKit's sandbox
+# runs its web processes in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, libqt6sql6-sqlite, bubblewrap, xdg-dbus-proxy")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")

@@ -62,6 +62,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateMenus();
   CreateEngineItems();
   CreateBookmarkFileItems();
+  CreateHistoryItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

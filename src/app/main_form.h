@@ -32,6 +32,11 @@ namespace bookmarks {
 struct HtmlImport;
 }
 class TBrowserChild;
+namespace history {
+class Store;
+class TAddressCompleter;
+class THistoryWindow;
+}  // namespace history
 
 // The frame: an MDI main window with its menus, actions, bars and the shared
 // page display that the browser children fill. Components are public fields
@@ -284,6 +289,15 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QString ImportBookmarks(const QString& Path);
   QString ImportBookmarks(const QString& Path, const bookmarks::HtmlImport& Read);
   void ExportBookmarks(const QString& Path);
+  // ---- history and the address box's list (main_form_history.cpp) -------
+  QAction* N7 = nullptr;               // before mnuShow_History
+  QAction* mnuShow_History = nullptr;  // 表示 > 履歴 (Ctrl+H)
+  history::Store* History = nullptr;   // the pages the windows showed
+  history::TAddressCompleter* AddressCompleter = nullptr;
+  QPointer<history::THistoryWindow> HistoryWindow;
+  void mnuShow_HistoryClick();
+  // Opens a page the history window chose, as a bookmark opens.
+  void OpenFromHistory(const QString& URL);
 
  signals:
   // The frame has closed; the program ends.
@@ -305,6 +319,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateMenus();
   void CreateEngineItems();
   void CreateBookmarkFileItems();
+  void CreateHistoryItems();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();
   void UpdateWindowActions();

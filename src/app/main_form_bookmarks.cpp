@@ -12,6 +12,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "browser/browser_child.h"
 #include "engine/engine_control.h"
+#include "history/history_recorder.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
@@ -109,6 +110,7 @@ bool TMainForm::BookmarkWantsNewWindow() const {
 }
 
 void TMainForm::OpenBookmark() {
+  history::expectReached(txtAddress->text(), QStringLiteral("bookmark"));
   if (BookmarkWantsNewWindow())
     OpenChild(QString(), txtAddress->text());
   else

@@ -11,6 +11,7 @@
 #include "app/window_arrange.h"
 #include "browser/browser_child.h"
 #include "engine/engine_control.h"
+#include "history/history_recorder.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 
@@ -102,6 +103,7 @@ void TMainForm::ReLoadCtrlClick() {
 }
 
 void TMainForm::btnMoveClick() {
+  history::expectReached(txtAddress->text(), QStringLiteral("typed"));
   int value = IniFile(ConfigPath()).ReadInteger(QStringLiteral("Option_Window"), QStringLiteral("AddressBar"), 0);
   TBrowserChild* active = ActiveMDIChild();
   if (MDIChildCount() == 0 || !active) value = 1;

@@ -9,6 +9,7 @@
 #include "engine/engine_control.h"
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
+#include "history/history_recorder.h"
 #include "page/page_rules.h"
 #include "page/page_security.h"
 #include "platform/guarded.h"
@@ -142,6 +143,7 @@ void TBrowserChild::StatusTextChange(const QString& Text) {
 void TBrowserChild::TitleChange(const QString& Text) {
   SetCaption(Text);
   frame_->ShowAddress(displayAddress(control_->LocationURL()));
+  history::pageTitled(control_, control_->LocationURL(), Text);
 }
 
 void TBrowserChild::CommandStateChange(qint32 Command, bool Enable) {

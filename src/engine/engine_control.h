@@ -85,6 +85,9 @@ class IWebBrowser2 : public QWidget {
   // The page's main frame now shows URL (a link followed, an address
   // entered, history, a redirect's end).
   void NavigateComplete2(const QString& URL);
+  // The main frame could not load URL; what the engine shows instead is
+  // its own error page, not URL's page.
+  void NavigateError(const QString& URL);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

@@ -25,7 +25,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 depends=$(field Depends)
 # Declared ones, and some that only dpkg-shlibdeps can have found.
-for dep in fonts-ipafont-gothic qt6-qpa-plugins libqt6webenginecore6-bin libc6 libqt6widgets6 libqt6webenginewidgets6 libxml2; do
+for dep in fonts-ipafont-gothic qt6-qpa-plugins libqt6sql6-sqlite libqt6webenginecore6-bin libc6 libqt6widgets6 libqt6webenginewidgets6 libxml2; do
   grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 if [ "$with_host" = 1 ]; then

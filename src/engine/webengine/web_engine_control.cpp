@@ -11,6 +11,7 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineNotification>
 #include <QWebEnginePage>
@@ -280,6 +281,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     reportHistory();
   });
   connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& t) { emit TitleChange(t); });
+  connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) emit NavigateError(info.url().toString());
+  });
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     const QString url = request.requestedUrl().toString();
     QString blocked;

@@ -630,6 +630,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     } else if (phase == "finished") {
       endLoad();
     }
+  } else if (ev == "load-failed") {
+    if (!m.boolean("cancelled")) emit NavigateError(qstr(m.str("uri")));
   } else if (ev == "uri") {
     if (m.has("uri")) location_ = qstr(m.str("uri"));
   } else if (ev == "title") {
