@@ -26,6 +26,7 @@
 #include <deque>
 
 #include "engine/address.h"
+#include "engine/webkit/webkit_protocol.h"
 #include "page/downloads.h"
 #include "page/frame_key_rules.h"
 #include "page/full_screen.h"
@@ -33,7 +34,6 @@
 #include "page/page_services.h"
 #include "page/permissions.h"
 #include "page/save_dialog.h"
-#include "engine/webkit/webkit_protocol.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 
@@ -254,20 +254,32 @@ class WebKitHost : public QObject {
     const std::int64_t id = m.integer("download");
     auto cmd = [id](const char* name) { return wkproto::Message().set("cmd", name).set("download", id); };
     if (ev == "download-started") {
+      // The host waits for the answer; the question must not hold up the
+      // messages behind it.
       QPointer<WebKitHost> self(this);
       auto it = views_.find(static_cast<int>(m.integer("view")));
-      QWidget* near = it != views_.end() ? it->second.data() : nullptr;
+      TMozillaBrowser* control = it != views_.end() ? it->second.data() : nullptr;
       const QString url = qstr(m.str("uri"));
-      DownloadManager* manager = DownloadManager::instance();
-      const QString target = manager->askTarget(near, downloadFileName(qstr(m.str("name")), url));
-      if (!self || !running()) return;
-      if (target.isEmpty()) return send(cmd("download-cancel"));
-      DownloadJob* job = manager->start(url, target, [self, cmd] {
-        if (self) self->send(cmd("download-cancel"));
+      const std::int64_t total = m.integer("total");
+      const DownloadOffer offer{url, control ? control->LocationURL() : QString(), qstr(m.str("name"))};
+      DownloadManager::instance()->ask(control, offer, [self, id, url, total, cmd](const QString& target) {
+        // A host that ended took its download with it.
+        if (!self || !self->running()) return;
+        if (target.isEmpty()) return self->send(cmd("download-cancel"));
+        QString part;
+        try {
+          part = DownloadManager::claimPartFile(target);
+        } catch (...) {
+          self->send(cmd("download-cancel"));
+          throw;
+        }
+        DownloadJob* job = DownloadManager::instance()->start(url, target, part, [self, cmd] {
+          if (self) self->send(cmd("download-cancel"));
+        });
+        job->progress(0, total);
+        self->downloads_[id] = job;
+        self->send(cmd("download-destination").set("path", utf8(part)));
       });
-      job->progress(0, m.integer("total"));
-      downloads_[id] = job;
-      send(cmd("download-destination").set("path", utf8(partFileFor(target))));
       return;
     }
     auto it = downloads_.find(id);
