@@ -3,6 +3,7 @@
 // no control, format or line separator character, and still fits with
 // ".part" after it; the other names a download may take fit as well.
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <cstdlib>
 
