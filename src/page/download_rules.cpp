@@ -109,7 +109,8 @@ QString freeNameFor(const QString& path, int n) {
 }
 
 QString incompleteDownloadReason(qint64 announced, qint64 received) {
-  if (announced <= 0 || received == announced) return {};
+  // More than announced only comes of a compressed body, which is whole.
+  if (announced <= 0 || received >= announced) return {};
   return QStringLiteral("サーバーが知らせた大きさ (%1 バイト) と受け取った大きさ (%2 バイト) が違います")
       .arg(announced)
       .arg(received);

@@ -28,7 +28,7 @@ QString partFileFor(const QString& path, int attempt = 0);
 QString freeNameFor(const QString& path, int n);
 
 // Why a download the engine reports complete is not whole (empty when it
-// is): the server announced a size (announced > 0) and another came.
+// is): the server announced a size (announced > 0) and less came.
 QString incompleteDownloadReason(qint64 announced, qint64 received);
 
 // Whom a download is counted against: the page's host and port (its scheme

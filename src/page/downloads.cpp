@@ -52,7 +52,11 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to) {
     ::unlink(from.constData());
     return 0;
   }
-  return errno;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+  // Nor links (FAT): the best left is to look first.
+  struct stat st;
+  if (::lstat(to.constData(), &st) == 0) return EEXIST;
+  return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
 // Enter in the name box answers with the default button (not saving), not

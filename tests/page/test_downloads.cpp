@@ -94,6 +94,7 @@ class TestDownloads : public QObject {
   TMainForm* f = nullptr;
   QByteArray small = noise(200 * 1024);
   QByteArray big = noise(1536 * 1024);
+  QByteArray text = QByteArray("一行のテキスト, 1234567890\n").repeated(5000);
   QString downloads;
 
   // Opens a page and sends it to a download address.
@@ -142,6 +143,10 @@ class TestDownloads : public QObject {
     PageServer::Answer shortOne = attachment("short.bin", "0123456789");
     shortOne.announced = 1000000;
     server.answers["/short.bin"] = shortOne;
+    // Sent compressed: the announced size is the compressed one.
+    PageServer::Answer packed = attachment("packed.txt", qCompress(text).mid(4));
+    packed.headers += "Content-Encoding: deflate\r\n";
+    server.answers["/packed.txt"] = packed;
   }
   void init() {
     QFETCH_GLOBAL(QByteArray, config);
@@ -268,6 +273,20 @@ class TestDownloads : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(QDir(fx->dir.path()).entryList({"short.bin*"}, QDir::Files), QStringList(), 10000);
     QVERIFY2(rowOf("short.bin")->findChild<QLabel*>("lblStatus")->text().startsWith("失敗"),
              qPrintable(rowOf("short.bin")->findChild<QLabel*>("lblStatus")->text()));
+  }
+
+  // Sent compressed, a body is rightly not the size announced.
+  void aCompressedDownloadIsWhole() {
+    TimedSteps steps;
+    const QString target = fx->path("packed.txt");
+    answerSaveDialog(steps, target);
+    QVERIFY(startDownload("/packed.txt"));
+    QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 20000);
+    DownloadJob* job = lastJob();
+    QVERIFY(job && job->target() == target);
+    QTRY_VERIFY_WITH_TIMEOUT(job->state() != DownloadJob::State::Running, 30000);
+    QCOMPARE(job->state(), DownloadJob::State::Completed);
+    QVERIFY(readAll(target) == text);
   }
 
   // A .part already there is left alone, two downloads given one name

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <set>
 
 #include "engine/address.h"
 #include "engine/webkit/webkit_protocol.h"
@@ -260,9 +261,11 @@ class WebKitHost : public QObject {
       auto it = views_.find(static_cast<int>(m.integer("view")));
       TMozillaBrowser* control = it != views_.end() ? it->second.data() : nullptr;
       const QString url = qstr(m.str("uri"));
-      const std::int64_t total = m.integer("total");
+      // A body sent compressed arrives longer or shorter than announced.
+      const bool encoded = m.boolean("encoded");
+      const std::int64_t total = encoded ? -1 : m.integer("total");
       const DownloadOffer offer{url, control ? control->LocationURL() : QString(), qstr(m.str("name"))};
-      DownloadManager::instance()->ask(control, offer, [self, id, url, total, cmd](const QString& target) {
+      DownloadManager::instance()->ask(control, offer, [self, id, url, total, encoded, cmd](const QString& target) {
         // A host that ended took its download with it.
         if (!self || !self->running()) return;
         if (target.isEmpty()) return self->send(cmd("download-cancel"));
@@ -278,6 +281,7 @@ class WebKitHost : public QObject {
         });
         job->progress(0, total);
         self->downloads_[id] = job;
+        if (encoded) self->encoded_.insert(id);
         self->send(cmd("download-destination").set("path", utf8(part)));
       });
       return;
@@ -286,10 +290,11 @@ class WebKitHost : public QObject {
     if (it == downloads_.end()) return;
     QPointer<DownloadJob> job = it->second;
     if (ev == "download-progress") {
-      if (job) job->progress(m.integer("received"), m.integer("total"));
+      if (job) job->progress(m.integer("received"), encoded_.count(id) ? -1 : m.integer("total"));
       return;
     }
     downloads_.erase(it);
+    encoded_.erase(id);
     if (job && ev == "download-finished") {
       job->progress(m.integer("received"), job->total());
       job->finished();
@@ -383,6 +388,7 @@ class WebKitHost : public QObject {
   bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
   std::map<std::int64_t, QPointer<DownloadJob>> downloads_;
+  std::set<std::int64_t> encoded_;  // downloads whose announced size is not what arrives
   bool dead_ = false;
   bool shuttingDown_ = false;
 };
