@@ -98,7 +98,9 @@ void startDownload(QWebEngineDownloadRequest* d) {
   d->setDownloadFileName(part.fileName());
   d->accept();
   QPointer<QWebEngineDownloadRequest> request(d);
-  QTimer::singleShot(0, d, [request] {});
+  QTimer::singleShot(0, d, [request] {
+    if (request && request->state() == QWebEngineDownloadRequest::DownloadInProgress) request->pause();
+  });
   QWidget* near = d->page() ? QWebEngineView::forPage(d->page()) : nullptr;
   const QString pageUrl = d->page() ? d->page()->url().toString() : QString();
   DownloadManager::instance()->ask(near, {url, pageUrl, name}, [request, held, url](const QString& target) {
