@@ -253,7 +253,12 @@ void DownloadManager::ask(QWidget* near, const DownloadOffer& offer, Answer answ
   if (it->pending.size() >= kMaxWaiting) return later(std::move(answer));
   const int asked = ++it->asked[site];
   it->pending.append({offer, site, asked >= 2, std::move(answer)});
-  showNext(key);
+  try {
+    showNext(key);
+  } catch (const ZelvoError& e) {
+    // Shown later: the caller may be inside an engine's signal.
+    QTimer::singleShot(0, this, [text = e.text()] { guarded::report(text); });
+  }
 }
 
 void DownloadManager::showNext(QObject* key) {

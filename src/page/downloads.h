@@ -90,7 +90,8 @@ class DownloadManager : public QObject {
   // modal to nothing. A window's questions come one at a time, in order.
   // answer runs later, never inside this call, with the chosen path, or
   // empty when the user said no, the site's downloads were refused, or the
-  // window closed first.
+  // window closed first. A question that cannot be shown is reported
+  // later as an error and answered empty.
   void ask(QWidget* near, const DownloadOffer& offer, Answer answer);
   // A download the user agreed to, written to part (see claimPartFile);
   // the window shows it.

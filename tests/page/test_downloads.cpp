@@ -401,6 +401,22 @@ class TestDownloads : public QObject {
     QVERIFY(fx->errors.isEmpty());
   }
 
+  // A download folder that cannot be made is an error shown after the
+  // engine's signal, not a question somewhere else.
+  void aDownloadFolderThatCannotBeMadeIsReported() {
+    QVERIFY(QDir(downloads).removeRecursively());
+    QVERIFY(writeFile(downloads, "a file in the way"));
+    const int jobsBefore = DownloadManager::instance()->jobs().size();
+    QVERIFY(startDownload("/file.bin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!fx->errors.isEmpty(), 20000);
+    QVERIFY(QFile::remove(downloads));
+    QVERIFY(QDir().mkpath(downloads));
+    QCOMPARE(fx->errors.size(), 1);
+    QVERIFY2(fx->errors.first().contains("ダウンロード フォルダ"), qPrintable(fx->errors.first()));
+    QCOMPARE(visibleQuestions(), 0);
+    QCOMPARE(DownloadManager::instance()->jobs().size(), jobsBefore);
+  }
+
   // Input meant for something else never answers a question that just
   // appeared, and Enter gives the safe answer.
   void questionsTakeNoInputAtFirst() {

@@ -240,8 +240,16 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
     profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
-    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
-                     [](QWebEngineDownloadRequest* d) { guarded::run([&] { startDownload(d); }); });
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
+      guarded::run([&] {
+        try {
+          startDownload(d);
+        } catch (const ZelvoError& e) {
+          // Shown once the engine's signal is over: its box waits for the user.
+          QTimer::singleShot(0, [text = e.text()] { guarded::report(text); });
+        }
+      });
+    });
     profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     profile->setNotificationPresenter(
         [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
