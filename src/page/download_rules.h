@@ -8,13 +8,32 @@
 #include <deque>
 #include <utility>
 
-// The server's file name, unchanged but for what cannot stand in a file
-// name (folders, control characters); failing that, the address's last part.
+// The longest file name the usual Linux file systems take, in UTF-8 bytes.
+inline constexpr int kMaxFileNameBytes = 255;
+
+// The server's file name made safe to offer: only its last part, without
+// control, format (bidirectional overrides and the like) and line separator
+// characters, without leading dots, "~" and spaces (no hidden or home-looking
+// files), without trailing dots and spaces, and short enough that NAME.part
+// still fits (the extension kept). Failing that, the address's last part;
+// failing that, "download".
 QString downloadFileName(const QString& suggested, const QString& url);
 
-// A running download is written here and renamed to path when complete,
-// so a half file never carries the real name.
-QString partFileFor(const QString& path);
+// Where a running download is written before it takes path's name, so a
+// half file never carries the real name. attempt 0 is NAME.part; later
+// attempts (NAME.1.part, ...) are for a NAME.part that is already there.
+QString partFileFor(const QString& path, int attempt = 0);
+// Another name for a finished download whose own name was taken while it
+// ran: "name (n).ext", within the file name limit.
+QString freeNameFor(const QString& path, int n);
+
+// Why a download the engine reports complete is not whole (empty when it
+// is): the server announced a size (announced > 0) and less came.
+QString incompleteDownloadReason(qint64 announced, qint64 received);
+
+// Whom a download is counted against: the page's host and port (its scheme
+// when it has no host), or the download address's when the page is unknown.
+QString downloadSite(const QString& pageUrl, const QString& downloadUrl);
 
 // "512 バイト", "1.5 KB", "3.2 MB", "1.1 GB".
 QString sizeText(qint64 bytes);

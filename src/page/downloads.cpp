@@ -1,27 +1,100 @@
 #include "page/downloads.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "page/page_rules.h"
+#include "page/page_services.h"
+#include "page/question_guard.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
+
+namespace {
+
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+std::optional<std::pair<quint64, quint64>> fileIdOf(const QString& path) {
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino));
+}
+
+// Renames without replacing anything: 0, or the error.
+int renameNoReplace(const QByteArray& from, const QByteArray& to) {
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  // A file system without it: a new link does not replace either.
+  if (::link(from.constData(), to.constData()) == 0) {
+    ::unlink(from.constData());
+    return 0;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+  // Nor links (FAT): the best left is to look first.
+  struct stat st;
+  if (::lstat(to.constData(), &st) == 0) return EEXIST;
+  return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+// Enter in the name box answers with the default button (not saving), not
+// with the file dialog's own Save.
+class EnterTakesDefault : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    auto* dialog = qobject_cast<QDialog*>(static_cast<QWidget*>(watched)->window());
+    for (QPushButton* b : dialog ? dialog->findChildren<QPushButton*>() : QList<QPushButton*>())
+      if (b->isDefault() && b->isEnabled() && b->isVisible()) {
+        b->click();
+        break;
+      }
+    return true;
+  }
+};
+
+// Most downloads a window keeps waiting for an answer; more are refused.
+constexpr int kMaxWaiting = 20;
+
+}  // namespace
 
 // ---- DownloadJob -------------------------------------------------------------
 
-DownloadJob::DownloadJob(const QString& url, const QString& target, std::function<void()> cancel, QObject* parent)
-    : QObject(parent), url_(url), target_(target), cancel_(std::move(cancel)) {
+DownloadJob::DownloadJob(const QString& url, const QString& target, const QString& part, std::function<void()> cancel,
+                         QObject* parent)
+    : QObject(parent),
+      url_(url),
+      target_(target),
+      part_(part),
+      replaces_(fileIdOf(target)),
+      cancel_(std::move(cancel)) {
   clock_.start();
 }
 
@@ -35,13 +108,56 @@ void DownloadJob::progress(qint64 received, qint64 total) {
 
 void DownloadJob::finished() {
   if (state_ != State::Running) return;
-  // rename() replaces a file the user chose to overwrite in one step.
-  const QByteArray from = QFile::encodeName(partPath()), to = QFile::encodeName(target_);
-  if (std::rename(from.constData(), to.constData()) != 0) {
-    const QString why = QString::fromLocal8Bit(std::strerror(errno));
-    QFile::remove(partPath());
-    end(State::Failed, QStringLiteral("%1 に保存できません (%2)").arg(QDir::toNativeSeparators(target_), why));
-    return;
+  // An engine may call a download the server cut short complete.
+  const qint64 size = QFileInfo(part_).size();
+  if (const QString why = incompleteDownloadReason(total_, size); !why.isEmpty()) return failed(why);
+  moveIntoPlace();
+}
+
+void DownloadJob::moveIntoPlace() {
+  // A file begun before the question was answered may sit on another file
+  // system than the folder chosen: it is copied over first.
+  const auto partId = fileIdOf(part_), folderId = fileIdOf(QFileInfo(target_).absolutePath());
+  if (partId && folderId && partId->first != folderId->first) {
+    QString copy;
+    try {
+      copy = DownloadManager::claimPartFile(target_);
+    } catch (const ZelvoError& e) {
+      return failed(e.text());
+    }
+    QFile in(part_), out(copy);
+    bool ok = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    while (ok && !in.atEnd()) {
+      const QByteArray block = in.read(1 << 20);
+      ok = !block.isEmpty() && out.write(block) == block.size();
+    }
+    ok = ok && out.flush();
+    const QString why = out.errorString();
+    out.close();
+    QFile::remove(part_);
+    part_ = copy;
+    if (!ok) return failed(QStringLiteral("%1 に保存できません (%2)").arg(QDir::toNativeSeparators(target_), why));
+  }
+  const QByteArray from = QFile::encodeName(part_);
+  QString to = target_;
+  for (int n = 1;; ++n) {
+    int error = renameNoReplace(from, QFile::encodeName(to));
+    // Only the very file the user chose to replace is replaced.
+    if (error == EEXIST && to == target_ && replaces_ && fileIdOf(to) == replaces_)
+      error = std::rename(from.constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
+    if (error == 0) break;
+    if (error == EEXIST && n < 1000) {
+      to = freeNameFor(target_, n);
+      continue;
+    }
+    QFile::remove(part_);
+    return end(State::Failed,
+               QStringLiteral("%1 に保存できません (%2)").arg(QDir::toNativeSeparators(to), errnoText(error)));
+  }
+  if (to != target_) {
+    note_ = QStringLiteral("%1 が既にあったため、%2 として保存しました")
+                .arg(QFileInfo(target_).fileName(), QFileInfo(to).fileName());
+    target_ = to;
   }
   received_ = QFileInfo(target_).size();
   if (total_ < received_) total_ = received_;
@@ -50,13 +166,13 @@ void DownloadJob::finished() {
 
 void DownloadJob::failed(const QString& why) {
   if (state_ != State::Running) return;
-  QFile::remove(partPath());
+  QFile::remove(part_);
   end(State::Failed, why.isEmpty() ? QStringLiteral("ダウンロードできませんでした") : why);
 }
 
 void DownloadJob::cancelled() {
   if (state_ != State::Running) return;
-  QFile::remove(partPath());
+  QFile::remove(part_);
   end(State::Cancelled);
 }
 
@@ -89,26 +205,180 @@ DownloadManager* DownloadManager::instance() {
   return manager;
 }
 
-QString DownloadManager::askTarget(QWidget* near, const QString& suggestedName) {
-  QWidget* parent = near ? near->window() : QApplication::activeWindow();
-  QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"));
-  dialog.setObjectName(QStringLiteral("DownloadSaveDialog"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter(QStringLiteral("すべてのファイル (*)"));
+QString DownloadManager::folder() {
+  const QString home = QDir::homePath();
   QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  dialog.setDirectory(folder);
-  dialog.selectFile(suggestedName);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  // The desktop names the home folder when the download folder was removed.
+  if (folder.isEmpty() || QDir(folder) == QDir(home)) folder = home + QStringLiteral("/Downloads");
+  if (!QDir().mkpath(folder))
+    throw EInOutError(
+        QStringLiteral("ダウンロード フォルダ %1 を作成できません").arg(QDir::toNativeSeparators(folder)));
+  return folder;
 }
 
-DownloadJob* DownloadManager::start(const QString& url, const QString& target, std::function<void()> cancel) {
-  // A leftover of an earlier attempt is ours to replace.
-  QFile::remove(partFileFor(target));
-  auto* job = new DownloadJob(url, target, std::move(cancel), this);
+QString DownloadManager::claimPartFile(const QString& target) {
+  int error = 0;
+  for (int n = 0; n < 100; ++n) {
+    const QString part = partFileFor(target, n);
+    // Exclusive: a file already there, whoever's it is, is left alone.
+    const int fd = ::open(QFile::encodeName(part).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return part;
+    }
+    error = errno;
+    if (error != EEXIST) break;
+  }
+  throw EInOutError(QStringLiteral("%1 に保存できません (%2)").arg(QDir::toNativeSeparators(target), errnoText(error)));
+}
+
+void DownloadManager::reply(Answer answer, const QString& target) {
+  guarded::run([&] {
+    if (answer) answer(target);
+  });
+}
+
+void DownloadManager::ask(QWidget* near, const DownloadOffer& offer, Answer answer) {
+  const QString site = downloadSite(offer.pageUrl, offer.url);
+  auto later = [this](Answer a) { QTimer::singleShot(0, this, [a = std::move(a)] { reply(a, {}); }); };
+  if (refusedSites_.contains(site)) return later(std::move(answer));
+  QObject* key = near;
+  auto it = queues_.find(key);
+  if (it == queues_.end()) {
+    it = queues_.insert(key, Queue{});
+    it->near = near;
+    // The questions go with their window.
+    if (near) connect(near, &QObject::destroyed, this, [this, key] { windowGone(key); });
+  }
+  if (it->pending.size() >= kMaxWaiting) return later(std::move(answer));
+  const int asked = ++it->asked[site];
+  it->pending.append({offer, site, asked >= 2, std::move(answer)});
+  try {
+    showNext(key);
+  } catch (const ZelvoError& e) {
+    // Shown later: the caller may be inside an engine's signal.
+    QTimer::singleShot(0, this, [text = e.text()] { guarded::report(text); });
+  }
+}
+
+void DownloadManager::showNext(QObject* key) {
+  auto it = queues_.find(key);
+  if (it == queues_.end() || it->dialog || it->pending.isEmpty()) return;
+  const Pending& p = it->pending.front();
+  QString where;
+  try {
+    where = folder();
+  } catch (...) {
+    Answer a = it->pending.takeFirst().answer;
+    QTimer::singleShot(0, this, [a] { reply(a, {}); });
+    throw;
+  }
+  QWidget* parent = it->near ? it->near->window() : nullptr;
+  auto* dialog = new QFileDialog(parent, QStringLiteral("名前を付けて保存"));
+  dialog->setObjectName(QStringLiteral("DownloadSaveDialog"));
+  dialog->setWindowModality(Qt::NonModal);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setNameFilter(QStringLiteral("すべてのファイル (*)"));
+  dialog->setDirectory(where);
+  dialog->selectFile(downloadFileName(p.offer.suggestedName, p.offer.url));
+  // Whose download it is, and for a site that keeps sending them, a way to
+  // say no to the rest at once.
+  auto* from = new QLabel(
+      QStringLiteral("%1 からのダウンロード").arg(siteOf(p.offer.pageUrl.isEmpty() ? p.offer.url : p.offer.pageUrl)),
+      dialog);
+  from->setObjectName(QStringLiteral("lblDownloadFrom"));
+  from->setTextFormat(Qt::PlainText);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+    grid->addWidget(from, grid->rowCount(), 0, 1, grid->columnCount());
+  auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  auto refuse = std::make_shared<bool>(false);
+  if (p.offerRefusal && buttons) {
+    QPushButton* all =
+        buttons->addButton(QStringLiteral("このサイトからのダウンロードをすべて拒否"), QDialogButtonBox::ActionRole);
+    all->setObjectName(QStringLiteral("btnRefuseSite"));
+    connect(all, &QPushButton::clicked, dialog, [dialog, refuse] {
+      *refuse = true;
+      dialog->reject();
+    });
+  }
+  armQuestion(dialog, buttons ? buttons->button(QDialogButtonBox::Cancel) : nullptr);
+  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+    name->installEventFilter(new EnterTakesDefault(dialog));
+  connect(dialog, &QDialog::finished, this, [this, key, dialog, refuse](int result) {
+    const QStringList chosen = dialog->selectedFiles();
+    const QString target = result == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString();
+    guarded::run([&] { answered(key, target, *refuse); });
+  });
+  it->dialog = dialog;
+  if (parent) placeOver(dialog, it->near, Qt::AlignTop);
+  dialog->show();
+  dialog->raise();
+  dialog->activateWindow();
+}
+
+void DownloadManager::answered(QObject* key, const QString& target, bool refuseSite) {
+  auto it = queues_.find(key);
+  if (it == queues_.end() || it->pending.isEmpty()) return;
+  const Pending p = it->pending.takeFirst();
+  if (QFileDialog* dialog = it->dialog) {
+    dialog->disconnect(this);
+    dialog->hide();
+    dialog->deleteLater();
+  }
+  it->dialog = nullptr;
+  QList<Answer> alsoRefused;
+  if (refuseSite) {
+    refusedSites_.insert(p.site);
+    for (Queue& q : queues_) {
+      // A question on screen in another window is answered there.
+      for (qsizetype i = q.dialog ? 1 : 0; i < q.pending.size();) {
+        if (q.pending[i].site == p.site)
+          alsoRefused.append(q.pending.takeAt(i).answer);
+        else
+          ++i;
+      }
+    }
+  }
+  reply(p.answer, target);
+  for (const Answer& a : alsoRefused) reply(a, {});
+  showNext(key);
+}
+
+void DownloadManager::windowGone(QObject* key) {
+  auto it = queues_.find(key);
+  if (it == queues_.end()) return;
+  const Queue q = std::move(*it);
+  queues_.erase(it);
+  if (QFileDialog* dialog = q.dialog) {
+    dialog->disconnect(this);
+    dialog->hide();
+    dialog->deleteLater();
+  }
+  // Answered from the event loop: the window is being taken down now.
+  for (const Pending& p : q.pending) QTimer::singleShot(0, this, [a = p.answer] { reply(a, {}); });
+}
+
+const DownloadManager::Queue* DownloadManager::queueOf(QWidget* w) const {
+  for (const Queue& q : queues_)
+    if (w && q.near && (q.near == w || w->isAncestorOf(q.near))) return &q;
+  return nullptr;
+}
+
+QFileDialog* DownloadManager::question(QWidget* w) const {
+  const Queue* q = queueOf(w);
+  return q ? q->dialog.data() : nullptr;
+}
+
+int DownloadManager::waiting(QWidget* w) const {
+  const Queue* q = queueOf(w);
+  return q ? static_cast<int>(q->pending.size()) : 0;
+}
+
+DownloadJob* DownloadManager::start(const QString& url, const QString& target, const QString& part,
+                                    std::function<void()> cancel) {
+  auto* job = new DownloadJob(url, target, part, std::move(cancel), this);
   jobs_.append(job);
   TDownloadWindow* w = window();
   w->add(job);
@@ -131,6 +401,7 @@ QString stateText(const DownloadJob* job) {
     case DownloadJob::State::Running:
       return progressText(job->received(), job->total(), job->speed());
     case DownloadJob::State::Completed:
+      if (!job->note().isEmpty()) return QStringLiteral("完了 — %1 (%2)").arg(sizeText(job->received()), job->note());
       return QStringLiteral("完了 — %1").arg(sizeText(job->received()));
     case DownloadJob::State::Cancelled:
       return QStringLiteral("キャンセルしました");
@@ -204,8 +475,10 @@ void TDownloadWindow::add(DownloadJob* job) {
   connect(openFolder, &QPushButton::clicked, row, [j] {
     if (j) QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(j->target()).absolutePath()));
   });
-  auto update = [j, bar, status, cancel, openFile] {
+  auto update = [j, name, bar, status, cancel, openFile] {
     if (!j) return;
+    name->setText(QFileInfo(j->target()).fileName());  // another name when its own was taken
+    name->setToolTip(QDir::toNativeSeparators(j->target()));
     const bool running = j->state() == DownloadJob::State::Running;
     const int percent = j->state() == DownloadJob::State::Completed ? 100 : progressPercent(j->received(), j->total());
     if (percent < 0 && running)

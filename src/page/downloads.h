@@ -3,30 +3,48 @@
 // Downloads of both engines: the save question, the file written as
 // NAME.part and renamed when complete, and the "ダウンロード" window that
 // lists them. Downloads belong to the program, not to the window whose page
-// started them, and go on when that window closes.
+// started them, and go on when that window closes; the questions belong to
+// the window, and go with it.
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "page/download_rules.h"
 
+class QFileDialog;
 class TDownloadWindow;
+
+// What an engine knows of a download when it asks where it goes.
+struct DownloadOffer {
+  QString url;            // the download's own address
+  QString pageUrl;        // the page that started it, when known
+  QString suggestedName;  // the server's name, as the engine has it
+};
 
 class DownloadJob : public QObject {
   Q_OBJECT
  public:
   enum class State { Running, Completed, Cancelled, Failed };
 
+  // part: the file the engine writes, claimed for this download alone.
   // cancel: asks the engine to stop; it reports back through cancelled().
-  DownloadJob(const QString& url, const QString& target, std::function<void()> cancel, QObject* parent);
+  DownloadJob(const QString& url, const QString& target, const QString& part, std::function<void()> cancel,
+              QObject* parent);
 
-  QString url() const { return url_; }
+  // Where the file ends; another free name when target was taken while it
+  // ran (then note() says so).
   QString target() const { return target_; }
-  QString partPath() const { return partFileFor(target_); }
+  QString url() const { return url_; }
+  QString partPath() const { return part_; }
+  QString note() const { return note_; }
   State state() const { return state_; }
   qint64 received() const { return received_; }
   qint64 total() const { return total_; }
@@ -35,7 +53,9 @@ class DownloadJob : public QObject {
 
   // From the engine.
   void progress(qint64 received, qint64 total);
-  void finished();  // the .part file is complete: it takes the real name
+  // The .part file is complete: it takes the real name, unless it is not
+  // the size the server announced.
+  void finished();
   void failed(const QString& why);
   void cancelled();
   // From the user.
@@ -46,8 +66,11 @@ class DownloadJob : public QObject {
 
  private:
   void end(State state, const QString& error = {});
+  void moveIntoPlace();
 
-  QString url_, target_, error_;
+  QString url_, target_, part_, error_, note_;
+  // The file the user chose to replace, as it was when they chose it.
+  std::optional<std::pair<quint64, quint64>> replaces_;
   std::function<void()> cancel_;
   State state_ = State::Running;
   qint64 received_ = 0, total_ = -1;
@@ -61,19 +84,58 @@ class DownloadManager : public QObject {
   static DownloadManager* instance();
   ~DownloadManager() override;
 
-  // Where to save a download: a save dialog in the user's download folder
-  // with the server's file name. Empty when the user cancels.
-  QString askTarget(QWidget* near, const QString& suggestedName);
-  // A download the user agreed to; the window shows it.
-  DownloadJob* start(const QString& url, const QString& target, std::function<void()> cancel);
+  using Answer = std::function<void(const QString& target)>;
+  // Asks where a download goes: a save question in the user's download
+  // folder with the server's name made safe, over the window of near and
+  // modal to nothing. A window's questions come one at a time, in order.
+  // answer runs later, never inside this call, with the chosen path, or
+  // empty when the user said no, the site's downloads were refused, or the
+  // window closed first. A question that cannot be shown is reported
+  // later as an error and answered empty.
+  void ask(QWidget* near, const DownloadOffer& offer, Answer answer);
+  // A download the user agreed to, written to part (see claimPartFile);
+  // the window shows it.
+  DownloadJob* start(const QString& url, const QString& target, const QString& part, std::function<void()> cancel);
+
+  // The folder downloads are offered in, made when it is missing (never the
+  // home folder itself).
+  static QString folder();
+  // A .part file beside target that is this download's alone: NAME.part,
+  // or NAME.1.part and on when another file has that name, created empty.
+  static QString claimPartFile(const QString& target);
 
   const QList<QPointer<DownloadJob>>& jobs() const { return jobs_; }
   TDownloadWindow* window();
+  // The question on screen for a window (w or a widget inside it), if any,
+  // and how many downloads of it wait for an answer, that one included.
+  QFileDialog* question(QWidget* w) const;
+  int waiting(QWidget* w) const;
 
  private:
+  struct Pending {
+    DownloadOffer offer;
+    QString site;
+    bool offerRefusal = false;
+    Answer answer;
+  };
+  struct Queue {
+    QPointer<QWidget> near;
+    QList<Pending> pending;
+    QPointer<QFileDialog> dialog;
+    QHash<QString, int> asked;  // questions per site in this window
+  };
+
   explicit DownloadManager(QObject* parent);
+  void showNext(QObject* key);
+  void answered(QObject* key, const QString& target, bool refuseSite);
+  void windowGone(QObject* key);
+  const Queue* queueOf(QWidget* w) const;
+  static void reply(Answer answer, const QString& target);
+
   QList<QPointer<DownloadJob>> jobs_;
   QPointer<TDownloadWindow> window_;
+  QHash<QObject*, Queue> queues_;
+  QSet<QString> refusedSites_;  // for the rest of the session
 };
 
 // The "ダウンロード" window: one row per download with progress, size,

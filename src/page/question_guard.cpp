@@ -12,9 +12,10 @@
 
 namespace {
 
-// Drops every key meant for the dialog or anything in it, shortcuts and
-// mnemonics included, until the dialog has been on screen for the delay;
-// then lets its buttons work.
+// Drops every click and key meant for the dialog or anything in it,
+// shortcuts and mnemonics included, until the dialog has been on screen for
+// the delay (a dialog may enable a button of its own meanwhile); then lets
+// its buttons work.
 class QuestionArming : public QObject {
  public:
   QuestionArming(QDialog* dialog, QAbstractButton* safeDefault) : QObject(dialog), dialog_(dialog), safe_(safeDefault) {
@@ -38,6 +39,9 @@ class QuestionArming : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == dialog_ && event->type() == QEvent::Show) start();
     switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
       case QEvent::ShortcutOverride:
       case QEvent::KeyPress:
       case QEvent::KeyRelease:

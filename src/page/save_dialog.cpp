@@ -1,8 +1,8 @@
 #include "page/save_dialog.h"
 
-#include <QDir>
 #include <QFileDialog>
-#include <QStandardPaths>
+
+#include "page/downloads.h"
 
 namespace {
 SaveAsAnswer& testAnswer() {
@@ -26,9 +26,7 @@ SaveChoice askSaveAs(QWidget* parent, const QString& suggestedName, const QList<
   for (const SaveFormat& f : formats) filters << f.label;
   dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(formats.first().extension);
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  dialog.setDirectory(folder);
+  dialog.setDirectory(DownloadManager::folder());
   dialog.selectFile(suggestedName + u'.' + formats.first().extension);
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& label) {
     for (const SaveFormat& f : formats)

@@ -32,8 +32,12 @@ gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointe
   // The server's own name where it gave one; WebKit's suggestion drops
   // leading dots and the like.
   std::string name = suggested ? suggested : "";
+  // A compressed body's announced size is not what arrives once unpacked.
+  bool encoded = false;
   if (WebKitURIResponse* r = webkit_download_get_response(download))
     if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(r)) {
+      const char* coding = soup_message_headers_get_one(headers, "Content-Encoding");
+      encoded = coding && *coding && g_ascii_strcasecmp(coding, "identity") != 0;
       GHashTable* params = nullptr;
       if (soup_message_headers_get_content_disposition(headers, nullptr, &params) && params) {
         if (auto* own = static_cast<const char*>(g_hash_table_lookup(params, "filename")); own && *own) name = own;
@@ -48,7 +52,8 @@ gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointe
            .set("download", d->id)
            .set("uri", uri)
            .set("name", name)
-           .set("total", contentLength(download)));
+           .set("total", contentLength(download))
+           .set("encoded", encoded));
   return TRUE;  // the destination comes later, from the frame
 }
 
@@ -60,7 +65,8 @@ void onDownloadData(WebKitDownload* download, guint64, gpointer data) {
   send(event("download-progress", 0)
            .set("download", d->id)
            .set("received", static_cast<std::int64_t>(webkit_download_get_received_data_length(download)))
-           .set("total", contentLength(download)));
+           .set("total", contentLength(download))
+           .set("encoded", encoded));
 }
 
 void onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {

@@ -4,7 +4,6 @@
 #include <QUrl>
 
 #include "engine/address.h"
-#include "page/download_rules.h"
 #include "page/page_rules.h"
 
 class TestPageRules : public QObject {
@@ -171,61 +170,6 @@ class TestPageRules : public QObject {
     QFETCH(QString, shown);
     QCOMPARE(displayHost(ace), shown);
     if (QUrl("https://" + ace + "/").isValid()) QCOMPARE(siteOf("https://" + ace + "/"), shown);
-  }
-
-  void downloadNamesAreTheServersOwn_data() {
-    QTest::addColumn<QString>("suggested");
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("leading dot kept") << ".hidden data.bin"
-                                      << "http://h/x"
-                                      << ".hidden data.bin";
-    QTest::newRow("japanese kept") << "報告書 (最終).pdf"
-                                   << "http://h/x"
-                                   << "報告書 (最終).pdf";
-    QTest::newRow("no folders") << "../../.bashrc"
-                                << "http://h/x"
-                                << ".bashrc";
-    QTest::newRow("backslash folders") << "a\\b\\c.txt"
-                                       << "http://h/x"
-                                       << "c.txt";
-    QTest::newRow("controls dropped") << QString("a\nb\x01.txt") << "http://h/x"
-                                      << "ab.txt";
-    QTest::newRow("dot dot is no name") << ".."
-                                        << "http://h/dir/file.zip"
-                                        << "file.zip";
-    QTest::newRow("from the address") << ""
-                                      << "http://h/dir/%E8%B3%87%E6%96%99.zip?x=1"
-                                      << "資料.zip";
-    QTest::newRow("nothing at all") << ""
-                                    << "http://h/"
-                                    << "download";
-  }
-  void downloadNamesAreTheServersOwn() {
-    QFETCH(QString, suggested);
-    QFETCH(QString, url);
-    QFETCH(QString, name);
-    QCOMPARE(downloadFileName(suggested, url), name);
-  }
-
-  void downloadSizesAndSpeedRead() {
-    QCOMPARE(partFileFor("/d/a.zip"), QString("/d/a.zip.part"));
-    QCOMPARE(sizeText(512), QString("512 バイト"));
-    QCOMPARE(sizeText(1536), QString("1.5 KB"));
-    QCOMPARE(sizeText(50 * 1024 * 1024), QString("50 MB"));
-    QCOMPARE(progressText(1024, 4096, 0), QString("1.0 KB / 4.0 KB"));
-    QCOMPARE(progressText(1024, -1, 2048), QString("1.0 KB、2.0 KB/秒"));
-    QCOMPARE(progressPercent(50, 200), 25);
-    QCOMPARE(progressPercent(300, 200), 100);
-    QCOMPARE(progressPercent(5, -1), -1);
-    SpeedMeter m;
-    QCOMPARE(m.bytesPerSecond(), qint64(0));
-    m.sample(0, 0);
-    m.sample(1000, 1000);
-    m.sample(2000, 3000);
-    QCOMPARE(m.bytesPerSecond(), qint64(1500));
-    m.sample(10000, 3000);  // stalled: old samples leave, no speed
-    QCOMPARE(m.bytesPerSecond(), qint64(0));
   }
 
   void sitesNameTheHost() {

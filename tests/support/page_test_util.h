@@ -155,6 +155,7 @@ class BasicPageServer : public Server {
     QByteArray signIn;  // "user:password" that Basic sign-in needs; others get 401
     QByteArray realm;
     QByteArray deniedBody;  // the 401 page
+    qint64 announced = -1;  // the Content-Length sent when not the body's (a server that stops short)
   };
   QHash<QByteArray, Answer> answers;
   QList<QByteArray> requested;
@@ -199,8 +200,8 @@ class BasicPageServer : public Server {
       s->disconnectFromHost();
       return;
     }
-    s->write("HTTP/1.1 200 OK\r\n" + a.headers +
-             "Connection: close\r\nContent-Length: " + QByteArray::number(a.body.size()) + "\r\n\r\n");
+    s->write("HTTP/1.1 200 OK\r\n" + a.headers + "Connection: close\r\nContent-Length: " +
+             QByteArray::number(a.announced >= 0 ? a.announced : a.body.size()) + "\r\n\r\n");
     if (a.chunk <= 0) {
       s->write(a.body);
       s->disconnectFromHost();

@@ -4,10 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
@@ -77,45 +79,66 @@ class TWebPage : public QWebEnginePage {
   TWebBrowser* control_;
 };
 
-// A download the engine will not show: the user chooses where it goes, it
-// is written as NAME.part and takes its name when complete.
+// A download the engine will not show. The engine takes an answer only
+// inside its signal, and the question must not hold the signal up: the
+// download is accepted at once into a .part file of its own in the download
+// folder and paused; the user's answer then lets it go on (and it takes the
+// chosen name when complete) or cancels it.
 void startDownload(QWebEngineDownloadRequest* d) {
   if (d->isSavePageDownload() || d->state() != QWebEngineDownloadRequest::DownloadRequested) return;
-  DownloadManager* manager = DownloadManager::instance();
   const QString url = d->url().toString();
-  QWidget* near = d->page() ? QWebEngineView::forPage(d->page()) : nullptr;
-  QPointer<QWebEngineDownloadRequest> request(d);
-  const QString target = manager->askTarget(near, downloadFileName(d->suggestedFileName(), url));
-  if (!request) return;
-  if (target.isEmpty()) {
+  const QString name = downloadFileName(d->suggestedFileName(), url);
+  QString held;
+  try {
+    held = DownloadManager::claimPartFile(DownloadManager::folder() + u'/' + name);
+  } catch (...) {
     d->cancel();
-    return;
+    throw;
   }
-  DownloadJob* job = manager->start(url, target, [request] {
-    if (request) request->cancel();
-  });
-  const QFileInfo part(partFileFor(target));
+  const QFileInfo part(held);
   d->setDownloadDirectory(part.absolutePath());
   d->setDownloadFileName(part.fileName());
-  QPointer<DownloadJob> j(job);
-  auto progress = [d, j] {
-    if (j) j->progress(d->receivedBytes(), d->totalBytes());
-  };
-  QObject::connect(d, &QWebEngineDownloadRequest::receivedBytesChanged, job, progress);
-  QObject::connect(d, &QWebEngineDownloadRequest::totalBytesChanged, job, progress);
-  QObject::connect(d, &QWebEngineDownloadRequest::stateChanged, job,
-                   [d, j](QWebEngineDownloadRequest::DownloadState s) {
-                     if (!j) return;
-                     if (s == QWebEngineDownloadRequest::DownloadCompleted) {
-                       j->progress(d->receivedBytes(), d->totalBytes());
-                       j->finished();
-                     } else if (s == QWebEngineDownloadRequest::DownloadCancelled) {
-                       j->cancelled();
-                     } else if (s == QWebEngineDownloadRequest::DownloadInterrupted) {
-                       j->failed(d->interruptReasonString());
-                     }
-                   });
   d->accept();
+  QPointer<QWebEngineDownloadRequest> request(d);
+  QTimer::singleShot(0, d, [request] {
+    if (request && request->state() == QWebEngineDownloadRequest::DownloadInProgress) request->pause();
+  });
+  QWidget* near = d->page() ? QWebEngineView::forPage(d->page()) : nullptr;
+  const QString pageUrl = d->page() ? d->page()->url().toString() : QString();
+  DownloadManager::instance()->ask(near, {url, pageUrl, name}, [request, held, url](const QString& target) {
+    if (target.isEmpty() || !request) {
+      if (request) request->cancel();
+      QFile::remove(held);
+      return;
+    }
+    QWebEngineDownloadRequest* d = request;
+    DownloadJob* job = DownloadManager::instance()->start(url, target, held, [request] {
+      if (request) request->cancel();
+    });
+    QPointer<DownloadJob> j(job);
+    auto progress = [d, j] {
+      if (j) j->progress(d->receivedBytes(), d->totalBytes());
+    };
+    auto ended = [d, j](QWebEngineDownloadRequest::DownloadState s) {
+      if (!j) return;
+      if (s == QWebEngineDownloadRequest::DownloadCompleted) {
+        j->progress(d->receivedBytes(), d->totalBytes());
+        j->finished();
+      } else if (s == QWebEngineDownloadRequest::DownloadCancelled) {
+        j->cancelled();
+      } else if (s == QWebEngineDownloadRequest::DownloadInterrupted) {
+        j->failed(d->interruptReasonString());
+      }
+    };
+    QObject::connect(d, &QWebEngineDownloadRequest::receivedBytesChanged, job, progress);
+    QObject::connect(d, &QWebEngineDownloadRequest::totalBytesChanged, job, progress);
+    QObject::connect(d, &QWebEngineDownloadRequest::stateChanged, job,
+                     [ended](QWebEngineDownloadRequest::DownloadState s) { guarded::run([&] { ended(s); }); });
+    progress();
+    // It may have ended while the question was open.
+    if (d->isFinished()) return ended(d->state());
+    d->resume();
+  });
 }
 
 }  // namespace
@@ -219,8 +242,16 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
     profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
-    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
-                     [](QWebEngineDownloadRequest* d) { guarded::run([&] { startDownload(d); }); });
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
+      guarded::run([&] {
+        try {
+          startDownload(d);
+        } catch (const ZelvoError& e) {
+          // Shown once the engine's signal is over: its box waits for the user.
+          QTimer::singleShot(0, [text = e.text()] { guarded::report(text); });
+        }
+      });
+    });
     profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     profile->setNotificationPresenter(
         [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <set>
 
 #include "engine/address.h"
 #include "engine/webkit/webkit_protocol.h"
@@ -254,30 +255,46 @@ class WebKitHost : public QObject {
     const std::int64_t id = m.integer("download");
     auto cmd = [id](const char* name) { return wkproto::Message().set("cmd", name).set("download", id); };
     if (ev == "download-started") {
+      // The host waits for the answer; the question must not hold up the
+      // messages behind it.
       QPointer<WebKitHost> self(this);
       auto it = views_.find(static_cast<int>(m.integer("view")));
-      QWidget* near = it != views_.end() ? it->second.data() : nullptr;
+      TMozillaBrowser* control = it != views_.end() ? it->second.data() : nullptr;
       const QString url = qstr(m.str("uri"));
-      DownloadManager* manager = DownloadManager::instance();
-      const QString target = manager->askTarget(near, downloadFileName(qstr(m.str("name")), url));
-      if (!self || !running()) return;
-      if (target.isEmpty()) return send(cmd("download-cancel"));
-      DownloadJob* job = manager->start(url, target, [self, cmd] {
-        if (self) self->send(cmd("download-cancel"));
+      // A body sent compressed arrives longer or shorter than announced.
+      const bool encoded = m.boolean("encoded");
+      const std::int64_t total = encoded ? -1 : m.integer("total");
+      const DownloadOffer offer{url, control ? control->LocationURL() : QString(), qstr(m.str("name"))};
+      DownloadManager::instance()->ask(control, offer, [self, id, url, total, encoded, cmd](const QString& target) {
+        // A host that ended took its download with it.
+        if (!self || !self->running()) return;
+        if (target.isEmpty()) return self->send(cmd("download-cancel"));
+        QString part;
+        try {
+          part = DownloadManager::claimPartFile(target);
+        } catch (...) {
+          self->send(cmd("download-cancel"));
+          throw;
+        }
+        DownloadJob* job = DownloadManager::instance()->start(url, target, part, [self, cmd] {
+          if (self) self->send(cmd("download-cancel"));
+        });
+        job->progress(0, total);
+        self->downloads_[id] = job;
+        if (encoded) self->encoded_.insert(id);
+        self->send(cmd("download-destination").set("path", utf8(part)));
       });
-      job->progress(0, m.integer("total"));
-      downloads_[id] = job;
-      send(cmd("download-destination").set("path", utf8(partFileFor(target))));
       return;
     }
     auto it = downloads_.find(id);
     if (it == downloads_.end()) return;
     QPointer<DownloadJob> job = it->second;
     if (ev == "download-progress") {
-      if (job) job->progress(m.integer("received"), m.integer("total"));
+      if (job) job->progress(m.integer("received"), encoded_.count(id) ? -1 : m.integer("total"));
       return;
     }
     downloads_.erase(it);
+    encoded_.erase(id);
     if (job && ev == "download-finished") {
       job->progress(m.integer("received"), job->total());
       job->finished();
@@ -371,6 +388,7 @@ class WebKitHost : public QObject {
   bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
   std::map<std::int64_t, QPointer<DownloadJob>> downloads_;
+  std::set<std::int64_t> encoded_;  // downloads whose announced size is not what arrives
   bool dead_ = false;
   bool shuttingDown_ = false;
 };
