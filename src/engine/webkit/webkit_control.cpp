@@ -441,6 +441,60 @@ void TMozillaBrowser::send(wkproto::Message m) {
   host_->send(m);
 }
 
+void TMozillaBrowser::FindText(const QString& text, bool backward, bool caseSensitive) {
+  requireView();
+  const bool again = finding_ && text == findText_ && caseSensitive == findCase_;
+  if (!again) findPosition_.begin();
+  findText_ = text;
+  findCase_ = caseSensitive;
+  findBackward_ = backward;
+  finding_ = true;
+  send(wkproto::Message()
+           .set("cmd", "find")
+           .set("text", utf8(text))
+           .set("case-sensitive", caseSensitive)
+           .set("again", again)
+           .set("backward", backward));
+}
+
+void TMozillaBrowser::StopFinding() {
+  finding_ = false;
+  findPosition_ = FindPosition();
+  // A view that is gone has no highlight left to take away.
+  if (host_ && host_->running() && viewId_) send(wkproto::Message().set("cmd", "find-stop"));
+}
+
+void TMozillaBrowser::findEvent(const wkproto::Message& m) {
+  // Answers to a text the user has typed past are of no use.
+  if (!finding_ || wasCut(m, "text") || qstr(m.str("text")) != findText_) return;
+  if (m.str("ev") == "find-count")
+    findPosition_.counted(static_cast<int>(m.integer("count")));
+  else if (m.boolean("found"))
+    findPosition_.found(findBackward_);
+  else
+    findPosition_.failed();
+  emit FindResult(findPosition_.current(), findPosition_.total());
+}
+
+void TMozillaBrowser::travelEvent(const wkproto::Message& m) {
+  auto read = [&m](const std::string& side) {
+    QList<TravelEntry> out;
+    const auto count = std::clamp<std::int64_t>(m.integer(side + "-count"), 0, 50);
+    for (std::int64_t i = 0; i < count; ++i) {
+      const std::string n = std::to_string(i);
+      out.append({qstr(m.str(side + "-title-" + n)), qstr(m.str(side + "-uri-" + n))});
+    }
+    return out;
+  };
+  back_ = read("back");
+  forward_ = read("forward");
+}
+
+void TMozillaBrowser::GoToEntry(int steps) {
+  requireView();
+  if (steps != 0) send(wkproto::Message().set("cmd", "go-to-entry").set("steps", steps));
+}
+
 void TMozillaBrowser::GoBack() {
   requireView();
   send(wkproto::Message().set("cmd", "back"));
@@ -619,6 +673,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
+      // A new page: the next search starts afresh.
+      finding_ = false;
       permissions_->dismissAll();  // questions of the page that went
       // Until the page names itself, its caption is its address.
       title_.clear();
@@ -632,6 +688,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   } else if (ev == "title") {
     title_ = qstr(m.str("text"));
     if (!title_.isEmpty()) emit TitleChange(title_);
+  } else if (ev == "find" || ev == "find-count") {
+    findEvent(m);
+  } else if (ev == "travel") {
+    travelEvent(m);
   } else if (ev == "history") {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
