@@ -365,6 +365,10 @@ void TWebBrowser::FindText(const QString& text, bool backward, bool caseSensitiv
   QWebEnginePage::FindFlags flags;
   if (backward) flags |= QWebEnginePage::FindBackward;
   if (caseSensitive) flags |= QWebEnginePage::FindCaseSensitively;
+  // The engine takes the same text again for a step, whatever the case:
+  // a change of case is a new search.
+  if (caseSensitive != findCaseSensitive_) view_->page()->findText(QString());
+  findCaseSensitive_ = caseSensitive;
   view_->page()->findText(text, flags);
 }
 

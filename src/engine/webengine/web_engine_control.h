@@ -92,5 +92,6 @@ class TWebBrowser : public IWebBrowser2 {
   bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
+  bool findCaseSensitive_ = false;  // of the last search
   QUrl crashedUrl_;
 };
