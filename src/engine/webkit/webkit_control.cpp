@@ -443,12 +443,18 @@ void TMozillaBrowser::send(wkproto::Message m) {
 
 void TMozillaBrowser::FindText(const QString& text, bool backward, bool caseSensitive) {
   requireView();
+  if (text.isEmpty()) {
+    StopFinding();
+    emit FindResult(0, 0);
+    return;
+  }
   const bool again = finding_ && text == findText_ && caseSensitive == findCase_;
   if (!again) findPosition_.begin();
   findText_ = text;
   findCase_ = caseSensitive;
-  findBackward_ = backward;
   finding_ = true;
+  findAnswers_.push_back({text, backward});
+  if (!again) countAnswers_.push_back(text);
   send(wkproto::Message()
            .set("cmd", "find")
            .set("text", utf8(text))
@@ -465,14 +471,22 @@ void TMozillaBrowser::StopFinding() {
 }
 
 void TMozillaBrowser::findEvent(const wkproto::Message& m) {
-  // Answers to a text the user has typed past are of no use.
-  if (!finding_ || wasCut(m, "text") || qstr(m.str("text")) != findText_) return;
-  if (m.str("ev") == "find-count")
+  if (m.str("ev") == "find-count") {
+    if (countAnswers_.empty()) return;
+    const QString text = countAnswers_.front();
+    countAnswers_.pop_front();
+    if (!finding_ || text != findText_) return;
     findPosition_.counted(static_cast<int>(m.integer("count")));
-  else if (m.boolean("found"))
-    findPosition_.found(findBackward_);
-  else
-    findPosition_.failed();
+  } else {
+    if (findAnswers_.empty()) return;
+    const FindRequest request = findAnswers_.front();
+    findAnswers_.pop_front();
+    if (!finding_ || request.text != findText_) return;
+    if (m.boolean("found"))
+      findPosition_.found(request.backward);
+    else
+      findPosition_.failed();
+  }
   emit FindResult(findPosition_.current(), findPosition_.total());
 }
 
@@ -736,6 +750,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   } else if (ev == "web-process-terminated") {
     // The host shows its error page in this view; reload loads the page again.
     endLoad();
+    findAnswers_.clear();  // what the page was asked goes unanswered
+    countAnswers_.clear();
     if (!status_.isEmpty()) {
       status_.clear();
       emit StatusTextChange(QString());
@@ -884,6 +900,8 @@ void TMozillaBrowser::fullScreenChanged(bool on) {
 }
 
 void TMozillaBrowser::hostLost() {
+  findAnswers_.clear();
+  countAnswers_.clear();
   services_->closeDialogs();
   security_->closeSignIns();
   permissions_->dismissAll();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -145,10 +146,17 @@ class TMozillaBrowser : public IWebBrowser2 {
   bool frameKeysPending_ = false;
   // The search under way: WebKit tells only how many matches there are and
   // whether a step found one, so which one is current is counted here.
+  struct FindRequest {
+    QString text;
+    bool backward = false;
+  };
   QString findText_;
   bool findCase_ = false;
-  bool findBackward_ = false;
   bool finding_ = false;
   FindPosition findPosition_;
+  // Requests the host has not answered yet, oldest first: it answers in
+  // order, and answers to a text typed past are dropped.
+  std::deque<FindRequest> findAnswers_;
+  std::deque<QString> countAnswers_;
   QList<TravelEntry> back_, forward_;
 };
