@@ -26,7 +26,6 @@ void TTravelMenu::fill() {
   for (const TravelEntry& e : entries) {
     steps += back_ ? -1 : 1;
     QAction* a = menu_->addAction(travelCaption(e.title, e.url));
-    a->setToolTip(e.url);
     a->setStatusTip(e.url);
     // The window may have gone or moved on when the entry is chosen.
     QPointer<IWebBrowser2> target(control);
