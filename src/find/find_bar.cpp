@@ -87,6 +87,8 @@ void TFindBar::SetTarget(IWebBrowser2* control) {
     searches_.insert(control, Search{});
     connect(control, &IWebBrowser2::FindResult, this,
             [this, control](int current, int total) { guarded::run([&] { result(control, current, total); }); });
+    connect(control, &IWebBrowser2::NavigateComplete2, this,
+            [this, control] { guarded::run([&] { pageChanged(control); }); });
     connect(control, &QObject::destroyed, this, [this, control] { searches_.remove(control); });
   }
   for (QAction* a : {FindAction, FindNextAction, FindPreviousAction}) a->setEnabled(control != nullptr);
@@ -104,9 +106,10 @@ void TFindBar::showSearch() {
     const QSignalBlocker quiet(caseBox_);
     caseBox_->setChecked(s.caseSensitive);
   }
-  count_->setText(findCountText(s.text, s.current, s.total));
+  count_->setText(s.answered ? findCountText(s.text, s.current, s.total) : QString());
   // A reddish field says at a glance that the text is not on the page.
-  field_->setStyleSheet(findFailed(s.text, s.total) ? QStringLiteral("QLineEdit { background: #ffd0d0; }") : QString());
+  field_->setStyleSheet(s.answered && findFailed(s.text, s.total) ? QStringLiteral("QLineEdit { background: #ffd0d0; }")
+                                                                  : QString());
   show();
 }
 
@@ -137,6 +140,7 @@ void TFindBar::CloseBar() {
   Search& s = searches_[target_];
   s.open = false;
   s.current = s.total = 0;
+  s.answered = false;
   target_->StopFinding();
   showSearch();
   target_->setFocus(Qt::OtherFocusReason);
@@ -148,6 +152,7 @@ void TFindBar::textEdited(const QString& text) {
   s.text = text;
   if (text.isEmpty()) {
     s.current = s.total = 0;
+    s.answered = false;
     target_->StopFinding();
     showSearch();
     return;
@@ -167,6 +172,16 @@ void TFindBar::result(IWebBrowser2* control, int current, int total) {
   if (it == searches_.end() || !it->open || it->text.isEmpty()) return;
   it->current = current;
   it->total = total;
+  it->answered = true;
+  if (control == target_) showSearch();
+}
+
+void TFindBar::pageChanged(IWebBrowser2* control) {
+  // Another page: the count and the highlight were of the one that went.
+  auto it = searches_.find(control);
+  if (it == searches_.end() || !it->answered) return;
+  it->answered = false;
+  it->current = it->total = 0;
   if (control == target_) showSearch();
 }
 

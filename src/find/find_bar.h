@@ -51,11 +51,13 @@ class TFindBar : public QWidget {
     bool open = false;
     int current = 0;
     int total = 0;
+    bool answered = false;  // the count is of the page shown
   };
   void find(bool backward);
   void textEdited(const QString& text);
   void caseToggled(bool on);
   void result(IWebBrowser2* control, int current, int total);
+  void pageChanged(IWebBrowser2* control);
   void showSearch();
 
   QLineEdit* field_;

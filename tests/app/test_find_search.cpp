@@ -150,6 +150,13 @@ class TestFindSearch : public QObject {
     QVERIFY(xdotool({"key", "Escape"}));
     QTRY_VERIFY(!f->FindBar->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(highlightPixels(c) <= before + 20, 5000);
+
+    // Opened again, the search is found again; another page leaves no count.
+    f->mnuEdit_Find->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(countShown().endsWith(QStringLiteral(" / 3 件")), 5000);
+    c->Control()->Navigate(server.url("/p2.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), QStringLiteral("ページ2"), 20000);
+    QTRY_COMPARE(countShown(), QString());
     QVERIFY(fx->errors.isEmpty());
   }
 
