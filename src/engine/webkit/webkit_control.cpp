@@ -902,6 +902,8 @@ void TMozillaBrowser::fullScreenChanged(bool on) {
 void TMozillaBrowser::hostLost() {
   findAnswers_.clear();
   countAnswers_.clear();
+  back_.clear();  // the view's history went with the host
+  forward_.clear();
   services_->closeDialogs();
   security_->closeSignIns();
   permissions_->dismissAll();
