@@ -63,6 +63,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateEngineItems();
   CreateBookmarkFileItems();
   CreateHistoryItems();
+  CreateFindAndSearch();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }
@@ -282,7 +283,7 @@ bool TMainForm::FrameKeepsKey(QObject* watched, QKeyEvent* event) const {
   // (Ctrl+W in a text field); these window-level keys stay the frame's.
   if (!watched->isWidgetType() || !MDIClient->isAncestorOf(static_cast<QWidget*>(watched))) return false;
   const QKeySequence pressed(event->keyCombination());
-  for (QAction* a : {FileClose1, WindowNext1, WindowPrevious1, AddressFocus1})
+  for (QAction* a : {FileClose1, WindowNext1, WindowPrevious1, AddressFocus1, AddressSearch1, mnuEdit_Find})
     if (a->isEnabled() && a->shortcuts().contains(pressed)) return true;
   return false;
 }

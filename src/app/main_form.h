@@ -111,6 +111,11 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QAction* mnuOtherEngine = nullptr;  // after EngineItem
   QAction* mnuCompare = nullptr;
   QAction* mnuEngineRule = nullptr;
+  QAction* N7 = nullptr;              // before mnuEdit_Find
+  QAction* mnuEdit_Find = nullptr;    // ページ内検索(&F)... (Ctrl+F), the find bar's
+  QMenu* mnuSearchEngine = nullptr;   // Tools > 検索エンジン, before mnuOption
+  class TFindBar* FindBar = nullptr;  // under the windows, for the active one
+  class SearchEngineMenu* SearchEngines = nullptr;
   QAction* N6 = nullptr;  // at the end of mnuBookMark, after the bookmarks
   QAction* mnuBMImport = nullptr;
   QAction* mnuBMExport = nullptr;
@@ -146,6 +151,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QAction* BrowseStop1 = nullptr;      // Esc
   QAction* WindowNext1 = nullptr;      // Ctrl+Tab, Ctrl+F6
   QAction* WindowPrevious1 = nullptr;  // Ctrl+Shift+Tab, Ctrl+Shift+F6
+  QAction* AddressSearch1 = nullptr;   // Ctrl+K, Ctrl+E
 
   // ---- state -------------------------------------------------------------
   QString AppPath;       // folder of config.ini, ending in "/"
@@ -238,6 +244,12 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void ReLoadCtrlClick();
   void btnMoveClick();
   void txtAddressKeyDown(int Key);
+  // ---- find and search (main_form_search.cpp) ----------------------------
+  // The address box readied for words to search for.
+  void AddressSearch1Execute();
+  // What the Move command opens for the typed text: the text itself when it
+  // is an address, else the chosen search engine's address for it.
+  QString AddressToOpen(const QString& typed) const;
   void mnuFile_SaveAsClick();
   void mnuEdit_CopyClick();
   void mnuEdit_slrAllClick();
@@ -320,6 +332,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateEngineItems();
   void CreateBookmarkFileItems();
   void CreateHistoryItems();
+  void CreateFindAndSearch();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();
   void UpdateWindowActions();

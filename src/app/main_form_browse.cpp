@@ -107,10 +107,11 @@ void TMainForm::btnMoveClick() {
   int value = IniFile(ConfigPath()).ReadInteger(QStringLiteral("Option_Window"), QStringLiteral("AddressBar"), 0);
   TBrowserChild* active = ActiveMDIChild();
   if (MDIChildCount() == 0 || !active) value = 1;
+  const QString address = AddressToOpen(txtAddress->text());
   if ((value & 0xFF) == 1)
-    OpenChild(QString(), txtAddress->text());
+    OpenChild(QString(), address);
   else
-    active->Control()->Navigate(txtAddress->text());
+    active->Control()->Navigate(address);
 }
 
 void TMainForm::txtAddressKeyDown(int Key) {

@@ -9,6 +9,12 @@
 
 class PageSecurity;
 
+// One entry of a window's own history, as its back and forward lists show it.
+struct TravelEntry {
+  QString title;
+  QString url;
+};
+
 // Command ids and options of ExecWB, and the command-state ids the engines
 // report, with the values the children and commands rely on.
 enum : int {
@@ -52,6 +58,19 @@ class IWebBrowser2 : public QWidget {
   // control does not tell).
   virtual PageSecurity* Security() const { return nullptr; }
 
+  // Find in page. A text other than the last one starts a new search; the
+  // same text again moves to the next match (backward: the previous one),
+  // wrapping at the ends. Every match is highlighted; FindResult answers.
+  virtual void FindText(const QString& text, bool backward, bool caseSensitive) = 0;
+  // Ends the search and takes its highlight away.
+  virtual void StopFinding() = 0;
+  // The window's own history: the entries behind and ahead of the current
+  // one, nearest first, at most `max` of each.
+  virtual QList<TravelEntry> BackEntries(int max) const = 0;
+  virtual QList<TravelEntry> ForwardEntries(int max) const = 0;
+  // Goes to the entry `steps` away: -1 is the one GoBack reaches, 1 GoForward's.
+  virtual void GoToEntry(int steps) = 0;
+
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
   // read each time the menu opens, and a chosen one is triggered.
@@ -88,6 +107,10 @@ class IWebBrowser2 : public QWidget {
   // The main frame could not load URL; what the engine shows instead is
   // its own error page, not URL's page.
   void NavigateError(const QString& URL);
+
+  // A search's answer: the current match (1-based) of total; 0 of 0 when
+  // the text is not on the page.
+  void FindResult(int current, int total);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

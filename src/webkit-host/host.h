@@ -127,4 +127,11 @@ void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer);
 void downloadCommand(const Message& m, bool cancel);
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer);
 
+// --- find in page and the back and forward lists (host_find.cpp)
+void watchFind(View* v);
+void forgetFind(View* v);
+void sendTravel(View* v);
+bool isFindCommand(const std::string& cmd);
+void findCommand(View* v, const std::string& cmd, const Message& m);
+
 }  // namespace host

@@ -75,6 +75,7 @@ void onBackForward(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer,
   auto* v = static_cast<View*>(data);
   if (webkit_web_view_can_go_back(v->web) != v->canBack || webkit_web_view_can_go_forward(v->web) != v->canForward)
     sendHistory(v);
+  sendTravel(v);
 }
 
 // A page asks for a window of its own (target=_blank, window.open): the
@@ -161,6 +162,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
   watchSecurity(v);
+  watchFind(v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
   gtk_widget_realize(v->window);
@@ -258,6 +260,7 @@ void forgetView(View* v) {
   }
   v->permissionStates.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
+  forgetFind(v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
 }
@@ -311,6 +314,7 @@ void adoptView(const Message& m) {
   if (title && *title) send(event("title", id).set("text", title));
   if (!webkit_web_view_is_loading(p->web)) send(event("load", id).set("phase", "finished"));
   sendHistory(p);
+  sendTravel(p);
 }
 
 // The frame did not open the window (blocked, or the other engine's).

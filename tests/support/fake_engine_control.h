@@ -29,6 +29,14 @@ class FakeEngineControl : public IWebBrowser2 {
   void ExecWB(int cmd, int opt, const QVariant& input) override {
     record(QStringLiteral("ExecWB:%1:%2:%3").arg(cmd).arg(opt).arg(input.isValid() ? input.toString() : "-"));
   }
+  void FindText(const QString& text, bool backward, bool caseSensitive) override {
+    record(QStringLiteral("FindText:%1:%2:%3").arg(text).arg(backward).arg(caseSensitive));
+  }
+  void StopFinding() override { record(QStringLiteral("StopFinding")); }
+  QList<TravelEntry> BackEntries(int max) const override { return back.mid(0, max); }
+  QList<TravelEntry> ForwardEntries(int max) const override { return forward.mid(0, max); }
+  void GoToEntry(int steps) override { record(QStringLiteral("GoToEntry:%1").arg(steps)); }
+  QList<TravelEntry> back, forward;  // what the history lists hold, nearest first
   QString LocationURL() const override { return location; }
   bool Busy() const override { return busy; }
 
@@ -37,6 +45,7 @@ class FakeEngineControl : public IWebBrowser2 {
   void progressTo(qint32 p, qint32 max) { emit ProgressChange(p, max); }
   void commandState(qint32 c, bool e) { emit CommandStateChange(c, e); }
   void title(const QString& t) { emit TitleChange(t); }
+  void findResult(int current, int total) { emit FindResult(current, total); }
   bool newWindow(const QString& url) {
     bool cancel = false;
     emit NewWindow2(url, &cancel);

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -315,6 +316,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) emit NavigateError(info.url().toString());
   });
+  connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult& r) {
+    emit FindResult(r.numberOfMatches() > 0 ? r.activeMatch() : 0, r.numberOfMatches());
+  });
   connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
     const QString url = request.requestedUrl().toString();
     QString blocked;
@@ -402,6 +406,40 @@ void TWebBrowser::showContextMenu(const QPoint& pos) {
 
 void TWebBrowser::GoBack() { view_->back(); }
 void TWebBrowser::GoForward() { view_->forward(); }
+
+void TWebBrowser::FindText(const QString& text, bool backward, bool caseSensitive) {
+  QWebEnginePage::FindFlags flags;
+  if (backward) flags |= QWebEnginePage::FindBackward;
+  if (caseSensitive) flags |= QWebEnginePage::FindCaseSensitively;
+  // The engine takes the same text again for a step, whatever the case:
+  // a change of case is a new search.
+  if (caseSensitive != findCaseSensitive_) view_->page()->findText(QString());
+  findCaseSensitive_ = caseSensitive;
+  view_->page()->findText(text, flags);
+}
+
+void TWebBrowser::StopFinding() { view_->page()->findText(QString()); }
+
+QList<TravelEntry> TWebBrowser::BackEntries(int max) const {
+  // The engine lists them oldest first.
+  const QList<QWebEngineHistoryItem> items = view_->history()->backItems(max);
+  QList<TravelEntry> out;
+  for (auto it = items.rbegin(); it != items.rend(); ++it) out.append({it->title(), it->url().toString()});
+  return out;
+}
+
+QList<TravelEntry> TWebBrowser::ForwardEntries(int max) const {
+  QList<TravelEntry> out;
+  for (const QWebEngineHistoryItem& item : view_->history()->forwardItems(max))
+    out.append({item.title(), item.url().toString()});
+  return out;
+}
+
+void TWebBrowser::GoToEntry(int steps) {
+  QWebEngineHistory* history = view_->history();
+  const int index = history->currentItemIndex() + steps;
+  if (steps != 0 && index >= 0 && index < history->count()) history->goToItem(history->itemAt(index));
+}
 
 void TWebBrowser::Navigate(const QString& URL) {
   crashed_ = false;

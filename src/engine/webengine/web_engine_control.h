@@ -38,6 +38,11 @@ class TWebBrowser : public IWebBrowser2 {
   bool Busy() const override;
   bool DeferClose() override;
   PageSecurity* Security() const override { return security_; }
+  void FindText(const QString& text, bool backward, bool caseSensitive) override;
+  void StopFinding() override;
+  QList<TravelEntry> BackEntries(int max) const override;
+  QList<TravelEntry> ForwardEntries(int max) const override;
+  void GoToEntry(int steps) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -87,5 +92,6 @@ class TWebBrowser : public IWebBrowser2 {
   bool closing_ = false;
   bool busy_ = false;
   bool crashed_ = false;
+  bool findCaseSensitive_ = false;  // of the last search
   QUrl crashedUrl_;
 };

@@ -461,6 +461,74 @@ void TMozillaBrowser::send(wkproto::Message m) {
   host_->send(m);
 }
 
+void TMozillaBrowser::FindText(const QString& text, bool backward, bool caseSensitive) {
+  requireView();
+  if (text.isEmpty()) {
+    StopFinding();
+    emit FindResult(0, 0);
+    return;
+  }
+  const bool again = finding_ && text == findText_ && caseSensitive == findCase_;
+  if (!again) findPosition_.begin();
+  findText_ = text;
+  findCase_ = caseSensitive;
+  finding_ = true;
+  findAnswers_.push_back({text, backward});
+  if (!again) countAnswers_.push_back(text);
+  send(wkproto::Message()
+           .set("cmd", "find")
+           .set("text", utf8(text))
+           .set("case-sensitive", caseSensitive)
+           .set("again", again)
+           .set("backward", backward));
+}
+
+void TMozillaBrowser::StopFinding() {
+  finding_ = false;
+  findPosition_ = FindPosition();
+  // A view that is gone has no highlight left to take away.
+  if (host_ && host_->running() && viewId_) send(wkproto::Message().set("cmd", "find-stop"));
+}
+
+void TMozillaBrowser::findEvent(const wkproto::Message& m) {
+  if (m.str("ev") == "find-count") {
+    if (countAnswers_.empty()) return;
+    const QString text = countAnswers_.front();
+    countAnswers_.pop_front();
+    if (!finding_ || text != findText_) return;
+    findPosition_.counted(static_cast<int>(m.integer("count")));
+  } else {
+    if (findAnswers_.empty()) return;
+    const FindRequest request = findAnswers_.front();
+    findAnswers_.pop_front();
+    if (!finding_ || request.text != findText_) return;
+    if (m.boolean("found"))
+      findPosition_.found(request.backward);
+    else
+      findPosition_.failed();
+  }
+  emit FindResult(findPosition_.current(), findPosition_.total());
+}
+
+void TMozillaBrowser::travelEvent(const wkproto::Message& m) {
+  auto read = [&m](const std::string& side) {
+    QList<TravelEntry> out;
+    const auto count = std::clamp<std::int64_t>(m.integer(side + "-count"), 0, 50);
+    for (std::int64_t i = 0; i < count; ++i) {
+      const std::string n = std::to_string(i);
+      out.append({qstr(m.str(side + "-title-" + n)), qstr(m.str(side + "-uri-" + n))});
+    }
+    return out;
+  };
+  back_ = read("back");
+  forward_ = read("forward");
+}
+
+void TMozillaBrowser::GoToEntry(int steps) {
+  requireView();
+  if (steps != 0) send(wkproto::Message().set("cmd", "go-to-entry").set("steps", steps));
+}
+
 void TMozillaBrowser::GoBack() {
   requireView();
   send(wkproto::Message().set("cmd", "back"));
@@ -639,6 +707,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       }
     } else if (phase == "committed") {
       services_->newDocument();
+      // A new page: the next search starts afresh.
+      finding_ = false;
       permissions_->dismissAll();        // questions of the page that went
       permissions_->screenShareEnded();  // and what it captured
       // Until the page names itself, its caption is its address.
@@ -655,6 +725,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   } else if (ev == "title") {
     title_ = qstr(m.str("text"));
     if (!title_.isEmpty()) emit TitleChange(title_);
+  } else if (ev == "find" || ev == "find-count") {
+    findEvent(m);
+  } else if (ev == "travel") {
+    travelEvent(m);
   } else if (ev == "history") {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));
@@ -702,6 +776,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   } else if (ev == "web-process-terminated") {
     // The host shows its error page in this view; reload loads the page again.
     endLoad();
+    findAnswers_.clear();  // what the page was asked goes unanswered
+    countAnswers_.clear();
     if (!status_.isEmpty()) {
       status_.clear();
       emit StatusTextChange(QString());
@@ -850,6 +926,10 @@ void TMozillaBrowser::fullScreenChanged(bool on) {
 }
 
 void TMozillaBrowser::hostLost() {
+  findAnswers_.clear();
+  countAnswers_.clear();
+  back_.clear();  // the view's history went with the host
+  forward_.clear();
   services_->closeDialogs();
   security_->closeSignIns();
   permissions_->dismissAll();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_control.h"
+#include "engine/find_position.h"
 
 class QWindow;
 class WebKitHost;
@@ -39,6 +41,11 @@ class TMozillaBrowser : public IWebBrowser2 {
   void ExecWB(int cmdID, int cmdexecopt, const QVariant& input = QVariant()) override;
   QString LocationURL() const override { return location_; }
   bool Busy() const override { return busy_; }
+  void FindText(const QString& text, bool backward, bool caseSensitive) override;
+  void StopFinding() override;
+  QList<TravelEntry> BackEntries(int max) const override { return back_.mid(0, max); }
+  QList<TravelEntry> ForwardEntries(int max) const override { return forward_.mid(0, max); }
+  void GoToEntry(int steps) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -105,6 +112,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   // Sign-in, certificate errors and the secure state (webkit_security.cpp):
   // true when the event was one of those alone.
   bool securityEvent(const wkproto::Message& m);
+  // The host's answers to a search, and its copy of the view's history.
+  void findEvent(const wkproto::Message& m);
+  void travelEvent(const wkproto::Message& m);
   // Permission requests, notifications and full screen of the page.
   void permissionRequest(const wkproto::Message& m);
   void notification(const wkproto::Message& m);
@@ -134,4 +144,19 @@ class TMozillaBrowser : public IWebBrowser2 {
   std::vector<QMetaObject::Connection> frameKeyWatch_;
   std::string frameKeysSent_;
   bool frameKeysPending_ = false;
+  // The search under way: WebKit tells only how many matches there are and
+  // whether a step found one, so which one is current is counted here.
+  struct FindRequest {
+    QString text;
+    bool backward = false;
+  };
+  QString findText_;
+  bool findCase_ = false;
+  bool finding_ = false;
+  FindPosition findPosition_;
+  // Requests the host has not answered yet, oldest first: it answers in
+  // order, and answers to a text typed past are dropped.
+  std::deque<FindRequest> findAnswers_;
+  std::deque<QString> countAnswers_;
+  QList<TravelEntry> back_, forward_;
 };
