@@ -302,7 +302,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QString ImportBookmarks(const QString& Path, const bookmarks::HtmlImport& Read);
   void ExportBookmarks(const QString& Path);
   // ---- history and the address box's list (main_form_history.cpp) -------
-  QAction* N7 = nullptr;               // before mnuShow_History
+  QAction* N8 = nullptr;               // before mnuShow_History
   QAction* mnuShow_History = nullptr;  // 表示 > 履歴 (Ctrl+H)
   history::Store* History = nullptr;   // the pages the windows showed
   history::TAddressCompleter* AddressCompleter = nullptr;

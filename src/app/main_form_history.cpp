@@ -22,7 +22,7 @@ void TMainForm::CreateHistoryItems() {
   // the program goes on either way.
   connect(History, &history::Store::notice, this, [](const QString& text) { guarded::report(text); });
 
-  N7 = separator(mnuShow, "N7");
+  N8 = separator(mnuShow, "N8");
   mnuShow_History = newAction(this, "mnuShow_History", QStringLiteral("履歴(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H));
   mnuShow->addAction(mnuShow_History);
   addAction(mnuShow_History);

@@ -65,8 +65,7 @@ void onDownloadData(WebKitDownload* download, guint64, gpointer data) {
   send(event("download-progress", 0)
            .set("download", d->id)
            .set("received", static_cast<std::int64_t>(webkit_download_get_received_data_length(download)))
-           .set("total", contentLength(download))
-           .set("encoded", encoded));
+           .set("total", contentLength(download)));
 }
 
 void onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {
