@@ -245,6 +245,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // ---- both engines (main_form_engines.cpp) ------------------------------
   // OpenChild with the engine given: IE true makes a Tfrm_IE.
   TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL);
+  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption) override;
   // The engine of a new window for URL: the first engine rule matching it
   // (a Gecko rule only while Gecko is enabled), else the engine menu.
   bool NewWindowIsIE(const QString& URL) const;

@@ -3,12 +3,14 @@
 #include <QCloseEvent>
 
 #include "browser/page_display.h"
-#include "engine/engine_control.h"
-#include "page/page_rules.h"
-#include "page/page_security.h"
 #include "browser/progress.h"
+#include "engine/address.h"
+#include "engine/engine_control.h"
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
+#include "page/page_rules.h"
+#include "page/page_security.h"
+#include "page/page_services.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -144,10 +146,16 @@ void TBrowserChild::SubChange(qint16 alive) {
 }
 
 void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& caption) {
-  // The page's own address for the new window when the engine knows it;
-  // otherwise the link last shown in the status bar.
   if (Cancel) *Cancel = true;
-  frame_->OpenChild(caption, URL.isEmpty() ? LastStatus : URL);
+  // The window opens in the asking page's engine, which loads the page
+  // into it itself, checking the address as the page's own navigation.
+  const QString opener = control_->LocationURL();
+  TBrowserChild* opened = frame_->OpenPageWindow(IsIE(), caption);
+  if (WindowHandoff::offer(control_, opened->Control())) return;
+  // No page was handed over (a link the window's own menu opens): the frame
+  // loads the address itself only where that is as safe as the page's own
+  // navigation, and never a link the pointer merely passed over.
+  opened->Control()->Navigate(frameMayLoadPageAddress(URL, opener) ? URL : QStringLiteral("about:blank"));
 }
 
 void TBrowserChild::FormClose() {
@@ -182,8 +190,7 @@ void Tfrm_IE::FormCreate() {
 
 void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
   Tag = Progress;
-  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax))
-    frame_->SetProgress(progress::clampToBar(*pos));
+  if (const auto pos = progress::ieNewPosition(Progress, ProgressMax)) frame_->SetProgress(progress::clampToBar(*pos));
   // Stop is usable on both kinds: enabled while loading, disabled once the
   // bar reached 100 or the load ended (0 of 0).
   const bool ended = frame_->Progress() == 100 || (Progress == 0 && ProgressMax == 0);
