@@ -35,8 +35,11 @@ void DialogGate::newDocument() {
 
 PopupGate::Verdict PopupGate::request(bool userAction, qint64 nowMs) {
   if (!userAction) return Verdict::NoUserAction;
+  // The action's window has opened already.
+  if (actions_ == Actions::Counted && !inputUnused_) return Verdict::TooMany;
   while (!opened_.empty() && nowMs - opened_.front() >= 1000) opened_.pop_front();
   if (static_cast<int>(opened_.size()) >= kMaxPerSecond) return Verdict::TooMany;
+  inputUnused_ = false;
   opened_.push_back(nowMs);
   return Verdict::Open;
 }

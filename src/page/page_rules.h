@@ -52,14 +52,24 @@ class DialogGate {
 // ---- pop-ups -----------------------------------------------------------------
 
 // Per page: a window opens only for a user action (a click on a link or a
-// script run from one), and never more than kMaxPerSecond in a second.
+// script run from one), one for each action, and never more than
+// kMaxPerSecond in a second. An engine that takes every window asked for
+// soon after a click as the user's (WebKit does for about a second, nested
+// timers included) reports each click and key that reaches the page, and
+// its gate counts them: the first window after one uses it up.
 class PopupGate {
  public:
   static constexpr int kMaxPerSecond = 3;
   enum class Verdict { Open, NoUserAction, TooMany };
+  enum class Actions { FromEngine, Counted };
+  explicit PopupGate(Actions actions = Actions::FromEngine) : actions_(actions) {}
+  // A click or a key reached the page (counted actions only).
+  void userInput() { inputUnused_ = true; }
   Verdict request(bool userAction, qint64 nowMs);
 
  private:
+  Actions actions_;
+  bool inputUnused_ = false;
   std::deque<qint64> opened_;
 };
 

@@ -42,7 +42,10 @@ void placeOver(QWidget* window, QWidget* over, Qt::Alignment where) {
   window->move(r.topLeft());
 }
 
-PageServices::PageServices(QWidget* control) : QObject(control), control_(control) { clock_.start(); }
+PageServices::PageServices(QWidget* control, PopupGate::Actions actions)
+    : QObject(control), control_(control), popupGate_(actions) {
+  clock_.start();
+}
 
 PageServices::~PageServices() {
   // The control is going: its dialogs go with it, unanswered.

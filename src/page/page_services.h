@@ -24,8 +24,10 @@ void discardDialog(QDialog* dialog, QObject* owner);
 class PageServices : public QObject {
   Q_OBJECT
  public:
-  // control: the engine control whose window the dialogs belong to.
-  explicit PageServices(QWidget* control);
+  // control: the engine control whose window the dialogs belong to;
+  // actions: whether the control reports the user's clicks and keys for
+  // the pop-up gate to count (userInput).
+  explicit PageServices(QWidget* control, PopupGate::Actions actions = PopupGate::Actions::FromEngine);
   ~PageServices() override;
 
   using DialogDone = std::function<void(const PageDialogAnswer&)>;
@@ -43,6 +45,8 @@ class PageServices : public QObject {
   // May the page open a window now? When not, the reason for the status
   // panel goes to *blockedText.
   bool allowPopup(bool userAction, const QString& url, QString* blockedText);
+  // A click or a key reached the page: it may open one window.
+  void userInput() { popupGate_.userInput(); }
 
  private:
   struct OpenDialog {

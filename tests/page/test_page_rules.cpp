@@ -42,6 +42,18 @@ class TestPageRules : public QObject {
     QCOMPARE(gate.request(true, 999), PopupGate::Verdict::TooMany);  // refused ones do not count
     QCOMPARE(gate.request(true, 1000), PopupGate::Verdict::Open);    // the first has left the second
     QCOMPARE(gate.request(false, 5000), PopupGate::Verdict::NoUserAction);
+    // Counted: one window per click or key reported, however many the
+    // engine calls the user's.
+    PopupGate counted(PopupGate::Actions::Counted);
+    QCOMPARE(counted.request(true, 0), PopupGate::Verdict::TooMany);
+    counted.userInput();
+    QCOMPARE(counted.request(false, 10), PopupGate::Verdict::NoUserAction);  // leaves the click unused
+    QCOMPARE(counted.request(true, 20), PopupGate::Verdict::Open);
+    QCOMPARE(counted.request(true, 30), PopupGate::Verdict::TooMany);
+    counted.userInput();
+    counted.userInput();  // clicks that opened nothing do not add up
+    QCOMPARE(counted.request(true, 5000), PopupGate::Verdict::Open);
+    QCOMPARE(counted.request(true, 5010), PopupGate::Verdict::TooMany);
     QVERIFY(popupBlockedText(PopupGate::Verdict::NoUserAction, "http://a.example/p").contains("http://a.example/p"));
     QVERIFY(popupBlockedText(PopupGate::Verdict::TooMany, QString()) !=
             popupBlockedText(PopupGate::Verdict::NoUserAction, QString()));

@@ -2,7 +2,7 @@
 // frame against a local server: page dialogs that never hold up the frame
 // (an endless alert loop included), silencing a page, scripted pop-ups
 // blocked, clicked ones opened with their opener and closed by their
-// script, and addresses shown readable.
+// script, one pop-up per click, and addresses shown readable.
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "page/page_services.h"
 #include "frame_fixture.h"
 #include "http_server.h"
+#include "page/page_services.h"
 #include "page_test_util.h"
 #include "screenshot.h"
 #include "test_main.h"
@@ -51,6 +51,13 @@ class TestPageServices : public QObject {
     server.pages["/opened.html"] =
         "<!DOCTYPE html><title>opened</title><p>opened</p>"
         "<script>window.opener && window.opener.postMessage('hello','*')</script>";
+    server.pages["/three.html"] =
+        "<!DOCTYPE html><title>three</title><body style='margin:0'>"
+        "<button id=handler style='width:200px;height:60px' onclick=\"for(var i=0;i<3;i++)window.open('/ask.html');"
+        "document.title='handler done'\">三つ</button><button id=timers style='width:200px;height:60px' "
+        "onclick=\"setTimeout(function(){window.open('/ask.html');setTimeout(function(){window.open('/ask.html');"
+        "setTimeout(function(){window.open('/ask.html');document.title='timers done'},50)},50)},50)\">入れ子</button>"
+        "</body>";
     server.pages["/spawn.html"] = "<!DOCTYPE html><title>spawn</title><script>window.open(location.href)</script>";
     server.pages["/%E6%97%A5%E6%9C%AC.html"] = "<!DOCTYPE html><title>nihon</title><p>日本</p>";
   }
@@ -188,6 +195,23 @@ class TestPageServices : public QObject {
     pageScript(opened, "setTimeout(function(){window.close()},0);1");
     QTRY_VERIFY_WITH_TIMEOUT(gone.isNull(), 20000);
     QCOMPARE(f->MDIChildCount(), 1);
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  // However many windows a click's handler asks for, at once or in timers
+  // it starts, one opens.
+  void onePopupPerClick() {
+    TBrowserChild* c = open("/three.html", "three");
+    QVERIFY(c);
+    QTRY_VERIFY(!c->Control()->Busy());
+    for (const QString button : {"handler", "timers"}) {
+      QVERIFY(clickElement(c, '#' + button));
+      QTRY_COMPARE_WITH_TIMEOUT(c->windowTitle(), button + " done", 20000);
+      QCOMPARE(f->MDIChildCount(), 2);
+      for (QMdiSubWindow* w : f->MDIChildren())
+        if (w != c) w->close();
+      QTRY_COMPARE_WITH_TIMEOUT(f->MDIChildCount(), 1, 20000);
+    }
     QVERIFY(fx->errors.isEmpty());
   }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 // A small HTTP server on the loopback address for engine tests: serves
-// pages from a map of path -> body; unknown paths are 404.
+// pages from a map of path -> body; unknown paths are 404; held paths are
+// never answered (a load that stays pending).
 #include <QHash>
 #include <QHostAddress>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -11,6 +13,7 @@ class TestHttpServer : public QTcpServer {
  public:
   QHash<QByteArray, QByteArray> pages;  // "/a.html" -> body
   QList<QByteArray> requested;
+  QSet<QByteArray> held;
 
   TestHttpServer() {
     listen(QHostAddress::LocalHost, 0);
@@ -23,6 +26,7 @@ class TestHttpServer : public QTcpServer {
           const QList<QByteArray> first = head.left(head.indexOf("\r\n")).split(' ');
           const QByteArray path = first.size() > 1 ? first[1] : QByteArray("/");
           requested << path;
+          if (held.contains(path)) return;
           const bool found = pages.contains(path);
           const QByteArray body = found ? pages.value(path) : QByteArray("not found");
           s->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +

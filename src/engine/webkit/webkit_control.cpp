@@ -415,7 +415,9 @@ class WebKitHost : public QObject {
 // --- TMozillaBrowser --------------------------------------------------------
 
 TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
-  services_ = new PageServices(this);
+  // WebKit calls every window asked for within a second of a click the
+  // user's: the clicks and keys the host reports are counted instead.
+  services_ = new PageServices(this, PopupGate::Actions::Counted);
   security_ = new PageSecurity(this);
   permissions_ = new PagePermissions(this);
   setFocusPolicy(Qt::StrongFocus);
@@ -706,7 +708,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     const auto index = m.integer("index", -1);
     if (index >= 0 && index < items.size() && items[index]->isEnabled()) items[index]->trigger();
   } else if (ev == "button-press") {
+    services_->userInput();
     focusPage();
+  } else if (ev == "page-key") {
+    services_->userInput();
   } else if (ev == "key") {
     passKeyToFrame(m);
   } else if (ev == "focus-leaves") {
