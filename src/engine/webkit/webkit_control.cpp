@@ -661,9 +661,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
-      // The page shown for a failed load stands at the failed address: no
-      // page was shown there.
-      if (!location_.isEmpty() && !m.boolean("error-page")) emit NavigateComplete2(location_);
+      // The page shown for a failed load (or a refused certificate) stands
+      // at the failed address: no page of the site's was shown there.
+      if (!location_.isEmpty() && !m.boolean("error-page") && !m.boolean("cert-page"))
+        emit NavigateComplete2(location_);
     } else if (phase == "finished") {
       endLoad();
     }
