@@ -115,9 +115,9 @@ class TestNewWindows : public QObject {
     for (QMdiSubWindow* w : f->MDIChildren()) {
       auto* c = qobject_cast<TBrowserChild*>(w);
       if (c == opener || c->windowTitle() == QStringLiteral("opened")) continue;
-      QCOMPARE(c->IsIE(), ie);
       QTRY_VERIFY_WITH_TIMEOUT(!c->Control()->Busy(), 20000);
       QVERIFY(!pageScript(c, "document.documentElement.textContent").contains("root:"));
+      QCOMPARE(c->IsIE(), ie);
     }
     QVERIFY(fx->errors.isEmpty());
   }
