@@ -769,18 +769,20 @@ void TMozillaBrowser::newWindow(const wkproto::Message& m) {
   // takes the page that is waiting for it, opener and all, which WebKit
   // loads as the page's own navigation, with its checks.
   QPointer<WebKitHost> host = host_;
-  WindowHandoff handoff(this, [pending, url, host](IWebBrowser2* opened) {
+  WindowHandoff handoff(this, [pending, host](IWebBrowser2* opened) {
     auto* mz = qobject_cast<TMozillaBrowser*>(opened);
-    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending, url);
+    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending);
   });
   bool cancel = false;
   emit NewWindow2(url, &cancel);
   if (pending && !handoff.taken() && host && host->running()) host->discard(pending);
 }
 
-bool TMozillaBrowser::adoptOpened(qint64 pending, const QString& url) {
+bool TMozillaBrowser::adoptOpened(qint64 pending) {
   if (!host_ || !host_->running() || !viewId_) return false;
-  location_ = url;
+  // The window's address is what WebKit reports, once it lets the page go
+  // there, not the address the page asked for.
+  location_.clear();
   beginLoad();
   host_->adopt(pending, viewId_, std::max(width(), 1), std::max(height(), 1));
   return true;
