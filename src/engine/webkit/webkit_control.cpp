@@ -258,7 +258,10 @@ class WebKitHost : public QObject {
       const wkproto::Message m = std::move(pending_.front());
       pending_.pop_front();
       int view = static_cast<int>(m.integer("view"));
-      if (m.str("ev") == "new-window" && m.integer("pending") < 0) held_[static_cast<int>(m.integer("pending"))];
+      // From its announcement on, what a page opened on a click reports is
+      // kept for the view that takes it.
+      if (m.str("ev") == "new-window" && m.integer("pending") < 0)
+        held_.try_emplace(static_cast<int>(m.integer("pending")));
       if (view < 0) {
         if (auto a = adopted_.find(view); a != adopted_.end()) {
           view = a->second;
