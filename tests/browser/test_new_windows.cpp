@@ -94,8 +94,6 @@ class TestNewWindows : public QObject {
     QVERIFY(clickElement(opener, "#open"));
     TBrowserChild* opened = windowTitled(QStringLiteral("opened"));
     QVERIFY(opened);
-    QCOMPARE(opened->IsIE(), ie);
-    QCOMPARE(pageScript(opened, "String(window.opener !== null)"), QStringLiteral("true"));
     for (QMdiSubWindow* w : f->MDIChildren()) {
       auto* c = qobject_cast<TBrowserChild*>(w);
       if (c == opener || c->windowTitle() == QStringLiteral("opened")) continue;
@@ -104,6 +102,8 @@ class TestNewWindows : public QObject {
       QVERIFY2(!c->Control()->LocationURL().startsWith("file:"), qPrintable(c->Control()->LocationURL()));
       QCOMPARE(c->IsIE(), ie);
     }
+    QCOMPARE(opened->IsIE(), ie);
+    QCOMPARE(pageScript(opened, "String(window.opener !== null)"), QStringLiteral("true"));
     QVERIFY(fx->errors.isEmpty());
   }
 
