@@ -265,8 +265,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // ---- both engines (main_form_engines.cpp) ------------------------------
   // OpenChild with the engine given: IE true makes a Tfrm_IE.
   TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL);
-  // The engine of a new window for URL: the first engine rule matching it
-  // (a Gecko rule only while Gecko is enabled), else the engine menu.
+  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption) override;
+  // The engine of a new window the user opens at URL: the first engine rule
+  // matching it (a Gecko rule only while Gecko is enabled), else the engine
+  // menu. A window a page asks for takes the page's engine instead.
   bool NewWindowIsIE(const QString& URL) const;
   bool OtherEngineAvailable(const TBrowserChild* child) const;
   TBrowserChild* OpenInOtherEngine(TBrowserChild* child);

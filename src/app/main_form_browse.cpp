@@ -18,6 +18,12 @@
 void TMainForm::OpenChild(const QString& Caption, const QString& URL) { OpenChildIn(NewWindowIsIE(URL), Caption, URL); }
 
 TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
+  TBrowserChild* child = OpenPageWindow(IE, Caption);
+  child->Control()->Navigate(URL);
+  return child;
+}
+
+TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption) {
   QString mozPath;
   int mozilla = 0;
   {
@@ -47,7 +53,6 @@ TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QSt
   }
   ActivateChild(child);
   child->SetCaption(Caption);
-  child->Control()->Navigate(URL);
   return child;
 }
 

@@ -11,9 +11,11 @@
 #include "app/window_arrange.h"
 #include "browser/browser_child.h"
 #include "browser/compare_sync.h"
+#include "engine/address.h"
 #include "engine/engine_control.h"
 #include "engine/engine_rules.h"
 #include "options/engine_rule_form.h"
+#include "platform/errors.h"
 #include "platform/guarded.h"
 #include "platform/ini_file.h"
 
@@ -113,7 +115,15 @@ bool TMainForm::OtherEngineAvailable(const TBrowserChild* child) const {
 
 TBrowserChild* TMainForm::OpenInOtherEngine(TBrowserChild* child) {
   if (!OtherEngineAvailable(child)) return nullptr;
-  return OpenChildIn(!child->IsIE(), QString(), child->Control()->LocationURL());
+  // The page's address is where the page went, not what the user typed:
+  // the other engine loads it as the browser's own load only when that is
+  // safe (a web page, or a local page's own file); a blank page stays blank.
+  QString url = child->Control()->LocationURL();
+  if (url.isEmpty() || url == QLatin1String("about:blank"))
+    url = QStringLiteral("about:blank");
+  else if (!frameMayLoadPageAddress(url, url))
+    throw EEngineError(QStringLiteral("このページはもう一方のエンジンでは開けません"));
+  return OpenChildIn(!child->IsIE(), QString(), url);
 }
 
 void TMainForm::mnuOtherEngineClick() {

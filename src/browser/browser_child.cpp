@@ -6,12 +6,14 @@
 
 #include "browser/page_display.h"
 #include "browser/progress.h"
+#include "engine/address.h"
 #include "engine/engine_control.h"
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
 #include "history/history_recorder.h"
 #include "page/page_rules.h"
 #include "page/page_security.h"
+#include "page/page_services.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -172,10 +174,16 @@ void TBrowserChild::SubChange(qint16 alive) {
 }
 
 void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& caption) {
-  // The page's own address for the new window when the engine knows it;
-  // otherwise the link last shown in the status bar.
   if (Cancel) *Cancel = true;
-  frame_->OpenChild(caption, URL.isEmpty() ? LastStatus : URL);
+  // The window opens in the asking page's engine, which loads the page
+  // into it itself, checking the address as the page's own navigation.
+  const QString opener = control_->LocationURL();
+  TBrowserChild* opened = frame_->OpenPageWindow(IsIE(), caption);
+  if (WindowHandoff::offer(control_, opened->Control())) return;
+  // No page was handed over (a link the window's own menu opens): the frame
+  // loads the address itself only where that is as safe as the page's own
+  // navigation, and never a link the pointer merely passed over.
+  opened->Control()->Navigate(frameMayLoadPageAddress(URL, opener) ? URL : QStringLiteral("about:blank"));
 }
 
 void TBrowserChild::FormClose() {

@@ -1,5 +1,19 @@
 #include "browser/compare_sync.h"
 
+#include <QUrl>
+
+namespace {
+
+// The twin loads what it is sent as the browser's own load, which the
+// engines trust: only web pages go across.
+bool mirrored(const QString& url) {
+  const QUrl u(url, QUrl::StrictMode);
+  const QString scheme = u.scheme().toLower();
+  return u.isValid() && !u.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+}  // namespace
+
 CompareSync::CompareSync(const QString& url) {
   current_[Left] = url;
   sent(Right, url);
@@ -18,7 +32,7 @@ std::optional<QString> CompareSync::shown(Side side, const QString& url) {
     awaited_[side] = false;
     return std::nullopt;
   }
-  if (url.isEmpty() || url == before || url == current_[other]) return std::nullopt;
+  if (!mirrored(url) || url == before || url == current_[other]) return std::nullopt;
   sent(other, url);
   return url;
 }

@@ -7,7 +7,7 @@
 // of them comes to show, the other loads. The load a window was told to
 // make is not passed back (wherever its redirects end), and an address the
 // other window already shows is not sent again, so the two never chase
-// each other.
+// each other. Only http and https pages are passed on.
 class CompareSync {
  public:
   enum Side { Left = 0, Right = 1 };
@@ -17,7 +17,8 @@ class CompareSync {
 
   // `side` now shows `url`. Returns the address the other side is to load:
   // nothing for the end of a load it was sent on, for the page it showed
-  // already (a reload) or for what the other side shows.
+  // already (a reload), for what the other side shows, or for an address
+  // that is not an http or https page.
   std::optional<QString> shown(Side side, const QString& url);
 
  private:

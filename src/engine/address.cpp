@@ -26,3 +26,14 @@ QUrl addressToUrl(const QString& text) {
   if (guess.isValid()) return guess;
   return QUrl(QStringLiteral("about:blank"));
 }
+
+bool frameMayLoadPageAddress(const QString& address, const QString& pageAddress) {
+  const QUrl url(address, QUrl::StrictMode);
+  if (!url.isValid() || url.isRelative()) return false;
+  const QString scheme = url.scheme().toLower();
+  if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp"))
+    return !url.host().isEmpty();
+  if (scheme != QLatin1String("file")) return false;
+  const QUrl page(pageAddress, QUrl::StrictMode);
+  return page.isValid() && page.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
+}

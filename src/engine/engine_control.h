@@ -95,7 +95,9 @@ class IWebBrowser2 : public QWidget {
   void CommandStateChange(qint32 Command, bool Enable);
   void TitleChange(const QString& Text);
   // The page asks for a new window at URL (empty when the engine cannot
-  // tell). A handler that opens the window itself sets *Cancel to true.
+  // tell). A handler that opens the window itself sets *Cancel to true; a
+  // control of the same engine offered the request (WindowHandoff) loads
+  // the page there itself, with the engine's checks.
   void NewWindow2(const QString& URL, bool* Cancel);
   // The page's script closed its window (window.close()), or a close that
   // was deferred may now go ahead.

@@ -189,16 +189,16 @@ namespace {
 WindowHandoff* currentHandoff = nullptr;
 }
 
-WindowHandoff::WindowHandoff(const QString& url, Adopt adopt)
-    : url_(url), adopt_(std::move(adopt)), outer_(currentHandoff) {
+WindowHandoff::WindowHandoff(IWebBrowser2* opener, Adopt adopt)
+    : opener_(opener), adopt_(std::move(adopt)), outer_(currentHandoff) {
   currentHandoff = this;
 }
 
 WindowHandoff::~WindowHandoff() { currentHandoff = outer_; }
 
-bool WindowHandoff::offer(IWebBrowser2* opened, const QString& url) {
+bool WindowHandoff::offer(IWebBrowser2* opener, IWebBrowser2* opened) {
   WindowHandoff* h = currentHandoff;
-  if (!h || h->taken_ || h->url_ != url || !h->adopt_) return false;
+  if (!h || h->opener_ != opener || h->taken_ || !h->adopt_ || !opened) return false;
   h->taken_ = h->adopt_(opened);
   return h->taken_;
 }

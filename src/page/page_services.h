@@ -64,23 +64,25 @@ class PageServices : public QObject {
 };
 
 // Hands a page's request for a window over to the control of the window
-// the frame opens for it, so the opened page keeps its opener. The opener's
-// control holds one while it asks the frame for the window; the new
-// control's first Navigate to that address takes it.
+// the frame opens for it, so that the engine loads the page itself (its own
+// checks apply, and the opened page keeps its opener). The opener's control
+// holds one while it asks the frame for the window; the frame offers it the
+// new window's control.
 class WindowHandoff {
  public:
   using Adopt = std::function<bool(IWebBrowser2* opened)>;
-  WindowHandoff(const QString& url, Adopt adopt);
+  WindowHandoff(IWebBrowser2* opener, Adopt adopt);
   ~WindowHandoff();
   WindowHandoff(const WindowHandoff&) = delete;
   WindowHandoff& operator=(const WindowHandoff&) = delete;
   bool taken() const { return taken_; }
-  // Called by a new control in Navigate: true when it took the request
-  // (and must not load the address itself).
-  static bool offer(IWebBrowser2* opened, const QString& url);
+  // True when the request `opener` is asking for went into `opened`; false
+  // when it asks for none, or the control cannot take it (the frame must
+  // then not load the page's address as its own).
+  static bool offer(IWebBrowser2* opener, IWebBrowser2* opened);
 
  private:
-  QString url_;
+  IWebBrowser2* opener_;
   Adopt adopt_;
   bool taken_ = false;
   WindowHandoff* outer_;

@@ -41,6 +41,9 @@ struct View {
   // The address of the document shown (its load committed). The page's
   // requests are named by it, never by the address being loaded.
   std::string committedUri;
+  // The address at which the page of a failed load (or of a dead web
+  // process) is about to be shown: that commit shows no page of the site's.
+  std::string errorPageUri;
   // A load the frame asked for (the user's address, history, reload) that
   // has not committed yet: the page shown is being left.
   bool userLoad = false;

@@ -60,6 +60,7 @@ gboolean showCrashPage(gpointer data) {
   auto it = views.find(c->id);
   if (it != views.end()) {
     const std::string html = crashPage(c->uri);
+    it->second->errorPageUri = c->uri.empty() ? "about:blank" : c->uri;
     webkit_web_view_load_alternate_html(it->second->web, html.c_str(), c->uri.empty() ? "about:blank" : c->uri.c_str(),
                                         nullptr);
   }
@@ -84,6 +85,7 @@ gboolean onLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* e
     return FALSE;
   // WebKit's own page is the network library's message alone, in English.
   const std::string html = engine_language::loadFailedPage(uri, loadFailure(error), error->message);
+  v->errorPageUri = uri;
   webkit_web_view_load_alternate_html(web, html.c_str(), uri, nullptr);
   return TRUE;
 }

@@ -48,7 +48,11 @@ void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
   Message m = event("load", v->id).set("phase", phase);
   const char* uri = webkit_web_view_get_uri(v->web);
   if (uri) m.set("uri", uri);
-  if (load == WEBKIT_LOAD_COMMITTED) v->committedUri = uri ? uri : "";
+  if (load == WEBKIT_LOAD_COMMITTED) {
+    v->committedUri = uri ? uri : "";
+    if (!v->errorPageUri.empty() && v->errorPageUri == v->committedUri) m.set("error-page", true);
+    v->errorPageUri.clear();
+  }
   if (load == WEBKIT_LOAD_COMMITTED || load == WEBKIT_LOAD_FINISHED) v->userLoad = false;
   addSecurityState(v, load, m);
   if (load == WEBKIT_LOAD_FINISHED) {

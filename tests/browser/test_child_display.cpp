@@ -32,6 +32,7 @@ class RecordingDisplay : public TPageDisplay {
   int FrameMojiSize() const override { return 3; }
   TBrowserChild* ActiveMDIChild() const override { return active; }
   void OpenChild(const QString&, const QString&) override {}
+  TBrowserChild* OpenPageWindow(bool, const QString&) override { return nullptr; }
 };
 
 }  // namespace

@@ -200,31 +200,43 @@ class TestChildren : public QObject {
     QCOMPARE(progress::clampToBar(250), 100);
   }
 
+  void newWindowRequests_data() {
+    QTest::addColumn<bool>("ie");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("loaded");
+    const QString web = "http://page.example/";
+    QTest::newRow("web address") << true << web << "http://asked/"
+                                 << "http://asked/";
+    QTest::newRow("no address, a link hovered") << false << web << ""
+                                                << "about:blank";
+    QTest::newRow("browser page") << true << web << "chrome://version"
+                                  << "about:blank";
+    QTest::newRow("local file from a web page") << false << web << "file:///etc/passwd"
+                                                << "about:blank";
+    QTest::newRow("local file from a local page") << true << "file:///home/a.html"
+                                                  << "file:///etc/hosts"
+                                                  << "file:///etc/hosts";
+  }
   void newWindowRequests() {
-    TBrowserChild* ie = open(true);
-    fake(ie)->status("http://hover/");
-    // The address the page asked for wins over the last status text.
-    QVERIFY(fake(ie)->newWindow("http://asked/"));
+    QFETCH(bool, ie);
+    QFETCH(QString, page);
+    QFETCH(QString, asked);
+    QFETCH(QString, loaded);
+    TBrowserChild* opener = open(ie);
+    fake(opener)->location = page;
+    fake(opener)->status("file:///etc/passwd");
+    // The engine menu says the other engine: the opener's engine wins, and
+    // the caption names the asking kind.
+    (ie ? f->Moz_Item : f->IE_item)->trigger();
+    QVERIFY(fake(opener)->newWindow(asked));
     TBrowserChild* opened = f->ActiveMDIChild();
-    QVERIFY(opened != ie);
-    QCOMPARE(opened->windowTitle(), QString("Internet Explorer"));
-    QCOMPARE(fake(opened)->calls, QStringList{"Navigate:http://asked/"});
-
-    // Without an address the request falls back to the last status text,
-    // and the engine of the menu decides, captioned by the asking kind.
-    TBrowserChild* mz = open(false);
-    fake(mz)->status("http://hover2/");
-    f->IE_item->trigger();
-    QVERIFY(fake(mz)->newWindow(QString()));
-    TBrowserChild* fromMz = f->ActiveMDIChild();
-    QVERIFY(qobject_cast<Tfrm_IE*>(fromMz));
-    QCOMPARE(fromMz->windowTitle(), QString("Mozilla"));
-    QCOMPARE(fake(fromMz)->calls, QStringList{"Navigate:http://hover2/"});
-
-    // With neither, the new window navigates to the empty address.
-    TBrowserChild* fresh = open(true);
-    QVERIFY(fake(fresh)->newWindow(QString()));
-    QCOMPARE(fake(f->ActiveMDIChild())->calls, QStringList{"Navigate:"});
+    QVERIFY(opened != opener);
+    QCOMPARE(opened->IsIE(), ie);
+    QCOMPARE(opened->windowTitle(), ie ? QString("Internet Explorer") : QString("Mozilla"));
+    // Without an engine page to hand over, the frame loads only what is as
+    // safe as the page's own navigation; never the hovered link.
+    QCOMPARE(fake(opened)->calls, QStringList{"Navigate:" + loaded});
   }
 
   void closingResetsTheFrame() {

@@ -1,4 +1,5 @@
-// What the user types, made into addresses the engines can load.
+// What the user types, made into addresses the engines can load, and which
+// addresses a page supplies the frame may load itself.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,6 +42,35 @@ class TestAddress : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, expected);
     QCOMPARE(addressToUrl(typed).toString(QUrl::FullyEncoded), expected);
+  }
+
+  void pageSuppliedAddresses_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("allowed");
+    const QString web = "http://site.example/page.html";
+    const QString local = "file:///home/user/page.html";
+    QTest::newRow("http") << "http://other.example/a" << web << true;
+    QTest::newRow("https") << "https://other.example/a?b#c" << web << true;
+    QTest::newRow("ftp") << "ftp://files.example/x.txt" << web << true;
+    QTest::newRow("http without host") << "http:///etc/passwd" << web << false;
+    QTest::newRow("browser page") << "chrome://version" << web << false;
+    QTest::newRow("source view") << "view-source:http://site.example/" << web << false;
+    QTest::newRow("script") << "javascript:alert(1)" << web << false;
+    QTest::newRow("data") << "data:text/html,<p>x</p>" << web << false;
+    QTest::newRow("about") << "about:blank" << web << false;
+    QTest::newRow("local file from a web page") << "file:///etc/passwd" << web << false;
+    QTest::newRow("local file from a local page") << "file:///etc/hosts" << local << true;
+    QTest::newRow("local file from no page") << "file:///etc/passwd" << QString() << false;
+    QTest::newRow("path without scheme") << "/etc/passwd" << local << false;
+    QTest::newRow("empty") << "" << web << false;
+    QTest::newRow("surrounding blanks") << " http://other.example/ " << web << false;
+  }
+  void pageSuppliedAddresses() {
+    QFETCH(QString, address);
+    QFETCH(QString, page);
+    QFETCH(bool, allowed);
+    QCOMPARE(frameMayLoadPageAddress(address, page), allowed);
   }
 
   void relativeNamesOfExistingFiles() {

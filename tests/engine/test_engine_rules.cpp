@@ -137,6 +137,17 @@ class TestEngineRules : public QObject {
     QCOMPARE(sync.shown(CompareSync::Left, "http://d/"), std::nullopt);
     // Going back is a new page too.
     QCOMPARE(sync.shown(CompareSync::Left, "http://c/mobile"), QString("http://c/mobile"));
+    QCOMPARE(sync.shown(CompareSync::Right, "http://c/mobile"), std::nullopt);
+
+    // Only web pages go across: the other engine would load anything else
+    // as the browser's own load.
+    for (const char* other :
+         {"chrome://version", "chrome://inducebrowsercrashforrealz", "file:///etc/passwd", "view-source:http://e/",
+          "data:text/html,x", "about:blank", "javascript:alert(1)", "http:///etc/passwd", ""}) {
+      QCOMPARE(sync.shown(CompareSync::Right, other), std::nullopt);
+      QCOMPARE(sync.shown(CompareSync::Left, other), std::nullopt);
+    }
+    QCOMPARE(sync.shown(CompareSync::Left, "https://f/"), QString("https://f/"));
   }
 };
 

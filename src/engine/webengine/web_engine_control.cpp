@@ -289,14 +289,16 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   connect(page, &QWebEnginePage::loadProgress, this, [this](int p) {
     if (busy_) emit ProgressChange(p, 100);
   });
-  connect(page, &QWebEnginePage::loadFinished, this, [this, page](bool) {
+  connect(page, &QWebEnginePage::loadFinished, this, [this, page](bool ok) {
     busy_ = false;
     emit ProgressChange(100, 100);
     emit ProgressChange(0, 0);
     reportHistory();
-    // Once per load, where redirects have ended; the crash page is no page.
+    // Once per page really shown, where redirects have ended: not for a
+    // load that failed (its error page stands at the failed address), nor
+    // for the crash page.
     const QUrl url = view_->url();
-    if (!crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
+    if (ok && !crashed_ && !url.isEmpty()) emit NavigateComplete2(url.toString());
     // The document allowed to capture the screen carries a mark in a world
     // of the program's own, out of the page's reach: once it is gone, so is
     // the capture.
@@ -326,9 +328,10 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
       emit StatusTextChange(blocked);
       return;
     }
-    // The frame opens the window; when it is one of ours, the page goes
-    // into it with its opener.
-    WindowHandoff handoff(url, [&request](IWebBrowser2* opened) {
+    // The frame opens a window of this engine; the engine's own page goes
+    // into it, opener and all, and loads the address as the page's own
+    // navigation, with the engine's checks.
+    WindowHandoff handoff(this, [&request](IWebBrowser2* opened) {
       auto* web = qobject_cast<TWebBrowser*>(opened);
       if (!web) return false;
       request.openIn(web->view()->page());
@@ -443,7 +446,6 @@ void TWebBrowser::GoToEntry(int steps) {
 
 void TWebBrowser::Navigate(const QString& URL) {
   crashed_ = false;
-  if (WindowHandoff::offer(this, URL)) return;  // the opener's page loads it
   view_->load(addressToUrl(URL));
 }
 

@@ -139,7 +139,31 @@ class WebKitHost : public QObject {
   bool idle() const { return views_.empty(); }
   void release() { shutDown(); }
 
+  // A page a click opened waits in the host under an id of its own until a
+  // view takes it. What it reports meanwhile (a dialog its opener's script
+  // made it show, which both pages wait for) is kept until then, and all
+  // it reports goes to the view that took it.
+  void adopt(qint64 pending, int view, int width, int height) {
+    send(wkproto::Message()
+             .set("cmd", "adopt")
+             .set("view", view)
+             .set("pending", static_cast<std::int64_t>(pending))
+             .set("width", width)
+             .set("height", height));
+    adopted_[static_cast<int>(pending)] = view;
+    auto held = held_.find(static_cast<int>(pending));
+    if (held == held_.end()) return;
+    pending_.insert(pending_.begin(), held->second.begin(), held->second.end());
+    held_.erase(held);
+    QTimer::singleShot(0, this, [this] { dispatch(); });
+  }
+  void discard(qint64 pending) {
+    held_.erase(static_cast<int>(pending));
+    send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+  }
+
   void detach(int id) {
+    std::erase_if(adopted_, [id](const auto& a) { return a.second == id; });
     if (views_.erase(id) && running()) send(wkproto::Message().set("cmd", "destroy").set("view", id));
     if (views_.empty() && downloads_.empty()) shutDown();
   }
@@ -234,7 +258,19 @@ class WebKitHost : public QObject {
     while (self && !pending_.empty()) {
       const wkproto::Message m = std::move(pending_.front());
       pending_.pop_front();
-      const int view = static_cast<int>(m.integer("view"));
+      int view = static_cast<int>(m.integer("view"));
+      // From its announcement on, what a page opened on a click reports is
+      // kept for the view that takes it.
+      if (m.str("ev") == "new-window" && m.integer("pending") < 0)
+        held_.try_emplace(static_cast<int>(m.integer("pending")));
+      if (view < 0) {
+        if (auto a = adopted_.find(view); a != adopted_.end()) {
+          view = a->second;
+        } else if (auto h = held_.find(view); h != held_.end()) {
+          h->second.push_back(m);
+          continue;
+        }
+      }
       auto it = views_.find(view);
       if (m.str("ev").rfind("download-", 0) == 0) {
         // Downloads belong to the program, not to a view.
@@ -343,6 +379,8 @@ class WebKitHost : public QObject {
     dead_ = true;
     pingTimer_.stop();
     pending_.clear();
+    held_.clear();
+    adopted_.clear();
     if (current_ == this) current_ = nullptr;
     if (!shuttingDown_) qWarning("zelvo-webkit-host ended unexpectedly");
     const auto views = views_;
@@ -387,6 +425,8 @@ class WebKitHost : public QObject {
   int missedTicks_ = 0;
   bool heardFrom_ = false;
   std::map<int, QPointer<TMozillaBrowser>> views_;
+  std::map<int, std::vector<wkproto::Message>> held_;  // by the id of a page not yet taken
+  std::map<int, int> adopted_;                         // a taken page's id → its view
   std::map<std::int64_t, QPointer<DownloadJob>> downloads_;
   std::set<std::int64_t> encoded_;  // downloads whose announced size is not what arrives
   bool dead_ = false;
@@ -540,7 +580,6 @@ void TMozillaBrowser::GoForward() {
 }
 
 void TMozillaBrowser::Navigate(const QString& URL) {
-  if (WindowHandoff::offer(this, URL)) return;  // the opener's page is here already
   ensureView();
   const QString url = QString::fromUtf8(addressToUrl(URL).toEncoded());
   // Sent first: an address too long to pass leaves the page as it was.
@@ -714,7 +753,10 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
       // Until the page names itself, its caption is its address.
       title_.clear();
       if (!location_.isEmpty()) emit TitleChange(location_);
-      if (!location_.isEmpty()) emit NavigateComplete2(location_);
+      // The page shown for a failed load (or a refused certificate) stands
+      // at the failed address: no page of the site's was shown there.
+      if (!location_.isEmpty() && !m.boolean("error-page") && !m.boolean("cert-page"))
+        emit NavigateComplete2(location_);
     } else if (phase == "finished") {
       endLoad();
     }
@@ -813,40 +855,36 @@ void TMozillaBrowser::newWindow(const wkproto::Message& m) {
   const QString url = qstr(m.str("uri"));
   const qint64 pending = m.integer("pending");
   if (wasCut(m, "uri")) {
-    if (pending)
-      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    if (pending) host_->discard(pending);
     throw EEngineError(QStringLiteral("新しいウィンドウのアドレスが長すぎて開けません"));
   }
   QString blocked;
   if (!services_->allowPopup(m.boolean("user-gesture"), url, &blocked)) {
-    if (pending)
-      host_->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+    if (pending) host_->discard(pending);
     status_ = blocked;
     emit StatusTextChange(blocked);
     return;
   }
-  // The frame opens the window; a Gecko window of this host takes the page
-  // that is waiting for it, opener and all.
+  // The frame opens a window of this engine; a Gecko window of this host
+  // takes the page that is waiting for it, opener and all, which WebKit
+  // loads as the page's own navigation, with its checks.
   QPointer<WebKitHost> host = host_;
-  WindowHandoff handoff(url, [pending, url, host](IWebBrowser2* opened) {
+  WindowHandoff handoff(this, [pending, host](IWebBrowser2* opened) {
     auto* mz = qobject_cast<TMozillaBrowser*>(opened);
-    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending, url);
+    return pending && mz && host && mz->host_ == host && mz->adoptOpened(pending);
   });
   bool cancel = false;
   emit NewWindow2(url, &cancel);
-  if (pending && !handoff.taken() && host && host->running())
-    host->send(wkproto::Message().set("cmd", "discard").set("pending", static_cast<std::int64_t>(pending)));
+  if (pending && !handoff.taken() && host && host->running()) host->discard(pending);
 }
 
-bool TMozillaBrowser::adoptOpened(qint64 pending, const QString& url) {
+bool TMozillaBrowser::adoptOpened(qint64 pending) {
   if (!host_ || !host_->running() || !viewId_) return false;
-  location_ = url;
+  // The window's address is what WebKit reports, once it lets the page go
+  // there, not the address the page asked for.
+  location_.clear();
   beginLoad();
-  send(wkproto::Message()
-           .set("cmd", "adopt")
-           .set("pending", static_cast<std::int64_t>(pending))
-           .set("width", std::max(width(), 1))
-           .set("height", std::max(height(), 1)));
+  host_->adopt(pending, viewId_, std::max(width(), 1), std::max(height(), 1));
   return true;
 }
 

@@ -108,7 +108,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   void pageDialog(const wkproto::Message& m);
   void newWindow(const wkproto::Message& m);
   // Takes the page a click opened in another view of the same host.
-  bool adoptOpened(qint64 pending, const QString& url);
+  bool adoptOpened(qint64 pending);
   // Sign-in, certificate errors and the secure state (webkit_security.cpp):
   // true when the event was one of those alone.
   bool securityEvent(const wkproto::Message& m);
