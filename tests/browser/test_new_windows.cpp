@@ -171,7 +171,7 @@ class TestNewWindows : public QObject {
     QString shown;
     int windows = 0;
     TimedSteps steps;
-    steps.when([] { return visibleWindow<QDialog>("PageDialog"); },
+    steps.when([] { return answerableWindow<QDialog>("PageDialog"); },
                [&] {
                  auto* d = visibleWindow<QDialog>("PageDialog");
                  shown = d->findChild<QLabel*>("lblPageMessage")->text();

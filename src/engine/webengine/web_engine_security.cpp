@@ -14,8 +14,8 @@
 #include <memory>
 #include <optional>
 
-#include "page/page_security.h"
 #include "engine/webengine/web_engine_control.h"
+#include "page/page_security.h"
 
 void TWebBrowser::watchSecurity() {
   QWebEnginePage* page = view_->page();

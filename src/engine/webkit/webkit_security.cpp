@@ -1,9 +1,9 @@
 // Sign-in, certificate errors and the secure state of a Gekko window: the
 // host forwards the engine's requests as events and waits, without blocking
 // anything, for the answer the frame sends back as a command.
-#include "page/page_security.h"
 #include "engine/webkit/webkit_control.h"
 #include "engine/webkit/webkit_protocol.h"
+#include "page/page_security.h"
 
 namespace {
 QString qstr(const std::string& s) { return QString::fromStdString(s); }

@@ -16,11 +16,11 @@
 #include <csignal>
 
 #include "browser/browser_child.h"
-#include "page_test_util.h"
-#include "page/save_dialog.h"
 #include "engine/webengine/web_engine_control.h"
 #include "frame_fixture.h"
 #include "http_server.h"
+#include "page/save_dialog.h"
+#include "page_test_util.h"
 #include "test_main.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // hands over before the page sees them.
 #include <QTest>
 
-#include "page/frame_key_rules.h"
 #include "engine/webkit/webkit_protocol.h"
+#include "page/frame_key_rules.h"
 
 using wkproto::Message;
 
