@@ -19,6 +19,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "history/history_store.h"
 #include "platform/guarded.h"
+#include "search/search_rules.h"
 
 namespace history {
 
@@ -151,7 +152,9 @@ void TAddressCompleter::refresh() {
   QList<Candidate> candidates = bookmarkCandidates();
   if (store_) candidates += store_->completionCandidates(typed_);
   offered_ = rankCompletions(typed_, candidates, QDateTime::currentMSecsSinceEpoch(), kMaxShown);
-  if (offered_.isEmpty()) {
+  // Words that are no address offer their search too, after the pages.
+  const std::optional<QString> terms = search::searchTerms(typed_);
+  if (offered_.isEmpty() && !terms) {
     hide();
     return;
   }
@@ -166,6 +169,15 @@ void TAddressCompleter::refresh() {
     // What assistive technology reads.
     item->setText(title + QStringLiteral(" ") + c.url);
     item->setToolTip(c.url);
+  }
+  if (terms) {
+    // Choosing it puts back what was typed, which the box's Enter searches.
+    auto* item = new QListWidgetItem(list_);
+    const QString caption = QStringLiteral("「%1」を検索").arg(*terms);
+    item->setData(Qt::UserRole, typed_);
+    item->setData(MarkedTitleRole, caption.toHtmlEscaped());
+    item->setData(MarkedUrlRole, QStringLiteral("検索エンジンで検索します"));
+    item->setText(caption);
   }
   show();
 }

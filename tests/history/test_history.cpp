@@ -180,7 +180,9 @@ class TestHistory : public QObject {
     f->txtAddress->clear();
     QTest::keyClicks(f->txtAddress, QStringLiteral("sec"));
     QTRY_VERIFY(f->AddressCompleter->isShown());
-    QCOMPARE(f->AddressCompleter->list()->count(), 2);
+    // A word that is no address also offers its search, last.
+    QCOMPARE(f->AddressCompleter->list()->count(), 3);
+    QCOMPARE(f->AddressCompleter->list()->item(2)->text(), QStringLiteral("「sec」を検索"));
     QCOMPARE(f->AddressCompleter->offered().first().url, b);
     QCOMPARE(f->AddressCompleter->offered().first().title, QStringLiteral("Second Page"));
     QCOMPARE(f->AddressCompleter->offered().last().url, bookmark);
@@ -233,7 +235,9 @@ class TestHistory : public QObject {
     QCOMPARE(f->AddressCompleter->offered().size(), 1);
     QTest::keyClick(f->txtAddress, Qt::Key_Down);
     QTest::keyClick(f->txtAddress, Qt::Key_Delete, Qt::ShiftModifier);
-    QVERIFY(!f->AddressCompleter->isShown());
+    // Only the search for the typed word is left to offer.
+    QVERIFY(f->AddressCompleter->offered().isEmpty());
+    QCOMPARE(f->AddressCompleter->list()->count(), 1);
     QCOMPARE(f->txtAddress->text(), QStringLiteral("older"));
     QVERIFY(!entry(written(), older));
     // A page's address shown by the frame ends the list of what was typed.
