@@ -233,7 +233,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void ShowZBarWidth();
 
   // ---- browser children and commands (main_form_browse.cpp) --------------
-  void OpenChild(const QString& Caption, const QString& URL) override;
+  void OpenChild(const QString& Caption, const QString& URL);
   void PlaceNewChild(QMdiSubWindow* child);
   void ShowMojiSize(quint8 Size) override;
   QAction* SizeItem(int n) const;

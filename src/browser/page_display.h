@@ -30,7 +30,6 @@ class TPageDisplay {
   virtual int FrameMojiSize() const = 0;
 
   virtual TBrowserChild* ActiveMDIChild() const = 0;
-  virtual void OpenChild(const QString& Caption, const QString& URL) = 0;
   // A window for a page that asked for one: a child of the engine given
   // (the asking page's, whatever the engine menu or rules say), active and
   // captioned, that has loaded nothing yet.

@@ -16,15 +16,18 @@ QUrl addressToUrl(const QString& text) {
   }
   // Paths, and names of files that exist here, are local files; anything
   // else is a host name (with or without a path after it).
-  const bool pathLike = t.startsWith(u'/') || t.startsWith(QLatin1String("~/")) || t.startsWith(QLatin1String("./")) ||
-                        t.startsWith(QLatin1String("../"));
-  if (pathLike || QFileInfo::exists(t)) {
+  if (looksLikeLocalPath(t) || QFileInfo::exists(t)) {
     QString path = t.startsWith(QLatin1String("~/")) ? QDir::homePath() + t.mid(1) : t;
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
   }
   const QUrl guess = QUrl::fromUserInput(t);
   if (guess.isValid()) return guess;
   return QUrl(QStringLiteral("about:blank"));
+}
+
+bool looksLikeLocalPath(const QString& t) {
+  return t.startsWith(u'/') || t.startsWith(QLatin1String("~/")) || t.startsWith(QLatin1String("./")) ||
+         t.startsWith(QLatin1String("../"));
 }
 
 bool frameMayLoadPageAddress(const QString& address, const QString& pageAddress) {

@@ -8,6 +8,9 @@
 // path becomes a file address, an empty text the blank page.
 QUrl addressToUrl(const QString& text);
 
+// Text that names a local path as typed: "/…", "~/…", "./…" or "../…".
+bool looksLikeLocalPath(const QString& text);
+
 // Whether the frame itself may load an address a page supplied (a window
 // the page asked for, the page's own address taken to the other engine),
 // pageAddress being the address of the page that supplied it. The engines

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "engine/address.h"
+
 namespace search {
 
 namespace {
@@ -53,17 +55,12 @@ bool hasScheme(const QString& t) {
   return known.contains(m.captured(1).toLower());
 }
 
-bool isLocalPath(const QString& t) {
-  return t.startsWith(u'/') || t.startsWith(QLatin1String("~/")) || t == u'~' || t.startsWith(QLatin1String("./")) ||
-         t.startsWith(QLatin1String("../"));
-}
-
 }  // namespace
 
 std::optional<QString> searchTerms(const QString& typed) {
   const QString t = typed.trimmed();
   if (t.startsWith(u'?') || t.startsWith(QChar(0xFF1F))) return t.mid(1).trimmed();
-  if (t.isEmpty() || hasScheme(t) || isLocalPath(t)) return std::nullopt;
+  if (t.isEmpty() || hasScheme(t) || t == u'~' || looksLikeLocalPath(t)) return std::nullopt;
   for (QChar c : t)
     if (c.isSpace()) return t;
   // The host part, before any path, query or fragment, then any port.

@@ -31,7 +31,6 @@ class RecordingDisplay : public TPageDisplay {
   void SetTextSizeEnabled(bool on) override { textSize = on; }
   int FrameMojiSize() const override { return 3; }
   TBrowserChild* ActiveMDIChild() const override { return active; }
-  void OpenChild(const QString&, const QString&) override {}
   TBrowserChild* OpenPageWindow(bool, const QString&) override { return nullptr; }
 };
 
