@@ -12,11 +12,12 @@
 #include "history/history_store.h"
 #include "history/history_window.h"
 #include "platform/guarded.h"
+#include "platform/user_folders.h"
 
 using namespace frame_widgets;
 
 void TMainForm::CreateHistoryItems() {
-  History = new history::Store(history::dataFolder(), this);
+  History = new history::Store(user_folders::data(), this);
   history::setCurrent(History);
   // A damaged database set aside, or none to be had: the user hears of it;
   // the program goes on either way.

@@ -20,6 +20,9 @@ class TBrowserChild : public QMdiSubWindow {
 
   IWebBrowser2* Control() const { return control_; }
   virtual bool IsIE() const = 0;
+  // A private window keeps nothing of its pages once it is gone: no
+  // history, session, remembered zoom, site icon or download entry.
+  bool IsPrivate() const { return private_; }
 
   // The window's caption as the user reads it. Qt takes "[*]" in a window
   // title for its modified mark; a page title keeps those characters.
@@ -59,6 +62,7 @@ class TBrowserChild : public QMdiSubWindow {
 
   TPageDisplay* frame_;
   IWebBrowser2* control_ = nullptr;
+  bool private_ = false;
 
  private:
   void connectControl();

@@ -7,7 +7,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QThread>
 #include <QVariant>
 #include <atomic>
@@ -54,13 +53,6 @@ const char* const kSchema[] = {
 bool run(QSqlQuery& q, const QString& sql) { return q.exec(sql); }
 
 }  // namespace
-
-QString dataFolder() {
-  const QString folder =
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zelvo");
-  QDir().mkpath(folder);
-  return folder;
-}
 
 // Lives in the store's thread; every write happens here.
 class StoreWorker : public QObject {

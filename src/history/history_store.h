@@ -20,9 +20,6 @@ namespace history {
 
 class StoreWorker;
 
-// The user's data folder ($XDG_DATA_HOME/zelvo), created when missing.
-QString dataFolder();
-
 // One page of the history.
 struct Entry {
   qint64 id = 0;
