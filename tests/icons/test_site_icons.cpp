@@ -12,6 +12,7 @@
 #include "file_util.h"
 #include "icons/icon_rules.h"
 #include "icons/site_icons.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -130,6 +131,18 @@ class TestSiteIcons : public QObject {
 
     QVERIFY(writeRaw(folder + u'/' + icons::fileNameFor(QStringLiteral("example.com")), "GIF89a broken"));
     QVERIFY(icons::SiteIcons(folder).iconFor(QStringLiteral("https://example.com/")).isNull());
+  }
+
+  // A cache that cannot be written is reported once, not on every page;
+  // the icon is still shown for the rest of the run.
+  void unwritableCacheReportedOnce() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("icons"));
+    QVERIFY(writeRaw(folder, "a file where the folder should be"));
+    icons::SiteIcons cache(folder);
+    QVERIFY_THROWS_EXCEPTION(EInOutError, cache.keep(QStringLiteral("https://a.example/"), filled(16, 16)));
+    cache.keep(QStringLiteral("https://b.example/"), filled(16, 16));
+    QVERIFY(!cache.iconFor(QStringLiteral("https://b.example/x")).isNull());
   }
 };
 
