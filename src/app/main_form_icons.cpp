@@ -50,8 +50,14 @@ void TMainForm::ShowBookmarkIcons() {
 }
 
 void TMainForm::mnuBMAddClick() {
+  // One dialog at a time: a second Ctrl+D brings the open one forward.
+  if (BMAddDialog) {
+    BMAddDialog->raise();
+    BMAddDialog->activateWindow();
+    return;
+  }
   TBrowserChild* child = ActiveMDIChild();
-  if (!child || BMAddDialog) return;
+  if (!child) return;
   const QString address = child->Control()->LocationURL();
   bookmarks::FileVersion read;
   const BookmarkTree tree =
