@@ -63,6 +63,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateEngineItems();
   CreateBookmarkFileItems();
   CreateHistoryItems();
+  CreateIconItems();
   CreateFindAndSearch();
   BindHandlers();
   guarded::run([this] { FormCreate(); });

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "browser/page_display.h"
 #include "options/option_form.h"
@@ -312,6 +313,17 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuShow_HistoryClick();
   // Opens a page the history window chose, as a bookmark opens.
   void OpenFromHistory(const QString& URL);
+  // ---- site icons and one-key bookmarking (main_form_icons.cpp) --------
+  QAction* mnuBMAdd = nullptr;  // このページをブックマーク(&D) (Ctrl+D), after mnuBMEdit
+  QPointer<class Tfrm_BMAdd> BMAddDialog;
+  void mnuBMAddClick();
+  // Saves a link at the end of the folder at FolderPath (the top level when
+  // there is no such folder) as the editor saves, unless the file changed
+  // since it was Read; then rebuilds the menu and the side bar.
+  void AddBookmark(const QString& Name, const QString& Address, const QList<int>& FolderPath,
+                   const std::optional<QByteArray>& Read);
+  QIcon BookmarkLinkIcon(const QString& Address) const;
+  void ShowBookmarkIcons();  // after a site's icon has been kept
 
  signals:
   // The frame has closed; the program ends.
@@ -334,6 +346,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateEngineItems();
   void CreateBookmarkFileItems();
   void CreateHistoryItems();
+  void CreateIconItems();
   void CreateFindAndSearch();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();

@@ -48,16 +48,17 @@ void TMainForm::LoadMenuFolder(const BookmarkEntry& Entry, QMenu* Item) {
       // The status tip is the item's hint: shown in the status bar, and the
       // one place the menu keeps the address.
       item->setStatusTip(child.address);
-      item->setIcon(ImageList1[12]);
+      item->setIcon(BookmarkLinkIcon(child.address));
     }
     if (submenu) LoadMenuFolder(child, item->menu());
   }
 }
 
 void TMainForm::BuildBookmarkMenu() {
-  // Only mnuBMEdit and N4 stay, and the fixed items at the end from N6 on.
+  // Only the fixed items up to N4 stay, and those at the end from N6 on.
   const QList<QAction*> items = mnuBookMark->actions();
-  for (qsizetype i = 2; i < items.size() && items[i] != N6; ++i) {
+  const qsizetype first = items.indexOf(N4) + 1;
+  for (qsizetype i = first; i < items.size() && items[i] != N6; ++i) {
     mnuBookMark->removeAction(items[i]);
     if (QMenu* sub = items[i]->menu())
       delete sub;
@@ -69,11 +70,11 @@ void TMainForm::BuildBookmarkMenu() {
   int i = 0;
   for (const BookmarkEntry& entry : tree) {
     const bool submenu = entry.isFolder() && !entry.entries.empty();
-    QAction* item = NewBookmarkItem(mnuBookMark, bookmarks::menuCaption(entry.name), 2 + i++, submenu);
+    QAction* item = NewBookmarkItem(mnuBookMark, bookmarks::menuCaption(entry.name), int(first) + i++, submenu);
     item->setIcon(ImageList1[11]);
     if (!entry.isFolder()) {
       item->setStatusTip(entry.address);
-      item->setIcon(ImageList1[12]);
+      item->setIcon(BookmarkLinkIcon(entry.address));
     }
     if (submenu) LoadMenuFolder(entry, item->menu());
   }

@@ -128,6 +128,7 @@ void TMainForm::UpdateWindowActions() {
   for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1})
     a->setEnabled(any);
   FileClose1->setEnabled(MDIClient->currentSubWindow() != nullptr);
+  if (mnuBMAdd) mnuBMAdd->setEnabled(MDIClient->currentSubWindow() != nullptr);
 }
 
 void TMainForm::FillWindowMenu() {
@@ -149,6 +150,8 @@ void TMainForm::FillWindowMenu() {
     QAction* a = Window1->addAction(caption);
     a->setCheckable(true);
     a->setChecked(w == MDIClient->currentSubWindow());
+    // A window showing its site's icon shows it here too.
+    if (w->testAttribute(Qt::WA_SetWindowIcon)) a->setIcon(w->windowIcon());
     QPointer<QMdiSubWindow> target(w);
     connect(a, &QAction::triggered, this, [this, target] {
       guarded::run([&] {

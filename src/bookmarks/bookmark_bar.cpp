@@ -2,11 +2,15 @@
 
 #include <QTreeWidget>
 
+#include "icons/site_icons.h"
+
 namespace bookmarks {
 
 QTreeWidgetItem* newBarNode(const BookmarkEntry& entry, QStringList& urlList, const BarIcons& icons) {
   auto* node = new QTreeWidgetItem(QStringList(entry.name));
-  node->setIcon(0, entry.isFolder() ? icons.folder : icons.link);
+  QIcon site;
+  if (!entry.isFolder()) site = icons::SiteIcons::instance().iconFor(entry.address);
+  node->setIcon(0, entry.isFolder() ? icons.folder : site.isNull() ? icons.link : site);
   urlList << (entry.isFolder() ? kFolderMarker : entry.address);
   LoadBarFolder(entry, node, urlList, icons);
   return node;
@@ -19,6 +23,20 @@ void LoadBarFolder(const BookmarkEntry& entry, QTreeWidgetItem* node, QStringLis
   children.reserve(qsizetype(entry.entries.size()));
   for (const BookmarkEntry& e : entry.entries) children << newBarNode(e, urlList, icons);
   node->addChildren(children);
+}
+
+void showSiteIcons(QTreeWidget* tree, const QStringList& urls,
+                   const std::function<bool(const QTreeWidgetItem*, const QString&)>& isLink, const QIcon& fallback) {
+  qsizetype index = 0;
+  auto walk = [&](QTreeWidgetItem* node, auto& self) -> void {
+    const QString url = urls.value(index++);
+    if (isLink(node, url)) {
+      const QIcon site = icons::SiteIcons::instance().iconFor(url);
+      node->setIcon(0, site.isNull() ? fallback : site);
+    }
+    for (int i = 0; i < node->childCount(); ++i) self(node->child(i), self);
+  };
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) walk(tree->topLevelItem(i), walk);
 }
 
 qsizetype absoluteIndex(const QTreeWidget* tree, const QTreeWidgetItem* node) {

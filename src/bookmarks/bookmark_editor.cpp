@@ -10,8 +10,10 @@
 #include <QTreeWidget>
 #include <limits>
 
+#include "bookmarks/bookmark_bar.h"
 #include "bookmarks/bookmark_edit_rules.h"
 #include "bookmarks/bookmark_file.h"
+#include "icons/site_icons.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -139,7 +141,16 @@ Tfrm_BMEdit::Tfrm_BMEdit(QWidget* parent) : QDialog(parent) {
   TreeView1->setHeaderLabel(TreeView1->accessibleName());
   TreeView1->setAccessibleDescription(QStringLiteral("F2 キーで名前を変更します"));
 
+  connect(&icons::SiteIcons::instance(), &icons::SiteIcons::changed, this,
+          [this] { guarded::run([this] { ShowSiteIcons(); }); });
   guarded::run([this] { FormCreate(); });
+}
+
+void Tfrm_BMEdit::ShowSiteIcons() {
+  bookmarks::showSiteIcons(
+      TreeView1, FUrlList,
+      [](const QTreeWidgetItem* node, const QString&) { return node->data(0, kImageRole).toInt() == 1; },
+      ImageList1[1]);
 }
 
 void Tfrm_BMEdit::FormCreate() { LoadTree(); }
@@ -155,6 +166,7 @@ void Tfrm_BMEdit::LoadTree() {
   EditRules(tree, FUrlList)
       .load(bookmarks::readBookmarkFile(bookmarks::kFileName, bookmarks::TopLevelAddress::NodeAfterName,
                                         &FLoadedVersion));
+  ShowSiteIcons();
   // Nothing is current; set explicitly, so that the view does not make the
   // first node current by itself when it takes the focus.
   TreeView1->setCurrentIndex(QModelIndex());
@@ -183,6 +195,7 @@ QTreeWidgetItem* Tfrm_BMEdit::InsertNode(const QString& caption, bool folder) {
   EditorTree tree{TreeView1, ImageList1};
   QTreeWidgetItem* node = EditRules(tree, FUrlList).insert(place, caption, folder, txtURL->text());
   if (QTreeWidgetItem* holder = node->parent()) holder->setExpanded(true);
+  if (!folder) ShowSiteIcons();
   return node;
 }
 
@@ -226,5 +239,26 @@ void Tfrm_BMEdit::AppendEntries(const BookmarkEntry& entry, const bookmarks::Fil
                                 const QByteArray& after) {
   EditorTree tree{TreeView1, ImageList1};
   EditRules(tree, FUrlList).load({entry});
+  ShowSiteIcons();
+  if (FLoadedVersion == before) FLoadedVersion = after;
+}
+
+void Tfrm_BMEdit::InsertEntry(const QList<int>& folderPath, const BookmarkEntry& entry,
+                              const bookmarks::FileVersion& before, const QByteArray& after) {
+  EditorTree tree{TreeView1, ImageList1};
+  EditRules rules(tree, FUrlList);
+  QTreeWidgetItem* folder = nullptr;
+  for (int row : folderPath) {
+    QTreeWidgetItem* next = row < tree.childCount(folder) ? tree.child(folder, row) : nullptr;
+    if (!next || !tree.isFolder(next)) {
+      folder = nullptr;
+      break;
+    }
+    folder = next;
+  }
+  const qsizetype at = folder ? rules.absoluteIndex(folder) + rules.subtreeSize(folder) : FUrlList.size();
+  FUrlList.insert(qMin(at, FUrlList.size()), entry.address);
+  tree.insert(folder, tree.childCount(folder), entry.name, false);
+  ShowSiteIcons();
   if (FLoadedVersion == before) FLoadedVersion = after;
 }

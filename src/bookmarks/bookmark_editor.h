@@ -65,9 +65,17 @@ class Tfrm_BMEdit : public QDialog {
   // the file still holds nothing the editor lacks; otherwise the change made
   // on disk before the import still stops the next OK.
   void AppendEntries(const struct BookmarkEntry& entry, const bookmarks::FileVersion& before, const QByteArray& after);
+  // A link saved by someone else at the end of the folder at `folderPath`
+  // (see bookmarks::appendAt), added to the same folder here when the tree
+  // still has it, else at the end of the top level; the file versions as
+  // for AppendEntries.
+  void InsertEntry(const QList<int>& folderPath, const struct BookmarkEntry& entry,
+                   const bookmarks::FileVersion& before, const QByteArray& after);
 
  private:
   QTreeWidgetItem* InsertNode(const QString& caption, bool folder);
   void LoadTree();
   void TreeView1Collapsed(QTreeWidgetItem* Node);
+  // Links show their site's icon once the site was visited.
+  void ShowSiteIcons();
 };

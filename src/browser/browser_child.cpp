@@ -11,6 +11,7 @@
 #include "engine/webengine/web_engine_control.h"
 #include "engine/webkit/webkit_control.h"
 #include "history/history_recorder.h"
+#include "icons/site_icons.h"
 #include "page/page_rules.h"
 #include "page/page_security.h"
 #include "page/page_services.h"
@@ -85,6 +86,8 @@ void TBrowserChild::connectControl() {
         if (frame_->ActiveMDIChild() == this) ShowSecurity();
       });
     });
+  connect(control_, &IWebBrowser2::IconChange, this,
+          [this](const QByteArray& png) { guarded::run([&] { IconChange(png); }); });
   // Queued: the control may be deep inside its engine when it asks.
   connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }
@@ -146,6 +149,13 @@ void TBrowserChild::TitleChange(const QString& Text) {
   SetCaption(Text);
   frame_->ShowAddress(displayAddress(control_->LocationURL()));
   history::pageTitled(control_, control_->LocationURL(), Text);
+}
+
+void TBrowserChild::IconChange(const QByteArray& Png) {
+  const QImage image = icons::decodeIcon(Png);
+  // Without an icon of its own the window shows the program's again.
+  setWindowIcon(icons::toIcon(image));
+  if (!image.isNull() && !IsPrivate()) icons::SiteIcons::instance().keep(control_->LocationURL(), image);
 }
 
 void TBrowserChild::CommandStateChange(qint32 Command, bool Enable) {

@@ -56,6 +56,8 @@ class TBrowserChild : public QMdiSubWindow {
   void NewWindow2(const QString& URL, bool* Cancel, const QString& caption);
   virtual void ProgressChange(qint32 Progress, qint32 ProgressMax) = 0;
   void FormClose();
+  // The page's icon: the window's own, and the site's in the cache.
+  void IconChange(const QByteArray& Png);
 
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

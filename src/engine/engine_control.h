@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QByteArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -113,6 +114,11 @@ class IWebBrowser2 : public QWidget {
   // A search's answer: the current match (1-based) of total; 0 of 0 when
   // the text is not on the page.
   void FindResult(int current, int total);
+
+  // ---- site icons
+  // The page's icon as PNG bytes, as the engine has it (a page's input:
+  // the receiver decodes it under its limits); empty when the page has none.
+  void IconChange(const QByteArray& Png);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

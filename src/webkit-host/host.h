@@ -137,4 +137,10 @@ void sendTravel(View* v);
 bool isFindCommand(const std::string& cmd);
 void findCommand(View* v, const std::string& cmd, const Message& m);
 
+// --- site icons (host_icons.cpp)
+// Turns WebKit's icon database on, under the host's cache folder.
+void enableIcons(WebKitWebContext* context, const char* cacheFolder);
+// Sends the view's icon ("icon", base64 PNG, empty for none) as it changes.
+void watchIcon(View* v);
+
 }  // namespace host

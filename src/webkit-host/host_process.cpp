@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
   webkit_cookie_manager_set_persistent_storage(webkit_web_context_get_cookie_manager(context), cookies,
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   g_free(cookies);
+  enableIcons(context, cache);  // site icons
   g_free(cache);
   g_free(data);
   // Passwords are never written to a keyring.

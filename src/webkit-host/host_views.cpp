@@ -148,6 +148,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(v->web, "load-changed", G_CALLBACK(onLoadChanged), v);
   g_signal_connect(v->web, "load-failed", G_CALLBACK(onLoadFailed), v);
   g_signal_connect(v->web, "notify::title", G_CALLBACK(onTitle), v);
+  watchIcon(v);  // site icons
   g_signal_connect(v->web, "notify::uri", G_CALLBACK(onUri), v);
   g_signal_connect(v->web, "create", G_CALLBACK(onCreate), v);
   g_signal_connect(v->web, "close", G_CALLBACK(onClose), v);

@@ -40,8 +40,9 @@ const BookmarkTree kFile{
 
 FakeEngineControl* fake(TBrowserChild* c) { return static_cast<FakeEngineControl*>(c->Control()); }
 
-// Between N4 and the fixed items at the end (N6, import, export).
-QList<QAction*> bookmarkItems(QMenu* m) { return m->actions().mid(2, m->actions().size() - 5); }
+// Between N4 (after 編集 and このページをブックマーク) and the fixed items at the
+// end (N6, import, export).
+QList<QAction*> bookmarkItems(QMenu* m) { return m->actions().mid(3, m->actions().size() - 6); }
 
 QStringList topTexts(QTreeWidget* t) {
   QStringList out;
@@ -95,7 +96,8 @@ class TestBookmarkUi : public QObject {
     start(kFile);
     const QList<QAction*> all = f->mnuBookMark->actions();
     QCOMPARE(all[0], f->mnuBMEdit);
-    QCOMPARE(all[1], f->N4);
+    QCOMPARE(all[1], f->mnuBMAdd);
+    QCOMPARE(all[2], f->N4);
     QCOMPARE(all.mid(all.size() - 3), (QList<QAction*>{f->N6, f->mnuBMImport, f->mnuBMExport}));
     const QList<QAction*> items = bookmarkItems(f->mnuBookMark);
     QStringList captions;

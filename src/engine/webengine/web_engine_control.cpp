@@ -1,6 +1,7 @@
 #include "engine/webengine/web_engine_control.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -315,6 +316,20 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
     reportHistory();
   });
   connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& t) { emit TitleChange(t); });
+  // ---- site icons: the largest size the page offers, at most 256 pixels.
+  connect(page, &QWebEnginePage::iconChanged, this, [this](const QIcon& icon) {
+    QByteArray png;
+    QSize size;
+    for (const QSize& s : icon.availableSizes())
+      if (s.width() <= 256 && s.height() <= 256 && s.width() * s.height() > size.width() * size.height()) size = s;
+    if (!icon.isNull() && size.isEmpty()) size = QSize(32, 32);
+    if (!size.isEmpty()) {
+      QBuffer buffer(&png);
+      buffer.open(QIODevice::WriteOnly);
+      if (!icon.pixmap(size).save(&buffer, "PNG")) png.clear();
+    }
+    emit IconChange(png);
+  });
   connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) emit NavigateError(info.url().toString());
   });

@@ -767,6 +767,17 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   } else if (ev == "title") {
     title_ = qstr(m.str("text"));
     if (!title_.isEmpty()) emit TitleChange(title_);
+  } else if (ev == "icon") {
+    // ---- site icons: PNG bytes the host made of the page's icon, in base64;
+    // anything longer than an icon may be is not even decoded.
+    const std::string text = m.str("png");
+    QByteArray png;
+    if (text.size() <= std::size_t(512) * 1024) {
+      auto decoded =
+          QByteArray::fromBase64Encoding(QByteArray::fromStdString(text), QByteArray::AbortOnBase64DecodingErrors);
+      if (decoded) png = *decoded;
+    }
+    emit IconChange(png);
   } else if (ev == "find" || ev == "find-count") {
     findEvent(m);
   } else if (ev == "travel") {
