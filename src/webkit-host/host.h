@@ -137,4 +137,8 @@ void sendTravel(View* v);
 bool isFindCommand(const std::string& cmd);
 void findCommand(View* v, const std::string& cmd, const Message& m);
 
+// --- the view's history kept for a later run (host_session.cpp)
+void sendSessionState(View* v);
+void restoreSession(View* v, const Message& m);
+
 }  // namespace host
