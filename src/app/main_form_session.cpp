@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -146,8 +147,11 @@ session::Window TMainForm::SessionWindow(const TBrowserChild* child) const {
   session::Window w;
   w.ie = child->IsIE();
   w.url = child->Control()->LocationURL();
-  w.title = child->Caption();
+  // The page chose its title and its history's size: the record keeps no
+  // more than the next run reads.
+  w.title = child->Caption().left(session::kMaxTitleChars);
   w.history = child->Control()->SaveHistory();
+  if (w.history.size() > session::kMaxHistoryBytes) w.history.clear();
   w.state = stateOf(child);
   w.geometry = child->geometry();
   return w;
@@ -197,6 +201,15 @@ TBrowserChild* TMainForm::RestoreWindow(const session::Window& w) {
     const QRect area = MDIClient->viewport()->rect();
     r.moveTopLeft(QPoint(std::clamp(r.x(), 0, std::max(0, area.width() - 60)),
                          std::clamp(r.y(), 0, std::max(0, area.height() - 30))));
+    // Windows opened since, at the same place, would hide it exactly: it
+    // steps aside as a new window's cascade does.
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+    auto taken = [&](const QPoint& at) {
+      for (QMdiSubWindow* other : MDIChildren())
+        if (other != child && other->isVisible() && other->pos() == at) return true;
+      return false;
+    };
+    for (int i = 0; i < 20 && taken(r.topLeft()); ++i) r.translate(step, step);
     child->setGeometry(r);
   }
   if (ie != w.ie || !child->Control()->RestoreHistory(w.history)) child->Control()->Navigate(w.url);

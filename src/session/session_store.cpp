@@ -13,6 +13,25 @@ namespace session {
 
 namespace {
 
+// Whether `pid` is a copy of this program still running: a process that
+// has ended but was not reaped yet, or another program that got its number
+// since, is none.
+bool runningCopy(qint64 pid) {
+  if (pid <= 0 || pid == QCoreApplication::applicationPid()) return false;
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return false;
+  const QByteArray line = stat.read(4096);
+  const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+  if (open < 0 || close < open || close + 2 >= line.size()) return false;
+  const char state = line.at(close + 2);
+  if (state == 'Z' || state == 'X' || state == 'x') return false;
+  QFile self(QStringLiteral("/proc/self/stat"));
+  if (!self.open(QIODevice::ReadOnly)) return false;
+  const QByteArray own = self.read(4096);
+  const qsizetype ownOpen = own.indexOf('('), ownClose = own.lastIndexOf(')');
+  return ownOpen >= 0 && ownClose > ownOpen && own.mid(ownOpen, ownClose - ownOpen) == line.mid(open, close - open);
+}
+
 // The mark names the run's process. One that is still running (another
 // frame of the user's) has not ended at all.
 bool lastRunUnclean(const QString& mark) {
@@ -20,7 +39,7 @@ bool lastRunUnclean(const QString& mark) {
   if (readRegularFile(mark, &bytes, 64) != FileRead::Ok) return false;
   bool ok = false;
   const qint64 pid = bytes.trimmed().toLongLong(&ok);
-  return !ok || pid <= 0 || pid == QCoreApplication::applicationPid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+  return !ok || !runningCopy(pid);
 }
 
 }  // namespace
