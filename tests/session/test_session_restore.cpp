@@ -155,6 +155,26 @@ class TestSessionRestore : public QObject {
     QVERIFY(!f->mnuFile_Reopen->isEnabled());
     QVERIFY(fx->errors.isEmpty());
   }
+
+  // A record cut short by a full disk: the start goes on, the user hears
+  // of it, and the file is kept aside rather than read again or lost.
+  void damagedRecordSetAside() {
+    QVERIFY(QDir().mkpath(dataFolder()));
+    const QByteArray cut = "{\"format\":1,\"windows\":[{\"engine\":\"ie\",\"url\":\"http://a/\"";
+    QVERIFY(atomicReplaceFile(dataFolder() + QStringLiteral("/session.json"), cut));
+    TMainForm* f = start("[General]\nLastEngine=IE\n");
+    QVERIFY(f);
+    QCOMPARE(fx->errors.size(), 1);
+    QVERIFY(fx->errors[0].contains(QStringLiteral("session.json")));
+    const QStringList aside = QDir(dataFolder()).entryList({QStringLiteral("session.json.damaged-*")}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QByteArray kept;
+    QCOMPARE(readRegularFile(dataFolder() + u'/' + aside[0], &kept), FileRead::Ok);
+    QCOMPARE(kept, cut);
+    QVERIFY(!f->SessionBar->isVisible());
+    f->mnuFile_RestoreClick();
+    QCOMPARE(f->MDIChildCount(), 0);
+  }
 };
 
 ZELVO_TEST_MAIN(TestSessionRestore)
