@@ -36,6 +36,7 @@
 #include "app/menu_hints.h"
 #include "browser/browser_child.h"
 #include "platform/guarded.h"
+#include "session/session_store.h"
 
 using namespace frame_widgets;
 
@@ -65,6 +66,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateHistoryItems();
   CreateIconItems();
   CreateFindAndSearch();
+  CreateSessionItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }
@@ -73,6 +75,10 @@ TMainForm::~TMainForm() {
   // The children outlive this body; what they signal while they go must not
   // reach a frame that is no longer whole.
   if (MDIClient) MDIClient->disconnect(this);
+  // A frame ended without its close (tests) ends its run all the same.
+  EndSession();
+  delete Session;  // the windows that go next have no record to tell
+  Session = nullptr;
 }
 
 void TMainForm::CreateComponents() {

@@ -33,6 +33,11 @@ namespace bookmarks {
 struct HtmlImport;
 }
 class TBrowserChild;
+namespace session {
+class Store;
+struct Window;
+struct Record;
+}  // namespace session
 namespace history {
 class Store;
 class TAddressCompleter;
@@ -324,6 +329,20 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
                    const std::optional<QByteArray>& Read);
   QIcon BookmarkLinkIcon(const QString& Address) const;
   void ShowBookmarkIcons();  // after a site's icon has been kept
+  // ---- sessions (main_form_session.cpp) ----------------------------------
+  QAction* mnuFile_Restore = nullptr;    // ファイル > 前回のウィンドウを開く
+  QAction* mnuFile_Reopen = nullptr;     // ファイル > 閉じたウィンドウを開き直す (Ctrl+Shift+T)
+  QAction* mnuRestoreAtStart = nullptr;  // ツール > 起動時に前回のウィンドウを開く
+  QWidget* SessionBar = nullptr;         // shown after a run that did not end cleanly
+  session::Store* Session = nullptr;
+  void mnuFile_RestoreClick();
+  void mnuFile_ReopenClick();
+  void mnuRestoreAtStartClick();
+  // What the record keeps of the open windows, and of one of them.
+  session::Record SessionRecord() const;
+  session::Window SessionWindow(const TBrowserChild* child) const;
+  TBrowserChild* RestoreWindow(const session::Window& w);
+  void WatchSessionChild(TBrowserChild* child);
 
  signals:
   // The frame has closed; the program ends.
@@ -348,6 +367,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateHistoryItems();
   void CreateIconItems();
   void CreateFindAndSearch();
+  // sessions
+  void CreateSessionItems();
+  void StartSession();
+  void EndSession();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();
   void UpdateWindowActions();

@@ -51,6 +51,7 @@ TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption) {
     mz->FormCreate();
     mz->show();
   }
+  WatchSessionChild(child);  // sessions
   ActivateChild(child);
   child->SetCaption(Caption);
   return child;

@@ -84,6 +84,8 @@ void TMainForm::FormCreate() {
   // readied for the first window.
   Readiness = new TEngineReadiness(this);
   QTimer::singleShot(kReadyAfterMs, Readiness, [this] { ReadyCheckedEngine(); });
+  // The windows of the last run: reopened, or offered after an unclean end.
+  StartSession();
 }
 
 void TMainForm::ReadyCheckedEngine() {
@@ -94,6 +96,8 @@ void TMainForm::ReadyCheckedEngine() {
 }
 
 void TMainForm::FormClose() {
+  // The open windows are recorded as they are before anything else goes.
+  EndSession();
   const QString engine = IE_item->isChecked() ? QStringLiteral("IE") : QStringLiteral("Gecko");
   {
     IniFile ini(ConfigPath());

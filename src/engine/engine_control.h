@@ -72,6 +72,21 @@ class IWebBrowser2 : public QWidget {
   // Goes to the entry `steps` away: -1 is the one GoBack reaches, 1 GoForward's.
   virtual void GoToEntry(int steps) = 0;
 
+  // ---- sessions: the window's history kept and given back ----------------
+  // The engine's own record of the window's back and forward lists, empty
+  // when it has none. Still the last one known after the engine's process
+  // ended, so a window can be kept even then.
+  virtual QByteArray SaveHistory() const { return {}; }
+  // Gives the window the lists of a record SaveHistory of the same engine
+  // made and loads its current entry; false when the record is refused
+  // (too large, damaged, of the other engine).
+  virtual bool RestoreHistory(const QByteArray& state) {
+    (void)state;
+    return false;
+  }
+  // The largest record either engine takes back.
+  static constexpr qsizetype kMaxHistoryState = 4 << 20;
+
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
   // read each time the menu opens, and a chosen one is triggered.

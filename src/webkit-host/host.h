@@ -142,5 +142,8 @@ void findCommand(View* v, const std::string& cmd, const Message& m);
 void enableIcons(WebKitWebContext* context, const char* cacheFolder);
 // Sends the view's icon ("icon", base64 PNG, empty for none) as it changes.
 void watchIcon(View* v);
+// --- the view's history kept for a later run (host_session.cpp)
+void sendSessionState(View* v);
+void restoreSession(View* v, const Message& m);
 
 }  // namespace host

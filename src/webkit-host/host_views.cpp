@@ -61,6 +61,7 @@ void onLoadChanged(WebKitWebView*, WebKitLoadEvent load, gpointer data) {
   }
   send(m);
   if (load == WEBKIT_LOAD_COMMITTED || load == WEBKIT_LOAD_FINISHED) sendHistory(v);
+  if (load == WEBKIT_LOAD_FINISHED) sendSessionState(v);  // sessions: titles are known by now
 }
 
 void onTitle(GObject*, GParamSpec*, gpointer data) {
@@ -80,6 +81,7 @@ void onBackForward(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer,
   if (webkit_web_view_can_go_back(v->web) != v->canBack || webkit_web_view_can_go_forward(v->web) != v->canForward)
     sendHistory(v);
   sendTravel(v);
+  sendSessionState(v);  // sessions
 }
 
 // A page asks for a window of its own (target=_blank, window.open): the

@@ -43,6 +43,9 @@ class TWebBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override;
   QList<TravelEntry> ForwardEntries(int max) const override;
   void GoToEntry(int steps) override;
+  // sessions (web_engine_session.cpp)
+  QByteArray SaveHistory() const override;
+  bool RestoreHistory(const QByteArray& state) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.

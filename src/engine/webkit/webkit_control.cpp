@@ -782,6 +782,8 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     findEvent(m);
   } else if (ev == "travel") {
     travelEvent(m);
+  } else if (ev == "session-state") {
+    historyStateEvent(m);
   } else if (ev == "history") {
     emit CommandStateChange(CSC_NAVIGATEBACK, m.boolean("back"));
     emit CommandStateChange(CSC_NAVIGATEFORWARD, m.boolean("forward"));

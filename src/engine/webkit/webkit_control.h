@@ -46,6 +46,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override { return back_.mid(0, max); }
   QList<TravelEntry> ForwardEntries(int max) const override { return forward_.mid(0, max); }
   void GoToEntry(int steps) override;
+  // sessions (webkit_session.cpp): the host's record of the view's history
+  // arrives after each change and is kept here, so it outlives the host.
+  QByteArray SaveHistory() const override { return historyState_; }
+  bool RestoreHistory(const QByteArray& state) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -159,4 +163,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   std::deque<FindRequest> findAnswers_;
   std::deque<QString> countAnswers_;
   QList<TravelEntry> back_, forward_;
+  // sessions
+  void historyStateEvent(const wkproto::Message& m);
+  QByteArray historyState_;
 };
