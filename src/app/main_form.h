@@ -312,6 +312,9 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuShow_HistoryClick();
   // Opens a page the history window chose, as a bookmark opens.
   void OpenFromHistory(const QString& URL);
+  // ---- addresses from other programs (main_form_launch.cpp) -------------
+  // Each in a new window, as the address box opens it; then to the front.
+  void OpenHandedAddresses(const QStringList& addresses);
 
  signals:
   // The frame has closed; the program ends.
