@@ -64,6 +64,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateBookmarkFileItems();
   CreateHistoryItems();
   CreateFindAndSearch();
+  CreateDownloadItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }
