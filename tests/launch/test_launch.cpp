@@ -1,0 +1,175 @@
+// Starting the real program with addresses: a first start opens them, a
+// later one hands its address to the running frame and ends; the socket
+// between them takes no peer of another user and outlives no crash.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <future>
+
+#include "http_server.h"
+#include "launch/launch_rules.h"
+#include "launch/single_instance.h"
+#include "run_as_nobody.h"
+#include "test_main.h"
+
+namespace {
+
+// A peer writing `message` to the socket at `path` with plain system calls
+// (it runs in a forked child): 0 when the frame answered that it took it,
+// 1 when it closed without, 2 when the peer could not connect.
+int sendAsPeer(const char* path, const QByteArray& message) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path, sizeof addr.sun_path - 1);
+  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return 2;
+  if (::write(fd, message.constData(), message.size()) != message.size()) return 1;
+  char answer[8] = {};
+  size_t got = 0;
+  while (got < 3) {
+    const ssize_t n = ::read(fd, answer + got, 3 - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  ::close(fd);
+  return std::strcmp(answer, launch::kAccepted) == 0 ? 0 : 1;
+}
+
+int forked(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+// Runs `peer` off the UI thread, so the server answers meanwhile.
+int whileServing(std::function<int()> peer) {
+  auto result = std::async(std::launch::async, std::move(peer));
+  [&] { QTRY_VERIFY_WITH_TIMEOUT(result.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 30000); }();
+  return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready ? result.get() : -1;
+}
+
+QString xdotool(const QStringList& args) {
+  QProcess p;
+  p.start("xdotool", args);
+  p.waitForFinished(10000);
+  return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+class TestLaunch : public QObject {
+  Q_OBJECT
+ private slots:
+  void addressesOpenInTheOneFrame() {
+    TestHttpServer server;
+    for (const char* p : {"/a.html", "/b.html", "/c.html"})
+      server.pages[p] = "<html><meta charset=utf-8><title>ページ</title><p>日本語</p></html>";
+    // A folder of its own for the program, so config.ini is the test's.
+    QTemporaryDir bin;
+    const QString program = bin.filePath("zelvo");
+    QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
+    QFile config(bin.filePath("config.ini"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[General]\nLastEngine=IE\n");
+    config.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+
+    QProcess first;
+    const auto end = qScopeGuard([&] {
+      first.terminate();
+      if (!first.waitForFinished(20000)) first.kill();
+    });
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program, {server.url("/a.html"), server.url("/b.html")});
+    QTRY_VERIFY_WITH_TIMEOUT(server.requested.contains("/a.html") && server.requested.contains("/b.html"), 60000);
+
+    const bool wm = !qEnvironmentVariableIsEmpty("ZELVO_WM");
+    QString frame;
+    if (wm) {
+      // Put away, so coming to the front shows.
+      frame = xdotool({"search", "--onlyvisible", "--pid", QString::number(first.processId()), "--name", "^Zelvo$"});
+      QVERIFY(!frame.isEmpty());
+      xdotool({"windowminimize", "--sync", frame});
+    }
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(program, {server.url("/c.html")});
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(server.requested.contains("/c.html"), 60000);
+    QCOMPARE(first.state(), QProcess::Running);
+    if (wm) QTRY_COMPARE_WITH_TIMEOUT(xdotool({"getactivewindow"}), frame, 10000);
+  }
+
+  void peersOfOtherUsersAreRefused_data() {
+    QTest::addColumn<bool>("otherUser");
+    QTest::newRow("same user") << false;
+    QTest::newRow("other user") << true;
+  }
+  void peersOfOtherUsersAreRefused() {
+    QFETCH(bool, otherUser);
+    if (otherUser && geteuid() != 0) QSKIP("needs root to be another user");
+    QTemporaryDir dir;
+    // Only the check on the peer stands between it and the frame here.
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QByteArray path = QFile::encodeName(dir.filePath("zelvo.sock"));
+    launch::InstanceServer server;
+    QVERIFY(server.listen(dir.filePath("zelvo.sock")));
+    QVERIFY(::chmod(path.constData(), 0666) == 0);
+    QSignalSpy received(&server, &launch::InstanceServer::addressesReceived);
+
+    const QByteArray message = launch::encodeMessage({"https://a.example/"});
+    const auto peer = [&] { return sendAsPeer(path.constData(), message); };
+    const int answer = whileServing([&] { return otherUser ? runAsNobody(peer) : forked(peer); });
+    QCOMPARE(answer, otherUser ? 1 : 0);
+    QCOMPARE(received.size(), otherUser ? 0 : 1);
+    if (!otherUser) QCOMPARE(received.first().first().toStringList(), QStringList{"https://a.example/"});
+  }
+
+  void aCrashedRunsSocketIsTakenOverALiveOneNot() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("zelvo.sock");
+    const QByteArray native = QFile::encodeName(path);
+    // What a killed frame leaves: the socket file, with nobody listening.
+    {
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un addr{};
+      addr.sun_family = AF_UNIX;
+      std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
+      QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
+      ::close(fd);
+    }
+    launch::InstanceServer first;
+    QVERIFY(first.listen(path));
+    struct stat st {};
+    QVERIFY(::stat(native.constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0600));
+
+    launch::InstanceServer second;
+    QVERIFY(!second.listen(path));
+    QSignalSpy received(&first, &launch::InstanceServer::addressesReceived);
+    const QByteArray message = launch::encodeMessage({"https://b.example/"});
+    QCOMPARE(whileServing([&] { return forked([&] { return sendAsPeer(native.constData(), message); }); }), 0);
+    QCOMPARE(received.size(), 1);
+  }
+};
+
+ZELVO_TEST_MAIN(TestLaunch)
+#include "test_launch.moc"

@@ -1,0 +1,88 @@
+// The program's arguments read as the address box reads them, and the
+// message a later start hands over, read as hostile input.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "launch/launch_rules.h"
+
+class TestLaunchRules : public QObject {
+  Q_OBJECT
+ private slots:
+  void argumentsBecomeAddresses_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("addresses");  // "@/" stands for the test's folder
+    QTest::newRow("web addresses as typed")
+        << QStringList{"https://例え.jp/a?b=1", "example.com"} << QStringList{"https://例え.jp/a?b=1", "example.com"};
+    QTest::newRow("file beside the caller")
+        << QStringList{"ページ.html"} << QStringList{"file://@/%E3%83%9A%E3%83%BC%E3%82%B8.html"};
+    QTest::newRow("file by its path") << QStringList{"@/sub/../ページ.html"}
+                                      << QStringList{"file://@/%E3%83%9A%E3%83%BC%E3%82%B8.html"};
+    QTest::newRow("missing file stays text") << QStringList{"nothing.html"} << QStringList{"nothing.html"};
+    QTest::newRow("words to search") << QStringList{"? 天気"} << QStringList{"? 天気"};
+    QTest::newRow("leading -- and empties skipped")
+        << QStringList{"--", "", "  ", "a.example"} << QStringList{"a.example"};
+    QTest::newRow("later -- is an address") << QStringList{"a.example", "--"} << QStringList{"a.example", "--"};
+    QTest::newRow("control characters refused")
+        << QStringList{"http://a/\nb", "http://c/\x01", "http://d/"} << QStringList{"http://d/"};
+  }
+  void argumentsBecomeAddresses() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, addresses);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("sub");
+    QFile page(dir.filePath("ページ.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    const QString encoded = QUrl::fromLocalFile(dir.path()).toString(QUrl::FullyEncoded).mid(7);
+    for (QString& a : arguments) a.replace("@/", dir.path() + "/");
+    for (QString& a : addresses) a.replace("@/", encoded + "/");
+    QCOMPARE(launch::addressesFromArguments(arguments, dir.path()), addresses);
+  }
+
+  void argumentsAreLimited() {
+    const QStringList many(launch::kMaxAddresses + 5, "http://a/");
+    QCOMPARE(launch::addressesFromArguments(many, QDir::tempPath()).size(), launch::kMaxAddresses);
+    const QString longOne = "http://a/" + QString(launch::kMaxAddressLength, u'x');
+    QVERIFY(launch::addressesFromArguments({longOne}, QDir::tempPath()).isEmpty());
+  }
+
+  void messagesReadWhole_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("outcome");  // 0 still arriving, 1 complete, 2 malformed
+    QTest::addColumn<QStringList>("addresses");
+    const QByteArray two = launch::encodeMessage({"https://a.example/", "file:///tmp/%E3%81%82"});
+    QTest::newRow("two addresses") << two << 1 << QStringList{"https://a.example/", "file:///tmp/%E3%81%82"};
+    QTest::newRow("none") << QByteArray("zelvo-open 1 0\n") << 1 << QStringList{};
+    QTest::newRow("japanese text") << launch::encodeMessage({"? 天気"}) << 1 << QStringList{"? 天気"};
+    QTest::newRow("first bytes of the header") << QByteArray("zelvo-op") << 0 << QStringList{};
+    QTest::newRow("header only") << QByteArray("zelvo-open 1 2\n") << 0 << QStringList{};
+    QTest::newRow("last address cut") << two.left(two.size() - 3) << 0 << QStringList{};
+    QTest::newRow("other magic") << QByteArray("GET / HTTP/1.1\r\n") << 2 << QStringList{};
+    QTest::newRow("other version") << QByteArray("zelvo-open 2 1\na\n") << 2 << QStringList{};
+    QTest::newRow("count not a number") << QByteArray("zelvo-open 1 x\n") << 2 << QStringList{};
+    QTest::newRow("count with sign") << QByteArray("zelvo-open 1 +1\na\n") << 2 << QStringList{};
+    QTest::newRow("count too large") << QByteArray("zelvo-open 1 101\n") << 2 << QStringList{};
+    QTest::newRow("endless header") << QByteArray("zelvo-open 1 ") + QByteArray(64, '1') << 2 << QStringList{};
+    QTest::newRow("more than counted") << two + "x\n" << 2 << QStringList{};
+    QTest::newRow("empty address") << QByteArray("zelvo-open 1 1\n\n") << 2 << QStringList{};
+    QTest::newRow("broken UTF-8") << QByteArray("zelvo-open 1 1\n\xff\xfe\n") << 2 << QStringList{};
+    QTest::newRow("control character") << QByteArray("zelvo-open 1 1\na\rb\n") << 2 << QStringList{};
+    QTest::newRow("address too long") << QByteArray("zelvo-open 1 1\n") +
+                                             QByteArray(launch::kMaxAddressLength + 1, 'a') + "\n"
+                                      << 2 << QStringList{};
+    QTest::newRow("too long to be a message") << QByteArray(launch::kMaxMessageBytes + 1, 'z') << 2 << QStringList{};
+  }
+  void messagesReadWhole() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, outcome);
+    QFETCH(QStringList, addresses);
+    const launch::Decoded d = launch::decodeMessage(bytes);
+    QCOMPARE(int(d.complete) + 2 * int(d.malformed), outcome);
+    QCOMPARE(d.addresses, addresses);
+  }
+};
+
+QTEST_GUILESS_MAIN(TestLaunchRules)
+#include "test_launch_rules.moc"
