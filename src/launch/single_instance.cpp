@@ -30,14 +30,29 @@ bool sameUser(qintptr fd) {
   return cred.uid == ::geteuid();
 }
 
+// Whether `folder` is the user's alone, made so when it is the user's: a
+// folder another user made in the temporary folder under our name is not.
+bool privateFolder(const QString& folder) {
+  const QByteArray path = QFile::encodeName(folder);
+  struct stat st {};
+  if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  return (st.st_mode & 077) == 0 || ::chmod(path.constData(), S_IRWXU) == 0;
+}
+
 }  // namespace
 
-QString socketPath() { return user_folders::runtime() + QStringLiteral("/zelvo.sock"); }
+QString socketPath() {
+  const QString folder = user_folders::runtime();
+  return privateFolder(folder) ? folder + QStringLiteral("/zelvo.sock") : QString();
+}
 
 bool handOver(const QStringList& addresses, const QString& path) {
+  if (path.isEmpty()) return false;
   QLocalSocket socket;
   socket.connectToServer(path);
   if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
+  // The addresses go to a frame of this user only.
+  if (!sameUser(socket.socketDescriptor())) return false;
   socket.write(encodeMessage(addresses));
   if (!socket.waitForBytesWritten(kConnectTimeoutMs)) return false;
   QByteArray answer;
@@ -54,6 +69,7 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), server_(new Q
 }
 
 bool InstanceServer::listen(const QString& path) {
+  if (path.isEmpty()) return false;
   // No socket options: with them the toolkit renames its socket over the
   // path, which would replace a running frame's. A plain bind fails when
   // the name is taken, so of two starts at once only one listens.

@@ -12,7 +12,8 @@ class QLocalSocket;
 // refuses a peer of any other user.
 namespace launch {
 
-// The socket's path: "zelvo.sock" in user_folders::runtime().
+// The socket's path: "zelvo.sock" in user_folders::runtime(); empty when
+// that folder is not the user's alone (then no frame is shared).
 QString socketPath();
 
 // Gives `addresses` to the frame listening at `path`; true once it took

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
@@ -75,7 +76,7 @@ class TestLaunch : public QObject {
  private slots:
   void addressesOpenInTheOneFrame() {
     TestHttpServer server;
-    for (const char* p : {"/a.html", "/b.html", "/c.html"})
+    for (const char* p : {"/a.html", "/b.html", "/c.html", "/d.html"})
       server.pages[p] = "<html><meta charset=utf-8><title>ページ</title><p>日本語</p></html>";
     // A folder of its own for the program, so config.ini is the test's.
     QTemporaryDir bin;
@@ -116,6 +117,33 @@ class TestLaunch : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(server.requested.contains("/c.html"), 60000);
     QCOMPARE(first.state(), QProcess::Running);
     if (wm) QTRY_COMPARE_WITH_TIMEOUT(xdotool({"getactivewindow"}), frame, 10000);
+
+    // Made the desktop's web browser with the program's own desktop entry, a
+    // link opened elsewhere goes to the running frame.
+    if (QStandardPaths::findExecutable("xdg-open").isEmpty()) QSKIP("xdg-utils is not installed");
+    QTemporaryDir xdg;
+    QVERIFY(QDir(xdg.path()).mkpath("data/applications") && QDir(xdg.path()).mkpath("config"));
+    QFile entry(ZELVO_SOURCE_DIR "/resources/zelvo.desktop");
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QByteArray text = entry.readAll();
+    QVERIFY(text.contains("\nExec=zelvo %U\n"));
+    text.replace("Exec=zelvo", "Exec=" + QFile::encodeName(program));
+    QFile installed(xdg.filePath("data/applications/zelvo.desktop"));
+    QVERIFY(installed.open(QIODevice::WriteOnly) && installed.write(text) == text.size());
+    installed.close();
+    QProcessEnvironment desktop = env;
+    desktop.insert("XDG_DATA_HOME", xdg.filePath("data"));
+    desktop.insert("XDG_CONFIG_HOME", xdg.filePath("config"));
+    const auto run = [&](const QString& tool, const QStringList& args) {
+      QProcess p;
+      p.setProcessEnvironment(desktop);
+      p.start(tool, args);
+      return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    QVERIFY(run("xdg-settings", {"set", "default-web-browser", "zelvo.desktop"}));
+    QVERIFY(run("xdg-open", {server.url("/d.html")}));
+    QTRY_VERIFY_WITH_TIMEOUT(server.requested.contains("/d.html"), 60000);
+    QCOMPARE(first.state(), QProcess::Running);
   }
 
   void peersOfOtherUsersAreRefused_data() {
