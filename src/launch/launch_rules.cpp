@@ -20,19 +20,21 @@ bool hasControl(const QString& s) {
 
 QStringList addressesFromArguments(const QStringList& arguments, const QString& currentFolder) {
   QStringList out;
-  bool first = true;
+  bool optionsEnded = false;
   for (const QString& arg : arguments) {
-    const bool separator = first && arg == QLatin1String("--");
-    first = false;
-    if (separator || arg.trimmed().isEmpty()) continue;
-    QString address;
+    if (!optionsEnded && arg == QLatin1String("--")) {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg.trimmed().isEmpty()) continue;
     // A file beside the caller, or named by its path; an address typed with
     // a scheme ("https:", "file:") is never looked up as a file.
     const QFileInfo file(QDir(currentFolder), arg);
-    if (!arg.contains(QLatin1String("://")) && file.exists())
-      address = QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded);
-    else
-      address = arg.trimmed();
+    const bool isFile = !arg.contains(QLatin1String("://")) && file.exists();
+    // The program has no options: one meant for another program is no address.
+    if (!optionsEnded && !isFile && arg.startsWith(u'-')) continue;
+    const QString address =
+        isFile ? QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) : arg.trimmed();
     if (hasControl(address) || address.size() > kMaxAddressLength) continue;
     out << address;
     if (out.size() == kMaxAddresses) break;

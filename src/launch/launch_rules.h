@@ -18,7 +18,8 @@ inline constexpr int kMaxMessageBytes = 1 << 20;
 // The arguments after the program's name, in order, as the address box
 // would take them: an argument naming an existing local file (relative to
 // `currentFolder`) becomes that file's address, anything else stays the text
-// typed. Empty arguments and a leading "--" are skipped; text with control
+// typed. Empty arguments are skipped, and so are options (text beginning
+// with "-" that names no file) until an argument "--"; text with control
 // characters is no address and is dropped; at most kMaxAddresses are kept.
 QStringList addressesFromArguments(const QStringList& arguments, const QString& currentFolder);
 

@@ -22,9 +22,12 @@ class TestLaunchRules : public QObject {
                                       << QStringList{"file://@/%E3%83%9A%E3%83%BC%E3%82%B8.html"};
     QTest::newRow("missing file stays text") << QStringList{"nothing.html"} << QStringList{"nothing.html"};
     QTest::newRow("words to search") << QStringList{"? 天気"} << QStringList{"? 天気"};
-    QTest::newRow("leading -- and empties skipped")
-        << QStringList{"--", "", "  ", "a.example"} << QStringList{"a.example"};
-    QTest::newRow("later -- is an address") << QStringList{"a.example", "--"} << QStringList{"a.example", "--"};
+    QTest::newRow("empties skipped") << QStringList{"", "  ", "a.example"} << QStringList{"a.example"};
+    QTest::newRow("options of other programs skipped")
+        << QStringList{"--reverse", "-platform", "none"} << QStringList{"none"};
+    QTest::newRow("after -- a dash is text") << QStringList{"--", "-x", "--"} << QStringList{"-x", "--"};
+    QTest::newRow("a file with a dash") << QStringList{"-ページ.html"}
+                                        << QStringList{"file://@/-%E3%83%9A%E3%83%BC%E3%82%B8.html"};
     QTest::newRow("control characters refused")
         << QStringList{"http://a/\nb", "http://c/\x01", "http://d/"} << QStringList{"http://d/"};
   }
@@ -33,8 +36,10 @@ class TestLaunchRules : public QObject {
     QFETCH(QStringList, addresses);
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("sub");
-    QFile page(dir.filePath("ページ.html"));
-    QVERIFY(page.open(QIODevice::WriteOnly));
+    for (const char* name : {"ページ.html", "-ページ.html"}) {
+      QFile page(dir.filePath(QString::fromUtf8(name)));
+      QVERIFY(page.open(QIODevice::WriteOnly));
+    }
     const QString encoded = QUrl::fromLocalFile(dir.path()).toString(QUrl::FullyEncoded).mid(7);
     for (QString& a : arguments) a.replace("@/", dir.path() + "/");
     for (QString& a : addresses) a.replace("@/", encoded + "/");
