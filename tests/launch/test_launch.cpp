@@ -18,6 +18,7 @@
 #include <chrono>
 #include <future>
 
+#include "file_util.h"
 #include "http_server.h"
 #include "launch/launch_rules.h"
 #include "launch/single_instance.h"
@@ -26,40 +27,41 @@
 
 namespace {
 
-// A peer writing `message` to the socket at `path` with plain system calls
-// (it runs in a forked child): 0 when the frame answered that it took it,
-// 1 when it closed without, 2 when the peer could not connect.
-int sendAsPeer(const char* path, const QByteArray& message) {
+// Binds a socket at `path` and nothing more: closed, it is what a killed
+// frame leaves.
+int bindAt(const QByteArray& path) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, path, sizeof addr.sun_path - 1);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return 2;
-  if (::write(fd, message.constData(), message.size()) != message.size()) return 1;
-  char answer[8] = {};
-  size_t got = 0;
-  while (got < 3) {
-    const ssize_t n = ::read(fd, answer + got, 3 - got);
-    if (n <= 0) break;
-    got += n;
-  }
-  ::close(fd);
-  return std::strcmp(answer, launch::kAccepted) == 0 ? 0 : 1;
+  std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+  return ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? fd : -1;
 }
 
-int forked(const std::function<int()>& body) {
+// A start handing `message` over from a child process (another user's when
+// asked): 0 when the frame said it took it, 1 when it closed without, 2
+// when the child could not connect.
+int handOverFromChild(const QByteArray& path, const QByteArray& message, bool otherUser) {
+  const auto peer = [&]() -> int {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return 2;
+    if (::write(fd, message.constData(), message.size()) != message.size()) return 1;
+    char answer[4] = {};
+    for (size_t got = 0; got < 3;) {
+      const ssize_t n = ::read(fd, answer + got, 3 - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    return std::strcmp(answer, launch::kAccepted) == 0 ? 0 : 1;
+  };
+  if (otherUser) return runAsNobody(peer);
   const pid_t pid = fork();
-  if (pid == 0) _exit(body());
+  if (pid == 0) _exit(peer());
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
-
-// Runs `peer` off the UI thread, so the server answers meanwhile.
-int whileServing(std::function<int()> peer) {
-  auto result = std::async(std::launch::async, std::move(peer));
-  [&] { QTRY_VERIFY_WITH_TIMEOUT(result.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 30000); }();
-  return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready ? result.get() : -1;
 }
 
 QString xdotool(const QStringList& args) {
@@ -82,10 +84,7 @@ class TestLaunch : public QObject {
     QTemporaryDir bin;
     const QString program = bin.filePath("zelvo");
     QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
-    QFile config(bin.filePath("config.ini"));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("[General]\nLastEngine=IE\n");
-    config.close();
+    QVERIFY(writeRaw(bin.filePath("config.ini"), "[General]\nLastEngine=IE\n"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
 
@@ -123,14 +122,10 @@ class TestLaunch : public QObject {
     if (QStandardPaths::findExecutable("xdg-open").isEmpty()) QSKIP("xdg-utils is not installed");
     QTemporaryDir xdg;
     QVERIFY(QDir(xdg.path()).mkpath("data/applications") && QDir(xdg.path()).mkpath("config"));
-    QFile entry(ZELVO_SOURCE_DIR "/resources/zelvo.desktop");
-    QVERIFY(entry.open(QIODevice::ReadOnly));
-    QByteArray text = entry.readAll();
-    QVERIFY(text.contains("\nExec=zelvo %U\n"));
-    text.replace("Exec=zelvo", "Exec=" + QFile::encodeName(program));
-    QFile installed(xdg.filePath("data/applications/zelvo.desktop"));
-    QVERIFY(installed.open(QIODevice::WriteOnly) && installed.write(text) == text.size());
-    installed.close();
+    QByteArray entry = readAll(ZELVO_SOURCE_DIR "/resources/zelvo.desktop");
+    QVERIFY(entry.contains("\nExec=zelvo %U\n"));
+    QVERIFY(writeRaw(xdg.filePath("data/applications/zelvo.desktop"),
+                     entry.replace("Exec=zelvo", "Exec=" + QFile::encodeName(program))));
     QProcessEnvironment desktop = env;
     desktop.insert("XDG_DATA_HOME", xdg.filePath("data"));
     desktop.insert("XDG_CONFIG_HOME", xdg.filePath("config"));
@@ -146,56 +141,36 @@ class TestLaunch : public QObject {
     QCOMPARE(first.state(), QProcess::Running);
   }
 
-  void peersOfOtherUsersAreRefused_data() {
+  void oneFramePerUser_data() {
+    QTest::addColumn<bool>("crashedRunLeftFile");
     QTest::addColumn<bool>("otherUser");
-    QTest::newRow("same user") << false;
-    QTest::newRow("other user") << true;
+    QTest::newRow("crashed run's socket taken over") << true << false;
+    QTest::newRow("peer of another user refused") << false << true;
   }
-  void peersOfOtherUsersAreRefused() {
+  void oneFramePerUser() {
+    QFETCH(bool, crashedRunLeftFile);
     QFETCH(bool, otherUser);
     if (otherUser && geteuid() != 0) QSKIP("needs root to be another user");
     QTemporaryDir dir;
-    // Only the check on the peer stands between it and the frame here.
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    const QByteArray path = QFile::encodeName(dir.filePath("zelvo.sock"));
-    launch::InstanceServer server;
-    QVERIFY(server.listen(dir.filePath("zelvo.sock")));
-    QVERIFY(::chmod(path.constData(), 0666) == 0);
-    QSignalSpy received(&server, &launch::InstanceServer::addressesReceived);
-
-    const QByteArray message = launch::encodeMessage({"https://a.example/"});
-    const auto peer = [&] { return sendAsPeer(path.constData(), message); };
-    const int answer = whileServing([&] { return otherUser ? runAsNobody(peer) : forked(peer); });
-    QCOMPARE(answer, otherUser ? 1 : 0);
-    QCOMPARE(received.size(), otherUser ? 0 : 1);
-    if (!otherUser) QCOMPARE(received.first().first().toStringList(), QStringList{"https://a.example/"});
-  }
-
-  void aCrashedRunsSocketIsTakenOverALiveOneNot() {
-    QTemporaryDir dir;
     const QString path = dir.filePath("zelvo.sock");
     const QByteArray native = QFile::encodeName(path);
-    // What a killed frame leaves: the socket file, with nobody listening.
-    {
-      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-      sockaddr_un addr{};
-      addr.sun_family = AF_UNIX;
-      std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
-      QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
-      ::close(fd);
-    }
-    launch::InstanceServer first;
-    QVERIFY(first.listen(path));
+    if (crashedRunLeftFile) ::close(bindAt(native));
+    launch::InstanceServer server;
+    QVERIFY(server.listen(path));
     struct stat st {};
     QVERIFY(::stat(native.constData(), &st) == 0);
     QCOMPARE(st.st_mode & 0777, mode_t(0600));
-
     launch::InstanceServer second;
     QVERIFY(!second.listen(path));
-    QSignalSpy received(&first, &launch::InstanceServer::addressesReceived);
-    const QByteArray message = launch::encodeMessage({"https://b.example/"});
-    QCOMPARE(whileServing([&] { return forked([&] { return sendAsPeer(native.constData(), message); }); }), 0);
-    QCOMPARE(received.size(), 1);
+    // Only the check on the peer stands between another user and the frame.
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0 && ::chmod(native.constData(), 0666) == 0);
+
+    QSignalSpy received(&server, &launch::InstanceServer::addressesReceived);
+    const QByteArray message = launch::encodeMessage({"https://a.example/"});
+    auto answer = std::async(std::launch::async, [&] { return handOverFromChild(native, message, otherUser); });
+    QTRY_VERIFY_WITH_TIMEOUT(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 30000);
+    QCOMPARE(answer.get(), otherUser ? 1 : 0);
+    QCOMPARE(received.size(), otherUser ? 0 : 1);
   }
 };
 
