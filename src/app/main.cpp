@@ -2,10 +2,12 @@
 // four start-up forms, then the message loop until the frame closes.
 #include <unistd.h>
 
+#include <QDir>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +17,8 @@
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "engine/engine_language.h"
+#include "launch/launch_rules.h"
+#include "launch/single_instance.h"
 #include "platform/guarded.h"
 #include "platform/zelvo_application.h"
 
@@ -54,12 +58,30 @@ void prepareEnvironment() {
 int main(int argc, char** argv) {
   prepareEnvironment();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  // The program takes no options of its own; arguments are ignored, and only
-  // the program name reaches Qt so that no argument is read as a Qt option.
+  // The arguments are addresses and files to open, never options: only the
+  // program name reaches Qt so that no argument is read as a Qt option.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const QStringList addresses = launch::addressesFromArguments(arguments, QDir::currentPath());
   int qtArgc = 1;
   ZelvoApplication app(qtArgc, argv);
-  (void)argc;
   QCoreApplication::setApplicationName(QStringLiteral("Zelvo"));
+
+  // Addresses go to the user's running frame when there is one; this start
+  // then ends without showing anything. A start without addresses opens its
+  // own frame as ever.
+  const QString socket = launch::socketPath();
+  if (!addresses.isEmpty() && launch::handOver(addresses, socket)) return 0;
+  auto* instance = new launch::InstanceServer(&app);
+  if (!instance->listen(socket) && !addresses.isEmpty() && launch::handOver(addresses, socket)) return 0;
+  // Addresses handed over while the frame is still being made wait for it.
+  QStringList waiting = addresses;
+  QObject::connect(instance, &launch::InstanceServer::addressesReceived, &app, [&waiting](const QStringList& handed) {
+    if (MainForm)
+      guarded::run([&] { MainForm->OpenHandedAddresses(handed); });
+    else
+      waiting += handed;
+  });
   app.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvo-256.png")));
   // An installed program keeps bookmark.xml in the user's data folder.
   guarded::run([] { enterUserDataFolder(); });
@@ -75,6 +97,8 @@ int main(int argc, char** argv) {
     QCoreApplication::installTranslator(&qtJapanese);
 
   CreateForms();
+  if (!waiting.isEmpty())
+    QTimer::singleShot(0, MainForm, [waiting] { guarded::run([&] { MainForm->OpenHandedAddresses(waiting); }); });
   QObject::connect(MainForm, &TMainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   const int rc = app.exec();
   DestroyForms();

@@ -67,6 +67,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateIconItems();
   CreateFindAndSearch();
   CreateSessionItems();
+  CreateDownloadItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

@@ -343,6 +343,13 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   session::Window SessionWindow(const TBrowserChild* child) const;
   TBrowserChild* RestoreWindow(const session::Window& w);
   void WatchSessionChild(TBrowserChild* child);
+  // ---- addresses from other programs (main_form_launch.cpp) -------------
+  // Each in a new window, as the address box opens it; then to the front.
+  void OpenHandedAddresses(const QStringList& addresses);
+  // ---- the downloads window (main_form_downloads.cpp) --------------------
+  QAction* mnuDownloads = nullptr;  // ツール > ダウンロード (Ctrl+Shift+Y)
+  void CreateDownloadItems();
+  void mnuDownloadsClick();
 
  signals:
   // The frame has closed; the program ends.

@@ -30,6 +30,7 @@
 #include "page/page_rules.h"
 #include "page/page_services.h"
 #include "page/question_guard.h"
+#include "platform/atomic_file.h"
 #include "platform/errors.h"
 #include "platform/guarded.h"
 
@@ -380,6 +381,12 @@ DownloadJob* DownloadManager::start(const QString& url, const QString& target, c
                                     std::function<void()> cancel) {
   auto* job = new DownloadJob(url, target, part, std::move(cancel), this);
   jobs_.append(job);
+  connect(job, &DownloadJob::changed, this, [this, job] {
+    if (job->state() == DownloadJob::State::Running) return;
+    job->disconnect(this);
+    // Kept unless the user cancelled it.
+    if (job->state() != DownloadJob::State::Cancelled) guarded::run([&] { keep(job); });
+  });
   TDownloadWindow* w = window();
   w->add(job);
   w->show();
@@ -388,27 +395,117 @@ DownloadJob* DownloadManager::start(const QString& url, const QString& target, c
 }
 
 TDownloadWindow* DownloadManager::window() {
-  if (!window_) window_ = new TDownloadWindow;
+  if (!window_) {
+    window_ = new TDownloadWindow;
+    for (const DownloadRecord& r : kept()) window_->addKept(r);
+  }
   return window_;
+}
+
+void DownloadManager::showWindow() {
+  TDownloadWindow* w = window();
+  if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+const QList<DownloadRecord>& DownloadManager::kept() {
+  if (!keptRead_) {
+    keptRead_ = true;
+    kept_ = readDownloadList(downloadListPath());
+  }
+  return kept_;
+}
+
+void DownloadManager::keep(const DownloadJob* job) {
+  kept();
+  DownloadRecord r;
+  r.url = job->url();
+  r.target = job->target();
+  r.completed = job->state() == DownloadJob::State::Completed;
+  r.size = r.completed ? job->received() : 0;
+  r.error = job->error();
+  r.note = job->note();
+  kept_.prepend(r);
+  if (kept_.size() > kMaxKeptDownloads) kept_.resize(kMaxKeptDownloads);
+  writeDownloadList(downloadListPath(), kept_);
+}
+
+void DownloadManager::clearList() {
+  kept();
+  jobs_.removeIf([](const QPointer<DownloadJob>& j) { return !j || j->state() != DownloadJob::State::Running; });
+  if (window_) window_->removeEnded();
+  // Forgotten on screen even when the file cannot be rewritten; the error says so.
+  const QList<DownloadRecord> old = std::exchange(kept_, {});
+  if (!old.isEmpty() || regularFileExists(downloadListPath())) writeDownloadList(downloadListPath(), kept_);
 }
 
 // ---- TDownloadWindow ---------------------------------------------------------
 
 namespace {
 
+QString endedText(bool completed, qint64 size, const QString& note, const QString& error) {
+  if (!completed) return QStringLiteral("失敗: %1").arg(error);
+  if (!note.isEmpty()) return QStringLiteral("完了 — %1 (%2)").arg(sizeText(size), note);
+  return QStringLiteral("完了 — %1").arg(sizeText(size));
+}
+
 QString stateText(const DownloadJob* job) {
   switch (job->state()) {
     case DownloadJob::State::Running:
       return progressText(job->received(), job->total(), job->speed());
     case DownloadJob::State::Completed:
-      if (!job->note().isEmpty()) return QStringLiteral("完了 — %1 (%2)").arg(sizeText(job->received()), job->note());
-      return QStringLiteral("完了 — %1").arg(sizeText(job->received()));
+      return endedText(true, job->received(), job->note(), {});
     case DownloadJob::State::Cancelled:
       return QStringLiteral("キャンセルしました");
     case DownloadJob::State::Failed:
-      return QStringLiteral("失敗: %1").arg(job->error());
+      return endedText(false, 0, {}, job->error());
   }
   return {};
+}
+
+struct RowParts {
+  QWidget* row;
+  QLabel* name;
+  QLabel* status;
+  QHBoxLayout* buttons;
+  QPushButton* openFile;
+};
+
+// A row's name, status line and file buttons; `target` is read when a
+// button is pressed, since a download may still take another name.
+RowParts makeRow(QWidget* parent, const QString& file, std::function<QString()> target) {
+  RowParts p;
+  p.row = new QWidget(parent);
+  p.row->setObjectName(QStringLiteral("downloadItem"));
+  auto* v = new QVBoxLayout(p.row);
+  v->setContentsMargins(4, 4, 4, 4);
+  p.name = new QLabel(QFileInfo(file).fileName(), p.row);
+  p.name->setObjectName(QStringLiteral("lblFileName"));
+  p.name->setTextFormat(Qt::PlainText);
+  p.name->setToolTip(QDir::toNativeSeparators(file));
+  QFont bold = p.name->font();
+  bold.setBold(true);
+  p.name->setFont(bold);
+  v->addWidget(p.name);
+  p.status = new QLabel(p.row);
+  p.status->setObjectName(QStringLiteral("lblStatus"));
+  p.status->setTextFormat(Qt::PlainText);
+  p.buttons = new QHBoxLayout;
+  p.buttons->addWidget(p.status, 1);
+  p.openFile = new QPushButton(QStringLiteral("ファイルを開く"), p.row);
+  p.openFile->setObjectName(QStringLiteral("btnOpenFile"));
+  auto* openFolder = new QPushButton(QStringLiteral("フォルダを開く"), p.row);
+  openFolder->setObjectName(QStringLiteral("btnOpenFolder"));
+  p.buttons->addWidget(p.openFile);
+  p.buttons->addWidget(openFolder);
+  v->addLayout(p.buttons);
+  QObject::connect(p.openFile, &QPushButton::clicked, p.row,
+                   [target] { QDesktopServices::openUrl(QUrl::fromLocalFile(target())); });
+  QObject::connect(openFolder, &QPushButton::clicked, p.row,
+                   [target] { QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(target()).absolutePath())); });
+  return p;
 }
 
 }  // namespace
@@ -427,55 +524,34 @@ TDownloadWindow::TDownloadWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
   rowsLayout->addStretch(1);
   scroll->setWidget(rows_);
   layout->addWidget(scroll);
+  auto* clear = new QPushButton(QStringLiteral("一覧を消去"), this);
+  clear->setObjectName(QStringLiteral("btnClearList"));
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(clear);
+  layout->addLayout(bottom);
+  connect(clear, &QPushButton::clicked, this, [] { guarded::run([] { DownloadManager::instance()->clearList(); }); });
 }
 
 void TDownloadWindow::add(DownloadJob* job) {
-  auto* row = new QWidget(rows_);
-  row->setObjectName(QStringLiteral("downloadItem"));
-  auto* v = new QVBoxLayout(row);
-  v->setContentsMargins(4, 4, 4, 4);
-  auto* name = new QLabel(QFileInfo(job->target()).fileName(), row);
-  name->setObjectName(QStringLiteral("lblFileName"));
-  name->setTextFormat(Qt::PlainText);
-  name->setToolTip(QDir::toNativeSeparators(job->target()));
-  QFont bold = name->font();
-  bold.setBold(true);
-  name->setFont(bold);
-  v->addWidget(name);
-  auto* bar = new QProgressBar(row);
+  QPointer<DownloadJob> j(job);
+  const RowParts p = makeRow(rows_, job->target(), [j] { return j ? j->target() : QString(); });
+  auto* bar = new QProgressBar(p.row);
   bar->setObjectName(QStringLiteral("downloadProgress"));
   bar->setRange(0, 100);
   bar->setTextVisible(false);
-  v->addWidget(bar);
-  auto* h = new QHBoxLayout;
-  auto* status = new QLabel(row);
-  status->setObjectName(QStringLiteral("lblStatus"));
-  status->setTextFormat(Qt::PlainText);
-  h->addWidget(status, 1);
-  auto* cancel = new QPushButton(QStringLiteral("キャンセル"), row);
+  static_cast<QVBoxLayout*>(p.row->layout())->insertWidget(1, bar);
+  auto* cancel = new QPushButton(QStringLiteral("キャンセル"), p.row);
   cancel->setObjectName(QStringLiteral("btnCancelDownload"));
-  auto* openFile = new QPushButton(QStringLiteral("ファイルを開く"), row);
-  openFile->setObjectName(QStringLiteral("btnOpenFile"));
-  auto* openFolder = new QPushButton(QStringLiteral("フォルダを開く"), row);
-  openFolder->setObjectName(QStringLiteral("btnOpenFolder"));
-  h->addWidget(cancel);
-  h->addWidget(openFile);
-  h->addWidget(openFolder);
-  v->addLayout(h);
+  p.buttons->insertWidget(1, cancel);
   // Newest on top, above the stretch at the end.
-  static_cast<QVBoxLayout*>(rows_->layout())->insertWidget(0, row);
+  static_cast<QVBoxLayout*>(rows_->layout())->insertWidget(0, p.row);
+  listed_.append({p.row, job});
 
-  QPointer<DownloadJob> j(job);
-  connect(cancel, &QPushButton::clicked, row, [j] {
+  connect(cancel, &QPushButton::clicked, p.row, [j] {
     if (j) j->cancel();
   });
-  connect(openFile, &QPushButton::clicked, row, [j] {
-    if (j) QDesktopServices::openUrl(QUrl::fromLocalFile(j->target()));
-  });
-  connect(openFolder, &QPushButton::clicked, row, [j] {
-    if (j) QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(j->target()).absolutePath()));
-  });
-  auto update = [j, name, bar, status, cancel, openFile] {
+  auto update = [j, name = p.name, bar, status = p.status, cancel, openFile = p.openFile] {
     if (!j) return;
     name->setText(QFileInfo(j->target()).fileName());  // another name when its own was taken
     name->setToolTip(QDir::toNativeSeparators(j->target()));
@@ -491,6 +567,25 @@ void TDownloadWindow::add(DownloadJob* job) {
     cancel->setEnabled(running);
     openFile->setEnabled(j->state() == DownloadJob::State::Completed);
   };
-  connect(job, &DownloadJob::changed, row, update);
+  connect(job, &DownloadJob::changed, p.row, update);
   update();
+}
+
+void TDownloadWindow::addKept(const DownloadRecord& record) {
+  const QString target = record.target;
+  const RowParts p = makeRow(rows_, target, [target] { return target; });
+  p.status->setText(endedText(record.completed, record.size, record.note, record.error));
+  p.openFile->setEnabled(record.completed);
+  // Under the rows already there, above the stretch at the end.
+  auto* layout = static_cast<QVBoxLayout*>(rows_->layout());
+  layout->insertWidget(layout->count() - 1, p.row);
+  listed_.append({p.row, nullptr});
+}
+
+void TDownloadWindow::removeEnded() {
+  listed_.removeIf([](const Row& r) {
+    if (r.job && r.job->state() == DownloadJob::State::Running) return false;
+    delete r.widget.data();
+    return true;
+  });
 }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <utility>
 
+#include "page/download_list.h"
 #include "page/download_rules.h"
 
 class QFileDialog;
@@ -105,7 +106,14 @@ class DownloadManager : public QObject {
   static QString claimPartFile(const QString& target);
 
   const QList<QPointer<DownloadJob>>& jobs() const { return jobs_; }
+  // The window, made on first use with the downloads of earlier runs.
   TDownloadWindow* window();
+  // Shows the window in front, whether or not anything downloads.
+  void showWindow();
+  // The ended downloads kept across restarts, newest first.
+  const QList<DownloadRecord>& kept();
+  // 一覧を消去: forgets every download that is over, here and on disk.
+  void clearList();
   // The question on screen for a window (w or a widget inside it), if any,
   // and how many downloads of it wait for an answer, that one included.
   QFileDialog* question(QWidget* w) const;
@@ -131,21 +139,34 @@ class DownloadManager : public QObject {
   void windowGone(QObject* key);
   const Queue* queueOf(QWidget* w) const;
   static void reply(Answer answer, const QString& target);
+  void keep(const DownloadJob* job);
 
   QList<QPointer<DownloadJob>> jobs_;
+  QList<DownloadRecord> kept_;
+  bool keptRead_ = false;
   QPointer<TDownloadWindow> window_;
   QHash<QObject*, Queue> queues_;
   QSet<QString> refusedSites_;  // for the rest of the session
 };
 
 // The "ダウンロード" window: one row per download with progress, size,
-// speed, cancel, open file and open folder.
+// speed, cancel, open file and open folder; the downloads of earlier runs
+// below those of this one, until 一覧を消去.
 class TDownloadWindow : public QWidget {
   Q_OBJECT
  public:
   explicit TDownloadWindow(QWidget* parent = nullptr);
   void add(DownloadJob* job);
+  // A download of an earlier run, under those already listed.
+  void addKept(const DownloadRecord& record);
+  // Takes away the rows of downloads that are over.
+  void removeEnded();
 
  private:
+  struct Row {
+    QPointer<QWidget> widget;
+    QPointer<DownloadJob> job;  // none for an earlier run's
+  };
   QWidget* rows_;
+  QList<Row> listed_;
 };

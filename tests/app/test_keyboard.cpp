@@ -22,6 +22,7 @@
 #include "engine/webengine/web_engine_control.h"
 #include "fake_engine_control.h"
 #include "frame_fixture.h"
+#include "page/downloads.h"
 #include "test_main.h"
 
 namespace {
@@ -135,6 +136,13 @@ class TestKeyboard : public QObject {
     QVERIFY(!f->MDIChildren().contains(all[0]));
     QVERIFY(key("ctrl+F4"));
     QTRY_COMPARE(f->MDIChildCount(), 1);
+
+    // Ctrl+Shift+Y from the page shows the downloads window, with nothing
+    // downloading.
+    QTRY_VERIFY(fake(f->ActiveMDIChild())->hasFocus());
+    QVERIFY(key("ctrl+shift+y"));
+    QTRY_VERIFY(DownloadManager::instance()->window()->isVisible());
+    DownloadManager::instance()->window()->hide();
     QVERIFY(fx->errors.isEmpty());
   }
 
