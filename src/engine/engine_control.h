@@ -71,6 +71,16 @@ class IWebBrowser2 : public QWidget {
   // Goes to the entry `steps` away: -1 is the one GoBack reaches, 1 GoForward's.
   virtual void GoToEntry(int steps) = 0;
 
+  // --- Page zoom, source and developer tools.
+  // The page's zoom (1.0 is 100%), applied on top of the text size.
+  virtual double ZoomFactor() const = 0;
+  virtual void SetZoomFactor(double factor) = 0;
+  // Shows the page's source in a text window of the program's; false when
+  // the engine shows it as a page instead ("view-source:" + the address).
+  virtual bool ViewSource() = 0;
+  // Opens the engine's own inspector for the page.
+  virtual void ShowDevTools() = 0;
+
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
   // read each time the menu opens, and a chosen one is triggered.
@@ -113,6 +123,9 @@ class IWebBrowser2 : public QWidget {
   // A search's answer: the current match (1-based) of total; 0 of 0 when
   // the text is not on the page.
   void FindResult(int current, int total);
+
+  // The wheel turned over the page with Ctrl held: steps > 0 zooms in.
+  void ZoomWheel(int steps);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

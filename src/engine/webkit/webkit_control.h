@@ -46,6 +46,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override { return back_.mid(0, max); }
   QList<TravelEntry> ForwardEntries(int max) const override { return forward_.mid(0, max); }
   void GoToEntry(int steps) override;
+  double ZoomFactor() const override { return pageZoom_; }
+  void SetZoomFactor(double factor) override;
+  bool ViewSource() override;
+  void ShowDevTools() override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -159,4 +163,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   std::deque<FindRequest> findAnswers_;
   std::deque<QString> countAnswers_;
   QList<TravelEntry> back_, forward_;
+  // Page zoom, source and inspector (webkit_tools.cpp). The view's zoom is
+  // the text size's level times the page zoom.
+  bool toolsEvent(const wkproto::Message& m);
+  void sendZoom();
+  double pageZoom_ = 1.0;
 };
