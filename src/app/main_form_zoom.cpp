@@ -17,7 +17,10 @@ using namespace frame_widgets;
 
 void TMainForm::CreateZoomItems() {
   mnuShow_Zoom = named(new QMenu(QStringLiteral("ズーム"), mnuShow), QStringLiteral("mnuShow_Zoom"));
-  mnuShow->addMenu(mnuShow_Zoom);
+  // Beside the text size, which it scales on top of.
+  const QList<QAction*> shown = mnuShow->actions();
+  const qsizetype after = shown.indexOf(mnuShow_Size->menuAction()) + 1;
+  mnuShow->insertMenu(after > 0 && after < shown.size() ? shown[after] : nullptr, mnuShow_Zoom);
   mnuZoom_In = newAction(this, "mnuZoom_In", QStringLiteral("拡大(&I)"));
   mnuZoom_In->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
   mnuZoom_Out = newAction(this, "mnuZoom_Out", QStringLiteral("縮小(&O)"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
@@ -34,6 +37,7 @@ void TMainForm::CreateZoomItems() {
 
   ZoomPanel = named(new QLabel(StatusBar1), QStringLiteral("ZoomPanel"));
   ZoomPanel->setAccessibleName(QStringLiteral("ズーム"));
+  ZoomPanel->setContentsMargins(4, 0, 4, 0);
   StatusBar1->addPermanentWidget(ZoomPanel);
   ZoomPanel->hide();
 
