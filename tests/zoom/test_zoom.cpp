@@ -113,7 +113,7 @@ class TestZoom : public QObject {
     }
 
     // A new frame on the same data folder: the site keeps its level, until
-    // Ctrl+0; another site starts at 100%.
+    // Ctrl+0 forgets it; another site starts at 100%.
     endFrame(fx);
     startFrame();
     c = openZoomPage();
@@ -129,12 +129,7 @@ class TestZoom : public QObject {
     QVERIFY(xdotool({"key", "ctrl+0"}));
     QTRY_COMPARE_WITH_TIMEOUT(ratio(c), 100, 5000);
     QCOMPARE(zoomShown(), QString());
-    endFrame(fx);
-    startFrame();
-    c = openZoomPage();
-    QVERIFY(c);
-    QCOMPARE(ratio(c), 100);
-    QCOMPARE(zoomShown(), QString());
+    QCOMPARE(zoom::storedLevel(server.url("/zoom.html")), 100);
   }
 
   void pageSource() {
@@ -158,9 +153,8 @@ class TestZoom : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(shown(), 10000);
       SourceWindow* w = shown();
       QCOMPARE(w->windowTitle(), QStringLiteral("ソース - ") + server.url("/zoom.html"));
+      // The markup as text, never run.
       QVERIFY2(w->text().contains(markup), qPrintable(w->text()));
-      // The page's script is text there, not something that ran.
-      QVERIFY(w->text().contains(QStringLiteral("<script>document.title")));
       w->close();
     }
   }
