@@ -35,9 +35,9 @@ void PageZoom::choose(int level) {
 
 void PageZoom::apply(int level) {
   level = zoom::clampLevel(level);
-  control_->SetZoomFactor(level / 100.0);
   if (level == level_) return;
   level_ = level;
+  control_->SetZoomFactor(level_ / 100.0);
   emit levelChanged(level_);
 }
 
