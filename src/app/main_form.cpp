@@ -68,6 +68,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateFindAndSearch();
   CreateSessionItems();
   CreateDownloadItems();
+  CreateZoomItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

@@ -351,6 +351,17 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateDownloadItems();
   void mnuDownloadsClick();
 
+  // ---- page zoom, source and developer tools (main_form_zoom.cpp) --------
+  QMenu* mnuShow_Zoom = nullptr;      // 表示 > ズーム
+  QAction* mnuZoom_In = nullptr;      // 拡大 (Ctrl++, Ctrl+=)
+  QAction* mnuZoom_Out = nullptr;     // 縮小 (Ctrl+-)
+  QAction* mnuZoom_Reset = nullptr;   // 100% に戻す (Ctrl+0)
+  QAction* mnuShow_Source = nullptr;  // 表示 > ページのソース (Ctrl+U)
+  QAction* mnuDevTools = nullptr;     // ツール > 開発者ツール (Ctrl+Shift+I)
+  QLabel* ZoomPanel = nullptr;        // the active page's level while not 100%
+  void mnuShow_SourceClick();
+  void mnuDevToolsClick();
+
  signals:
   // The frame has closed; the program ends.
   void Closed();
@@ -378,6 +389,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateSessionItems();
   void StartSession();
   void EndSession();
+  void CreateZoomItems();
+  void FollowActiveZoom();
+  void ShowZoomLevel(int level);
+  QMetaObject::Connection zoomWatch_;
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();
   void UpdateWindowActions();

@@ -16,6 +16,7 @@
 #include "page/page_security.h"
 #include "page/page_services.h"
 #include "platform/guarded.h"
+#include "zoom/page_zoom.h"
 
 namespace {
 
@@ -88,6 +89,8 @@ void TBrowserChild::connectControl() {
     });
   connect(control_, &IWebBrowser2::IconChange, this,
           [this](const QByteArray& png) { guarded::run([&] { IconChange(png); }); });
+  // The page's zoom, remembered per site unless the window keeps nothing.
+  new PageZoom(control_, [this] { return !IsPrivate(); });
   // Queued: the control may be deep inside its engine when it asks.
   connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }

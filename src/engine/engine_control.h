@@ -86,6 +86,15 @@ class IWebBrowser2 : public QWidget {
   }
   // The largest record either engine takes back.
   static constexpr qsizetype kMaxHistoryState = 4 << 20;
+  // --- Page zoom, source and developer tools.
+  // The page's zoom (1.0 is 100%), applied on top of the text size.
+  virtual double ZoomFactor() const = 0;
+  virtual void SetZoomFactor(double factor) = 0;
+  // Shows the page's source in a text window of the program's; false when
+  // the engine shows it as a page instead ("view-source:" + the address).
+  virtual bool ViewSource() = 0;
+  // Opens the engine's own inspector for the page.
+  virtual void ShowDevTools() = 0;
 
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
@@ -134,6 +143,8 @@ class IWebBrowser2 : public QWidget {
   // The page's icon as PNG bytes, as the engine has it (a page's input:
   // the receiver decodes it under its limits); empty when the page has none.
   void IconChange(const QByteArray& Png);
+  // The wheel turned over the page with Ctrl held: steps > 0 zooms in.
+  void ZoomWheel(int steps);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

@@ -65,6 +65,8 @@ struct View {
   };
   std::map<std::int64_t, Permission> permissions;
   std::map<std::int64_t, WebKitPermissionStateQuery*> permissionStates;
+  double wheelRest = 0;                    // of a touchpad turned with Ctrl, short of a notch
+  WebKitUserScript* zoomScript = nullptr;  // the zoom as the page's devicePixelRatio
 };
 inline std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -145,5 +147,11 @@ void watchIcon(View* v);
 // --- the view's history kept for a later run (host_session.cpp)
 void sendSessionState(View* v);
 void restoreSession(View* v, const Message& m);
+// --- Ctrl+wheel zoom, page source and inspector (host_tools.cpp)
+void watchTools(View* v);
+void forgetTools(View* v);
+bool isToolsCommand(const std::string& cmd);
+void toolsCommand(View* v, const std::string& cmd);
+void setZoom(View* v, double level);
 
 }  // namespace host

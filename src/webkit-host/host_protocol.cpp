@@ -199,7 +199,7 @@ void handle(const Message& m) {
     webkit_web_view_execute_editing_command(v->web, WEBKIT_EDITING_COMMAND_SELECT_ALL);
   } else if (cmd == "zoom") {
     const double level = m.number("level", 1.0);
-    if (level > 0.05 && level < 20) webkit_web_view_set_zoom_level(v->web, level);
+    if (level > 0.05 && level < 20) setZoom(v, level);
   } else if (cmd == "resize") {
     const int w = static_cast<int>(m.integer("width")), h = static_cast<int>(m.integer("height"));
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
@@ -215,6 +215,8 @@ void handle(const Message& m) {
     answerDialog(v, m);
   } else if (isSecurityCommand(cmd)) {
     securityCommand(v, cmd, m);
+  } else if (isToolsCommand(cmd)) {
+    toolsCommand(v, cmd);
   } else if (isFindCommand(cmd)) {
     findCommand(v, cmd, m);
   } else if (cmd == "permission-reply") {

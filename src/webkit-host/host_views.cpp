@@ -170,6 +170,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
   watchSecurity(v);
   watchFind(v);
+  watchTools(v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
   gtk_widget_realize(v->window);
@@ -256,6 +257,7 @@ void forgetView(View* v) {
   }
   v->dialogs.clear();
   forgetSecurity(v);
+  forgetTools(v);
   for (auto& [id, p] : v->permissions) {
     webkit_permission_request_deny(p.request);
     g_object_unref(p.request);

@@ -37,6 +37,18 @@ class FakeEngineControl : public IWebBrowser2 {
   QList<TravelEntry> ForwardEntries(int max) const override { return forward.mid(0, max); }
   void GoToEntry(int steps) override { record(QStringLiteral("GoToEntry:%1").arg(steps)); }
   QList<TravelEntry> back, forward;  // what the history lists hold, nearest first
+  // Page zoom, source and developer tools.
+  double zoomFactor = 1.0;
+  double ZoomFactor() const override { return zoomFactor; }
+  void SetZoomFactor(double factor) override {
+    record(QStringLiteral("SetZoomFactor:%1").arg(factor));
+    zoomFactor = factor;
+  }
+  bool ViewSource() override {
+    record(QStringLiteral("ViewSource"));
+    return !ie;
+  }
+  void ShowDevTools() override { record(QStringLiteral("ShowDevTools")); }
   QString LocationURL() const override { return location; }
   bool Busy() const override { return busy; }
 

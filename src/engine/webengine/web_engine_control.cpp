@@ -279,6 +279,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   if (sparePage()) connect(page, &QWebEnginePage::loadFinished, sparePage(), &QObject::deleteLater);
   view_->setPage(page);
   setFocusProxy(view_);
+  // Ctrl+wheel zooms: the view's page widget comes and goes with renderers.
+  view_->installEventFilter(this);
+  if (QWidget* proxy = view_->focusProxy()) watchZoomWheel(proxy);
 
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
@@ -375,6 +378,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
 }
 
 TWebBrowser::~TWebBrowser() {
+  delete devTools_;
   // The view is in the full-screen window: it goes from there.
   if (fullScreen_) {
     fullScreen_->release();
@@ -548,7 +552,8 @@ void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
       view_->page()->triggerAction(QWebEnginePage::SelectAll);
       return;
     case OLECMDID_ZOOM:
-      view_->setZoomFactor(zoomFactorFor(input.toInt()));
+      textZoom_ = zoomFactorFor(input.toInt());
+      applyZoom();
       return;
     default:
       throw EEngineError(QStringLiteral("このコマンドは実行できません (%1)").arg(cmdID));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -46,6 +47,10 @@ class TWebBrowser : public IWebBrowser2 {
   // sessions (web_engine_session.cpp)
   QByteArray SaveHistory() const override;
   bool RestoreHistory(const QByteArray& state) override;
+  double ZoomFactor() const override { return pageZoom_; }
+  void SetZoomFactor(double factor) override;
+  bool ViewSource() override { return false; }
+  void ShowDevTools() override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -65,6 +70,7 @@ class TWebBrowser : public IWebBrowser2 {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void reportHistory();
@@ -97,4 +103,12 @@ class TWebBrowser : public IWebBrowser2 {
   bool crashed_ = false;
   bool findCaseSensitive_ = false;  // of the last search
   QUrl crashedUrl_;
+  // Page zoom and developer tools (web_engine_tools.cpp): the engine's zoom
+  // is the text size's factor times the page zoom.
+  void applyZoom();
+  void watchZoomWheel(QObject* widget);
+  double textZoom_ = 1.0;
+  double pageZoom_ = 1.0;
+  int wheelRest_ = 0;  // of a wheel turned with Ctrl, short of a notch
+  QPointer<QWidget> devTools_;
 };

@@ -473,7 +473,7 @@ bool TMozillaBrowser::startView(QString* error) {
            .set("view", viewId_)
            .set("width", std::max(width(), 1))
            .set("height", std::max(height(), 1)));
-  if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
+  if (zoom_ * pageZoom_ != 1.0) sendZoom();
   sendContextItems();
   frameKeysSent_.clear();
   scheduleFrameKeys();
@@ -606,6 +606,11 @@ void TMozillaBrowser::Stop() {
   send(wkproto::Message().set("cmd", "stop"));
 }
 
+void TMozillaBrowser::sendZoom() {
+  // The page zoom scales on top of the text size.
+  if (host_ && host_->running() && viewId_) send(wkproto::Message().set("cmd", "zoom").set("level", zoom_ * pageZoom_));
+}
+
 double TMozillaBrowser::zoomLevelFor(int size) {
   static const double levels[] = {0.75, 0.875, 1.0, 1.25, 1.5};
   return size >= 0 && size <= 4 ? levels[size] : 1.0;
@@ -644,7 +649,7 @@ void TMozillaBrowser::ExecWB(int cmdID, int, const QVariant& input) {
       if (!ok || size < 0 || size > 4) throw EEngineError(QStringLiteral("文字サイズの値が正しくありません"));
       requireView();
       zoom_ = zoomLevelFor(size);
-      send(wkproto::Message().set("cmd", "zoom").set("level", zoom_));
+      sendZoom();
       return;
     }
     default:
@@ -715,7 +720,7 @@ void TMozillaBrowser::endLoad() {
 }
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
-  if (securityEvent(m)) return;
+  if (securityEvent(m) || toolsEvent(m)) return;
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));

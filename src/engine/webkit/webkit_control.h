@@ -50,6 +50,10 @@ class TMozillaBrowser : public IWebBrowser2 {
   // arrives after each change and is kept here, so it outlives the host.
   QByteArray SaveHistory() const override { return historyState_; }
   bool RestoreHistory(const QByteArray& state) override;
+  double ZoomFactor() const override { return pageZoom_; }
+  void SetZoomFactor(double factor) override;
+  bool ViewSource() override;
+  void ShowDevTools() override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -166,4 +170,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   // sessions
   void historyStateEvent(const wkproto::Message& m);
   QByteArray historyState_;
+  // Page zoom, source and inspector (webkit_tools.cpp). The view's zoom is
+  // the text size's level times the page zoom.
+  bool toolsEvent(const wkproto::Message& m);
+  void sendZoom();
+  double pageZoom_ = 1.0;
 };
