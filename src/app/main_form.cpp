@@ -64,6 +64,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateBookmarkFileItems();
   CreateHistoryItems();
   CreateFindAndSearch();
+  CreatePrivacyItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

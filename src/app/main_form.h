@@ -264,8 +264,8 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // browser additions
   // ---- both engines (main_form_engines.cpp) ------------------------------
   // OpenChild with the engine given: IE true makes a Tfrm_IE.
-  TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL);
-  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption) override;
+  TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL, bool Private = false);
+  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption, bool Private = false) override;
   // The engine of a new window the user opens at URL: the first engine rule
   // matching it (a Gecko rule only while Gecko is enabled), else the engine
   // menu. A window a page asks for takes the page's engine instead.
@@ -312,6 +312,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuShow_HistoryClick();
   // Opens a page the history window chose, as a bookmark opens.
   void OpenFromHistory(const QString& URL);
+  // ---- private windows (main_form_privacy.cpp) ----------------------------
+  QAction* FileNewPrivate1 = nullptr;  // ファイル > 新規プライベートウィンドウ (Ctrl+Shift+N)
+  QAction* FileNewPrivateItem = nullptr;
+  void FileNewPrivate1Execute();
 
  signals:
   // The frame has closed; the program ends.
@@ -334,6 +338,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateEngineItems();
   void CreateBookmarkFileItems();
   void CreateHistoryItems();
+  void CreatePrivacyItems();
   void CreateFindAndSearch();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();

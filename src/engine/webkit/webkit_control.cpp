@@ -435,7 +435,7 @@ class WebKitHost : public QObject {
 
 // --- TMozillaBrowser --------------------------------------------------------
 
-TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
+TMozillaBrowser::TMozillaBrowser(QWidget* parent, bool isPrivate) : IWebBrowser2(parent), private_(isPrivate) {
   // WebKit calls every window asked for within a second of a click the
   // user's: the clicks and keys the host reports are counted instead.
   services_ = new PageServices(this, PopupGate::Actions::Counted);
@@ -468,11 +468,13 @@ bool TMozillaBrowser::startView(QString* error) {
   host_ = host;
   viewId_ = host->attach(this);
   xid_ = 0;
-  send(wkproto::Message()
-           .set("cmd", "create")
-           .set("view", viewId_)
-           .set("width", std::max(width(), 1))
-           .set("height", std::max(height(), 1)));
+  wkproto::Message create = wkproto::Message()
+                                .set("cmd", "create")
+                                .set("view", viewId_)
+                                .set("width", std::max(width(), 1))
+                                .set("height", std::max(height(), 1));
+  if (private_) create.set("private", true);
+  send(create);
   if (zoom_ != 1.0) send(wkproto::Message().set("cmd", "zoom").set("view", viewId_).set("level", zoom_));
   sendContextItems();
   frameKeysSent_.clear();
