@@ -153,6 +153,29 @@ class TestQuestions : public QObject {
     control = nullptr;
     QTRY_VERIFY(!visibleWindow<QWidget>("ScreenShareNotice"));
   }
+
+  // A private window's answer holds for that window only: the ordinary
+  // windows are asked again, and it outlives nothing.
+  void privateWindowKeepsItsAnswers() {
+    const QString page = QStringLiteral("https://private.example/map");
+    auto* privateOne = new PagePermissions(control, true);
+    privateOne->setParent(owner);
+    QList<PermissionAnswer> answers;
+    privateOne->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
+    QTRY_VERIFY(answerableWindow<QDialog>("PermissionQuestion"));
+    answerableWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click();
+    QCOMPARE(answers, QList<PermissionAnswer>{PermissionAnswer::Allowed});
+    privateOne->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
+    QCOMPARE(answers.size(), 2);
+    QCOMPARE(answers.last(), PermissionAnswer::Allowed);
+    QVERIFY(!PagePermissions::memory().answer(permissionOrigin(page), PermissionKind::Geolocation));
+    auto* ordinary = new PagePermissions(control);
+    ordinary->setParent(owner);
+    ordinary->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
+    QCOMPARE(answers.size(), 2);
+    QTRY_VERIFY(visibleWindow<QDialog>("PermissionQuestion"));
+    delete ordinary;  // its question goes now, while answers is here
+  }
 };
 
 ZELVO_TEST_MAIN(TestQuestions)

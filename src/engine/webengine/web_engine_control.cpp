@@ -306,7 +306,7 @@ TWebBrowser::TWebBrowser(QWidget* parent, bool isPrivate)
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
   security_ = new PageSecurity(this);
-  permissions_ = new PagePermissions(this);
+  permissions_ = new PagePermissions(this, privateProfile_ != nullptr);
   auto* page = new TWebPage(privateProfile_ ? privateProfile_.get() : sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
   windowOpened() = true;

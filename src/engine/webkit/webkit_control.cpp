@@ -440,7 +440,7 @@ TMozillaBrowser::TMozillaBrowser(QWidget* parent, bool isPrivate) : IWebBrowser2
   // user's: the clicks and keys the host reports are counted instead.
   services_ = new PageServices(this, PopupGate::Actions::Counted);
   security_ = new PageSecurity(this);
-  permissions_ = new PagePermissions(this);
+  permissions_ = new PagePermissions(this, private_);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -788,7 +788,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     // What the session remembers; the rest is for the page to ask.
     const std::optional<PermissionKind> kind = permissionKindFromName(qstr(m.str("name")));
     const std::optional<bool> known =
-        kind ? PagePermissions::memory().answer(permissionOrigin(qstr(m.str("uri"))), *kind) : std::nullopt;
+        kind ? permissions_->answers().answer(permissionOrigin(qstr(m.str("uri"))), *kind) : std::nullopt;
     send(wkproto::Message()
              .set("cmd", "permission-state-reply")
              .set("id", m.integer("id"))
