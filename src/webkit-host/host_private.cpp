@@ -14,22 +14,23 @@ WebKitWebContext* privateContext = nullptr;
 WebKitWebsiteDataManager* privateManager = nullptr;
 int privateViews = 0;
 
-void onPrivateDataCleared(GObject* manager, GAsyncResult* result, gpointer data) {
+void onPrivateDataCleared(GObject* manager, GAsyncResult* result, gpointer context) {
   webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result, nullptr);
-  g_object_unref(static_cast<WebKitWebContext*>(data));
+  g_object_unref(static_cast<WebKitWebContext*>(context));
   g_object_unref(manager);
 }
 
-// Runs once the last private view's widgets are destroyed.
-gboolean dropPrivateContext(gpointer) {
-  if (privateViews > 0 || !privateContext) return G_SOURCE_REMOVE;
-  WebKitWebContext* context = privateContext;
-  WebKitWebsiteDataManager* manager = privateManager;
-  privateContext = nullptr;
-  privateManager = nullptr;
-  // The next private view starts from nothing; this session's data is
-  // wiped from the network process now, not whenever it lets go.
-  webkit_website_data_manager_clear(manager, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, onPrivateDataCleared, context);
+struct Dropped {
+  WebKitWebContext* context;
+  WebKitWebsiteDataManager* manager;
+};
+
+// Runs once the last private view's widgets are destroyed. This session's
+// data is wiped from the network process now, not whenever it lets go.
+gboolean dropPrivateContext(gpointer data) {
+  auto* d = static_cast<Dropped*>(data);
+  webkit_website_data_manager_clear(d->manager, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, onPrivateDataCleared, d->context);
+  delete d;
   return G_SOURCE_REMOVE;
 }
 
@@ -49,7 +50,11 @@ WebKitWebContext* holdPrivateContext() {
 }
 
 void releasePrivateContext() {
-  if (privateViews > 0 && --privateViews == 0) g_idle_add(dropPrivateContext, nullptr);
+  if (privateViews == 0 || --privateViews > 0) return;
+  // A private view made from now on starts from nothing.
+  g_idle_add(dropPrivateContext, new Dropped{privateContext, privateManager});
+  privateContext = nullptr;
+  privateManager = nullptr;
 }
 
 }  // namespace host
