@@ -158,23 +158,20 @@ class TestQuestions : public QObject {
   // windows are asked again, and it outlives nothing.
   void privateWindowKeepsItsAnswers() {
     const QString page = QStringLiteral("https://private.example/map");
-    auto* privateOne = new PagePermissions(control, true);
-    privateOne->setParent(owner);
-    QList<PermissionAnswer> answers;
-    privateOne->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
+    QList<PermissionAnswer> answers;  // outlives the questions, which end with their windows
+    PagePermissions privateOne(control, true), ordinary(control);
+    const auto ask = [&](PagePermissions& p) {
+      p.ask(page, PermissionKind::Geolocation, [&](auto a) { answers << a; });
+    };
+    ask(privateOne);
     QTRY_VERIFY(answerableWindow<QDialog>("PermissionQuestion"));
     answerableWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click();
-    QCOMPARE(answers, QList<PermissionAnswer>{PermissionAnswer::Allowed});
-    privateOne->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
-    QCOMPARE(answers.size(), 2);
-    QCOMPARE(answers.last(), PermissionAnswer::Allowed);
+    ask(privateOne);  // known at once
+    QCOMPARE(answers, QList<PermissionAnswer>(2, PermissionAnswer::Allowed));
     QVERIFY(!PagePermissions::memory().answer(permissionOrigin(page), PermissionKind::Geolocation));
-    auto* ordinary = new PagePermissions(control);
-    ordinary->setParent(owner);
-    ordinary->ask(page, PermissionKind::Geolocation, [&](PermissionAnswer a) { answers << a; });
+    ask(ordinary);
     QCOMPARE(answers.size(), 2);
     QTRY_VERIFY(visibleWindow<QDialog>("PermissionQuestion"));
-    delete ordinary;  // its question goes now, while answers is here
   }
 };
 
