@@ -112,7 +112,8 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
   for (qsizetype i = 0; i < open_.size(); ++i) {
     if (open_[i].dialog != dialog) continue;
     Question q = open_.takeAt(i);
-    if (answer != PermissionAnswer::Dismissed) answers().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
+    if (answer != PermissionAnswer::Dismissed)
+      answers().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
     if (q.kind == PermissionKind::ScreenCapture && answer == PermissionAnswer::Allowed) showScreenShare(q.site);
