@@ -134,13 +134,14 @@ const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
 }  // namespace
 
 void TBrowserChild::SetCaption(const QString& text) {
-  pageCaption_ = text;
   const QString shown = privacy::windowCaption(text, private_);
   setWindowTitle(QString(shown).replace(kMark, kLiteralMark));
   setAccessibleName(shown);
 }
 
 QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
+
+QString TBrowserChild::PageCaption() const { return privacy::pageCaption(Caption(), private_); }
 
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->ShowStatus(Text);

@@ -30,7 +30,7 @@ class TBrowserChild : public QMdiSubWindow {
   void SetCaption(const QString& text);
   QString Caption() const;
   // The caption without the private window's mark: the page's own.
-  QString PageCaption() const { return pageCaption_; }
+  QString PageCaption() const;
 
   QString LastStatus;
   qint16 BackEnable = kFalse;
@@ -68,7 +68,6 @@ class TBrowserChild : public QMdiSubWindow {
   bool private_ = false;
 
  private:
-  QString pageCaption_;
   void connectControl();
 };
 
