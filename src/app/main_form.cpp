@@ -69,6 +69,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateSessionItems();
   CreateDownloadItems();
   CreateZoomItems();
+  CreatePrivacyItems();
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

@@ -270,8 +270,8 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // browser additions
   // ---- both engines (main_form_engines.cpp) ------------------------------
   // OpenChild with the engine given: IE true makes a Tfrm_IE.
-  TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL);
-  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption) override;
+  TBrowserChild* OpenChildIn(bool IE, const QString& Caption, const QString& URL, bool Private = false);
+  TBrowserChild* OpenPageWindow(bool IE, const QString& Caption, bool Private = false) override;
   // The engine of a new window the user opens at URL: the first engine rule
   // matching it (a Gecko rule only while Gecko is enabled), else the engine
   // menu. A window a page asks for takes the page's engine instead.
@@ -361,6 +361,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QLabel* ZoomPanel = nullptr;        // the active page's level while not 100%
   void mnuShow_SourceClick();
   void mnuDevToolsClick();
+  // ---- private windows (main_form_privacy.cpp) ----------------------------
+  QAction* FileNewPrivate1 = nullptr;  // ファイル > 新規プライベートウィンドウ (Ctrl+Shift+N)
+  QAction* FileNewPrivateItem = nullptr;
+  void FileNewPrivate1Execute();
 
  signals:
   // The frame has closed; the program ends.
@@ -384,6 +388,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateBookmarkFileItems();
   void CreateHistoryItems();
   void CreateIconItems();
+  void CreatePrivacyItems();
   void CreateFindAndSearch();
   // sessions
   void CreateSessionItems();

@@ -147,5 +147,5 @@ void TMainForm::mnuBMEditClick() {
   frm_BMEdit->txtURL->setText(txtAddress->text());
   // With no browser window there is no page title to take.
   TBrowserChild* child = ActiveMDIChild();
-  frm_BMEdit->txtName->setText(child ? child->Caption() : QString());
+  frm_BMEdit->txtName->setText(child ? child->PageCaption() : QString());
 }

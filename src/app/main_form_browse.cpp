@@ -17,13 +17,13 @@
 
 void TMainForm::OpenChild(const QString& Caption, const QString& URL) { OpenChildIn(NewWindowIsIE(URL), Caption, URL); }
 
-TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL) {
-  TBrowserChild* child = OpenPageWindow(IE, Caption);
+TBrowserChild* TMainForm::OpenChildIn(bool IE, const QString& Caption, const QString& URL, bool Private) {
+  TBrowserChild* child = OpenPageWindow(IE, Caption, Private);
   child->Control()->Navigate(URL);
   return child;
 }
 
-TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption) {
+TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption, bool Private) {
   QString mozPath;
   int mozilla = 0;
   {
@@ -36,14 +36,14 @@ TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption) {
 
   TBrowserChild* child = nullptr;
   if (IE) {
-    auto* ie = new Tfrm_IE(this);
+    auto* ie = new Tfrm_IE(this, Private);
     child = ie;
     MDIClient->addSubWindow(ie);
     PlaceNewChild(ie);
     PrepareChild(ie);
     ie->FormCreate();
   } else {
-    auto* mz = new Tfrm_MZ(this);
+    auto* mz = new Tfrm_MZ(this, Private);
     child = mz;
     MDIClient->addSubWindow(mz);
     PlaceNewChild(mz);

@@ -123,7 +123,8 @@ TBrowserChild* TMainForm::OpenInOtherEngine(TBrowserChild* child) {
     url = QStringLiteral("about:blank");
   else if (!frameMayLoadPageAddress(url, url))
     throw EEngineError(QStringLiteral("このページはもう一方のエンジンでは開けません"));
-  return OpenChildIn(!child->IsIE(), QString(), url);
+  // A private window's page stays private in the other engine.
+  return OpenChildIn(!child->IsIE(), QString(), url, child->IsPrivate());
 }
 
 void TMainForm::mnuOtherEngineClick() {

@@ -148,6 +148,7 @@ void TMainForm::FillWindowMenu() {
     const QString caption =
         n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : QStringLiteral("%1 %2").arg(n).arg(title);
     QAction* a = Window1->addAction(caption);
+    if (child && child->IsPrivate()) a->setIcon(child->windowIcon());
     a->setCheckable(true);
     a->setChecked(w == MDIClient->currentSubWindow());
     // A window showing its site's icon shows it here too.

@@ -17,6 +17,8 @@
 #include "page/page_services.h"
 #include "platform/guarded.h"
 #include "zoom/page_zoom.h"
+#include "privacy/privacy_rules.h"
+#include "privacy/private_icon.h"
 
 namespace {
 
@@ -51,16 +53,17 @@ QAccessibleInterface* childAccessible(const QString& className, QObject* object)
 
 void TBrowserChild::setControlFactoryForTests(ControlFactory f) { factory() = std::move(f); }
 
-TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie) : frame_(frame) {
+TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie, bool isPrivate) : frame_(frame), private_(isPrivate) {
   [[maybe_unused]] static const bool accessible = (QAccessible::installFactory(childAccessible), true);
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(ie ? QStringLiteral("frm_IE") : QStringLiteral("frm_MZ"));
   if (factory())
     control_ = factory()(ie, this);
   else if (ie)
-    control_ = new TWebBrowser(this);
+    control_ = new TWebBrowser(this, private_);
   else
-    control_ = new TMozillaBrowser(this);
+    control_ = new TMozillaBrowser(this, private_);
+  if (private_) setWindowIcon(privacy::privateWindowIcon());
   control_->setObjectName(ie ? QStringLiteral("TWeb_IE") : QStringLiteral("TWeb_MZ"));
   setWidget(control_);
   connectControl();
@@ -137,11 +140,14 @@ const QString kLiteralMark = QStringLiteral("[*][*]");  // shown as "[*]"
 }  // namespace
 
 void TBrowserChild::SetCaption(const QString& text) {
-  setWindowTitle(QString(text).replace(kMark, kLiteralMark));
-  setAccessibleName(text);
+  const QString shown = privacy::windowCaption(text, private_);
+  setWindowTitle(QString(shown).replace(kMark, kLiteralMark));
+  setAccessibleName(shown);
 }
 
 QString TBrowserChild::Caption() const { return windowTitle().replace(kLiteralMark, kMark); }
+
+QString TBrowserChild::PageCaption() const { return privacy::pageCaption(Caption(), private_); }
 
 void TBrowserChild::StatusTextChange(const QString& Text) {
   frame_->ShowStatus(Text);
@@ -151,7 +157,7 @@ void TBrowserChild::StatusTextChange(const QString& Text) {
 void TBrowserChild::TitleChange(const QString& Text) {
   SetCaption(Text);
   frame_->ShowAddress(displayAddress(control_->LocationURL()));
-  history::pageTitled(control_, control_->LocationURL(), Text);
+  if (!private_) history::pageTitled(control_, control_->LocationURL(), Text);
 }
 
 void TBrowserChild::IconChange(const QByteArray& Png) {
@@ -191,7 +197,8 @@ void TBrowserChild::NewWindow2(const QString& URL, bool* Cancel, const QString& 
   // The window opens in the asking page's engine, which loads the page
   // into it itself, checking the address as the page's own navigation.
   const QString opener = control_->LocationURL();
-  TBrowserChild* opened = frame_->OpenPageWindow(IsIE(), caption);
+  // A private page's window is private too: its page shares the opener's data.
+  TBrowserChild* opened = frame_->OpenPageWindow(IsIE(), caption, private_);
   if (WindowHandoff::offer(control_, opened->Control())) return;
   // No page was handed over (a link the window's own menu opens): the frame
   // loads the address itself only where that is as safe as the page's own
@@ -217,7 +224,7 @@ void TBrowserChild::closeEvent(QCloseEvent* event) {
 
 // ---- IE child ---------------------------------------------------------------
 
-Tfrm_IE::Tfrm_IE(TPageDisplay* frame) : TBrowserChild(frame, true) { TWeb_IE = control_; }
+Tfrm_IE::Tfrm_IE(TPageDisplay* frame, bool isPrivate) : TBrowserChild(frame, true, isPrivate) { TWeb_IE = control_; }
 
 void Tfrm_IE::FormCreate() {
   ChildMojiSize = static_cast<quint8>(frame_->FrameMojiSize() & 0xFF);
@@ -240,7 +247,7 @@ void Tfrm_IE::ProgressChange(qint32 Progress, qint32 ProgressMax) {
 
 // ---- Gecko child ------------------------------------------------------------
 
-Tfrm_MZ::Tfrm_MZ(TPageDisplay* frame) : TBrowserChild(frame, false) { TWeb_MZ = control_; }
+Tfrm_MZ::Tfrm_MZ(TPageDisplay* frame, bool isPrivate) : TBrowserChild(frame, false, isPrivate) { TWeb_MZ = control_; }
 
 void Tfrm_MZ::FormCreate() {
   FormResize();

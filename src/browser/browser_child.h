@@ -24,10 +24,13 @@ class TBrowserChild : public QMdiSubWindow {
   // history, session, remembered zoom, site icon or download entry.
   bool IsPrivate() const { return private_; }
 
-  // The window's caption as the user reads it. Qt takes "[*]" in a window
-  // title for its modified mark; a page title keeps those characters.
+  // The window's caption as the user reads it (a private window's marked
+  // first). Qt takes "[*]" in a window title for its modified mark; a page
+  // title keeps those characters.
   void SetCaption(const QString& text);
   QString Caption() const;
+  // The caption without the private window's mark: the page's own.
+  QString PageCaption() const;
 
   QString LastStatus;
   qint16 BackEnable = kFalse;
@@ -49,7 +52,7 @@ class TBrowserChild : public QMdiSubWindow {
   static void setControlFactoryForTests(ControlFactory factory);
 
  protected:
-  TBrowserChild(TPageDisplay* frame, bool ie);
+  TBrowserChild(TPageDisplay* frame, bool ie, bool isPrivate);
   void StatusTextChange(const QString& Text);
   void TitleChange(const QString& Text);
   void CommandStateChange(qint32 Command, bool Enable);
@@ -74,7 +77,7 @@ class TBrowserChild : public QMdiSubWindow {
 class Tfrm_IE : public TBrowserChild {
   Q_OBJECT
  public:
-  explicit Tfrm_IE(TPageDisplay* frame);
+  explicit Tfrm_IE(TPageDisplay* frame, bool isPrivate = false);
   bool IsIE() const override { return true; }
 
   IWebBrowser2* TWeb_IE = nullptr;
@@ -90,7 +93,7 @@ class Tfrm_IE : public TBrowserChild {
 class Tfrm_MZ : public TBrowserChild {
   Q_OBJECT
  public:
-  explicit Tfrm_MZ(TPageDisplay* frame);
+  explicit Tfrm_MZ(TPageDisplay* frame, bool isPrivate = false);
   bool IsIE() const override { return false; }
 
   IWebBrowser2* TWeb_MZ = nullptr;

@@ -32,6 +32,6 @@ class TPageDisplay {
   virtual TBrowserChild* ActiveMDIChild() const = 0;
   // A window for a page that asked for one: a child of the engine given
   // (the asking page's, whatever the engine menu or rules say), active and
-  // captioned, that has loaded nothing yet.
-  virtual TBrowserChild* OpenPageWindow(bool IE, const QString& Caption) = 0;
+  // captioned, that has loaded nothing yet; private when the asking page's is.
+  virtual TBrowserChild* OpenPageWindow(bool IE, const QString& Caption, bool Private) = 0;
 };

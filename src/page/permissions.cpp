@@ -33,7 +33,8 @@ void bringUp(QWidget* w) {
 }
 }  // namespace
 
-PagePermissions::PagePermissions(QWidget* control) : QObject(control), control_(control) {}
+PagePermissions::PagePermissions(QWidget* control, bool isPrivate)
+    : QObject(control), control_(control), own_(isPrivate ? std::make_unique<PermissionMemory>() : nullptr) {}
 
 PagePermissions::~PagePermissions() {
   // The control is going: its questions go, and whatever waits is let go;
@@ -49,7 +50,7 @@ PermissionMemory& PagePermissions::memory() {
 
 void PagePermissions::ask(const QString& address, PermissionKind kind, Done done) {
   const QString origin = permissionOrigin(address);
-  if (const std::optional<bool> known = memory().answer(origin, kind))
+  if (const std::optional<bool> known = answers().answer(origin, kind))
     return done(*known ? PermissionAnswer::Allowed : PermissionAnswer::Denied);
   // A page without a site of its own gets nothing it would have to ask for.
   if (origin.isEmpty() || !PermissionMemory::asksUser(kind)) return done(PermissionAnswer::Denied);
@@ -111,7 +112,8 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
   for (qsizetype i = 0; i < open_.size(); ++i) {
     if (open_[i].dialog != dialog) continue;
     Question q = open_.takeAt(i);
-    if (answer != PermissionAnswer::Dismissed) memory().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
+    if (answer != PermissionAnswer::Dismissed)
+      answers().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
     if (q.kind == PermissionKind::ScreenCapture && answer == PermissionAnswer::Allowed) showScreenShare(q.site);

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "page/permission_rules.h"
 
@@ -21,7 +22,8 @@ class PagePermissions : public QObject {
   Q_OBJECT
  public:
   // control: the engine control whose window the questions belong to.
-  explicit PagePermissions(QWidget* control);
+  // A private window's answers are its own, kept only while it is open.
+  explicit PagePermissions(QWidget* control, bool isPrivate = false);
   ~PagePermissions() override;
 
   using Done = std::function<void(PermissionAnswer)>;
@@ -46,6 +48,8 @@ class PagePermissions : public QObject {
 
   // The answers of this session, for all windows of both engines.
   static PermissionMemory& memory();
+  // The answers this window goes by: the session's, or its own when private.
+  PermissionMemory& answers() { return own_ ? *own_ : memory(); }
 
  private:
   struct Question {
@@ -64,6 +68,7 @@ class PagePermissions : public QObject {
   QWidget* control_;
   QList<Question> open_;
   QPointer<QWidget> screenShare_;
+  std::unique_ptr<PermissionMemory> own_;
 };
 
 // A notification a site was allowed to show: a small window at the

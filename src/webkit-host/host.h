@@ -67,6 +67,8 @@ struct View {
   std::map<std::int64_t, WebKitPermissionStateQuery*> permissionStates;
   double wheelRest = 0;                    // of a touchpad turned with Ctrl, short of a notch
   WebKitUserScript* zoomScript = nullptr;  // the zoom as the page's devicePixelRatio
+  // private windows: the view is in the ephemeral web context.
+  bool isPrivate = false;
 };
 inline std::map<int, View*> views;
 // Windows a page opened on a click, kept until the frame gives them a view
@@ -86,13 +88,19 @@ void sendHistory(View* v);
 void startUserLoad(View* v);
 // Whether such a load is on its way: the page shown may ask nothing then.
 bool leavingForUserLoad(View* v);
-View* buildView(int id, int w, int h, WebKitWebView* related);
+View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate = false);
 void prepareSpare();
 void createView(const Message& m);
 void forgetView(View* v);
 void destroyView(const Message& m);
 void adoptView(const Message& m);
 void discardView(const Message& m);
+
+// --- private views (host_private.cpp)
+// The ephemeral web context, made for the first private view; each view
+// built in it holds it, and lets go when it is forgotten.
+WebKitWebContext* holdPrivateContext();
+void releasePrivateContext();
 
 // --- failed loads and dead web processes (host_error_pages.cpp)
 gboolean onLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* error, gpointer data);

@@ -175,7 +175,8 @@ void answerPermission(View* v, const Message& m) {
   WebKitPermissionRequest* request = it->second.request;
   const std::string uri = it->second.uri;
   v->permissions.erase(it);
-  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered"))
+  // A private window's answer is not carried to the ordinary windows.
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request) && m.boolean("remembered") && !v->isPrivate)
     rememberNotificationAnswer(uri, m.boolean("allowed"));
   if (m.boolean("allowed"))
     webkit_permission_request_allow(request);

@@ -1,6 +1,7 @@
 // zelvo-webkit-host: the WebKitGTK engine of the Gecko windows, run as a
 // process of its own so that a failing engine never takes the frame down.
-// One shared web context for all views; one undecorated top-level window per
+// One shared web context for all views (private ones have their own, see
+// host_private.cpp); one undecorated top-level window per
 // view, whose X11 id the frame embeds. Commands arrive one JSON object per
 // line on stdin, events leave the same way on stdout. End of stdin ends the
 // host.

@@ -158,7 +158,8 @@ void securityCommand(View* v, const std::string& cmd, const Message& m) {
     webkit_web_view_load_alternate_html(v->web, m.str("html").c_str(), v->tlsUri.c_str(), nullptr);
   } else if (cmd == "tls-allow") {
     if (!v->tlsCertificate || v->tlsHost.empty()) return;
-    webkit_web_context_allow_tls_certificate_for_host(context, v->tlsCertificate, v->tlsHost.c_str());
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(v->web), v->tlsCertificate,
+                                                      v->tlsHost.c_str());
     startUserLoad(v);
     webkit_web_view_load_uri(v->web, v->tlsUri.c_str());
   } else if (cmd == "leave") {

@@ -99,7 +99,7 @@ GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer dat
   if (gesture) {
     int w = 640, h = 480;
     gtk_window_get_size(GTK_WINDOW(v->window), &w, &h);
-    View* p = buildView(--lastPendingId, w, h, v->web);
+    View* p = buildView(--lastPendingId, w, h, v->web, v->isPrivate);
     pendingViews[p->id] = p;
     m.set("pending", p->id);
     opened = GTK_WIDGET(p->web);
@@ -130,9 +130,12 @@ bool leavingForUserLoad(View* v) { return v->userLoad && webkit_web_view_is_load
 
 // A view in an undecorated window of its own, realised so that it has an
 // X window to embed; related views share their opener's web process.
-View* buildView(int id, int w, int h, WebKitWebView* related) {
+View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate) {
   auto* v = new View;
   v->id = id;
+  v->isPrivate = isPrivate;
+  // A related view is in its opener's context; a private one holds it too.
+  WebKitWebContext* own = isPrivate ? holdPrivateContext() : context;
   v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_decorated(GTK_WINDOW(v->window), FALSE);
   gtk_window_set_skip_taskbar_hint(GTK_WINDOW(v->window), TRUE);
@@ -142,7 +145,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related) {
     v->web =
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings, nullptr));
   else
-    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", own, "settings", settings, nullptr));
   gtk_container_add(GTK_CONTAINER(v->window), GTK_WIDGET(v->web));
 
   g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(onMouseTarget), v);
@@ -232,16 +235,18 @@ void createView(const Message& m) {
     return;
   }
   const int w = static_cast<int>(m.integer("width", 640)), h = static_cast<int>(m.integer("height", 480));
-  View* v = spare;
-  spare = nullptr;
+  const bool isPrivate = m.boolean("private");
+  // The spare is in the ordinary context: a private view is built anew.
+  View* v = isPrivate ? nullptr : spare;
+  if (v) spare = nullptr;
   if (v) {
     v->id = id;
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
   } else {
-    v = buildView(id, w, h, nullptr);
+    v = buildView(id, w, h, nullptr, isPrivate);
   }
   announceView(v);
-  dropWarmPage();
+  if (!isPrivate) dropWarmPage();
 
   const std::string url = m.str("url");
   if (!url.empty()) webkit_web_view_load_uri(v->web, url.c_str());
@@ -272,6 +277,10 @@ void forgetView(View* v) {
   forgetFind(v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
+  if (v->isPrivate) {
+    v->isPrivate = false;
+    releasePrivateContext();
+  }
 }
 
 void destroyView(const Message& m) {

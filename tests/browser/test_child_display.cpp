@@ -31,7 +31,7 @@ class RecordingDisplay : public TPageDisplay {
   void SetTextSizeEnabled(bool on) override { textSize = on; }
   int FrameMojiSize() const override { return 3; }
   TBrowserChild* ActiveMDIChild() const override { return active; }
-  TBrowserChild* OpenPageWindow(bool, const QString&) override { return nullptr; }
+  TBrowserChild* OpenPageWindow(bool, const QString&, bool) override { return nullptr; }
 };
 
 }  // namespace

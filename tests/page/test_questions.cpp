@@ -153,6 +153,26 @@ class TestQuestions : public QObject {
     control = nullptr;
     QTRY_VERIFY(!visibleWindow<QWidget>("ScreenShareNotice"));
   }
+
+  // A private window's answer holds for that window only: the ordinary
+  // windows are asked again, and it outlives nothing.
+  void privateWindowKeepsItsAnswers() {
+    const QString page = QStringLiteral("https://private.example/map");
+    QList<PermissionAnswer> answers;  // outlives the questions, which end with their windows
+    PagePermissions privateOne(control, true), ordinary(control);
+    const auto ask = [&](PagePermissions& p) {
+      p.ask(page, PermissionKind::Geolocation, [&](auto a) { answers << a; });
+    };
+    ask(privateOne);
+    QTRY_VERIFY(answerableWindow<QDialog>("PermissionQuestion"));
+    answerableWindow<QDialog>("PermissionQuestion")->findChild<QPushButton*>("btnAllow")->click();
+    ask(privateOne);  // known at once
+    QCOMPARE(answers, QList<PermissionAnswer>(2, PermissionAnswer::Allowed));
+    QVERIFY(!PagePermissions::memory().answer(permissionOrigin(page), PermissionKind::Geolocation));
+    ask(ordinary);
+    QCOMPARE(answers.size(), 2);
+    QTRY_VERIFY(visibleWindow<QDialog>("PermissionQuestion"));
+  }
 };
 
 ZELVO_TEST_MAIN(TestQuestions)

@@ -14,6 +14,8 @@ class TestHttpServer : public QTcpServer {
   QHash<QByteArray, QByteArray> pages;  // "/a.html" -> body
   QList<QByteArray> requested;
   QSet<QByteArray> held;
+  QHash<QByteArray, QByteArray> headers;  // "/a.html" -> extra header lines, each ending in CRLF
+  QList<QByteArray> heads;                // every request's head, as it came
 
   TestHttpServer() {
     listen(QHostAddress::LocalHost, 0);
@@ -26,12 +28,13 @@ class TestHttpServer : public QTcpServer {
           const QList<QByteArray> first = head.left(head.indexOf("\r\n")).split(' ');
           const QByteArray path = first.size() > 1 ? first[1] : QByteArray("/");
           requested << path;
+          heads << head;
           if (held.contains(path)) return;
           const bool found = pages.contains(path);
           const QByteArray body = found ? pages.value(path) : QByteArray("not found");
           s->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
-                   QByteArray("Content-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: ") +
-                   QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                   QByteArray("Content-Type: text/html; charset=utf-8\r\nConnection: close\r\n") + headers.value(path) +
+                   "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
           s->disconnectFromHost();
         });
         connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);

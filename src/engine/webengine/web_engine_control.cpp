@@ -231,6 +231,54 @@ void TWebBrowser::prepareSparePage() {
   sparePage()->setUrl(QUrl(QStringLiteral("about:blank")));
 }
 
+namespace {
+
+// What every profile of the program has, whatever it keeps on disk: the
+// language, the settings, the program's downloads and notifications.
+void configureProfile(QWebEngineProfile* profile) {
+  profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
+  profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
+  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
+    guarded::run([&] {
+      try {
+        startDownload(d);
+      } catch (const ZelvoError& e) {
+        // Shown once the engine's signal is over: its box waits for the user.
+        QTimer::singleShot(0, [text = e.text()] { guarded::report(text); });
+      }
+    });
+  });
+  profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  profile->setNotificationPresenter(
+      [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
+}
+
+std::weak_ptr<QWebEngineProfile>& privateProfileSlot() {
+  static std::weak_ptr<QWebEngineProfile> slot;
+  return slot;
+}
+
+// The off-the-record profile of the private windows, made for the first
+// and shared by the others. Its cookies, cache and storage are in memory
+// only; it goes when the last window using it goes, after that window's
+// page (the engine wants a profile to outlive its pages).
+std::shared_ptr<QWebEngineProfile> privateProfile() {
+  if (auto live = privateProfileSlot().lock()) return live;
+  auto* profile = new QWebEngineProfile(QCoreApplication::instance());
+  profile->setObjectName(QStringLiteral("PrivateProfile"));
+  configureProfile(profile);
+  std::shared_ptr<QWebEngineProfile> shared(profile, [](QWebEngineProfile* p) {
+    p->clearHttpCache();
+    p->deleteLater();
+  });
+  privateProfileSlot() = shared;
+  return shared;
+}
+
+}  // namespace
+
+QWebEngineProfile* TWebBrowser::livePrivateProfile() { return privateProfileSlot().lock().get(); }
+
 QWebEngineProfile* TWebBrowser::sharedProfile() {
   static QPointer<QWebEngineProfile> profile;
   if (!profile) {
@@ -242,21 +290,7 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
       if (!cache.isEmpty()) profile->setCachePath(cache);
     }
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-    profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
-    profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
-    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
-      guarded::run([&] {
-        try {
-          startDownload(d);
-        } catch (const ZelvoError& e) {
-          // Shown once the engine's signal is over: its box waits for the user.
-          QTimer::singleShot(0, [text = e.text()] { guarded::report(text); });
-        }
-      });
-    });
-    profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-    profile->setNotificationPresenter(
-        [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
+    configureProfile(profile);
   }
   return profile;
 }
@@ -267,13 +301,14 @@ double TWebBrowser::zoomFactorFor(int size) {
   return factors[size];
 }
 
-TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
+TWebBrowser::TWebBrowser(QWidget* parent, bool isPrivate)
+    : IWebBrowser2(parent), privateProfile_(isPrivate ? privateProfile() : nullptr) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebEngineView"));
   services_ = new PageServices(this);
   security_ = new PageSecurity(this);
-  permissions_ = new PagePermissions(this);
-  auto* page = new TWebPage(sharedProfile(), this);
+  permissions_ = new PagePermissions(this, privateProfile_ != nullptr);
+  auto* page = new TWebPage(privateProfile_ ? privateProfile_.get() : sharedProfile(), this);
   // The engine is up; the spare has served, once this page has a renderer.
   windowOpened() = true;
   if (sparePage()) connect(page, &QWebEnginePage::loadFinished, sparePage(), &QObject::deleteLater);
@@ -536,7 +571,7 @@ void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
       // The page arrives as a download; watch it so a failure is reported.
       QPointer<TWebBrowser> self(this);
       auto conn = std::make_shared<QMetaObject::Connection>();
-      *conn = connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this,
+      *conn = connect(view_->page()->profile(), &QWebEngineProfile::downloadRequested, this,
                       [this, conn](QWebEngineDownloadRequest* d) {
                         if (!d->isSavePageDownload() || d->page() != view_->page()) return;
                         disconnect(*conn);

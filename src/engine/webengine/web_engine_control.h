@@ -22,11 +22,12 @@ struct PageDialogRequest;
 struct PageDialogAnswer;
 
 // The "Internet Explorer" slot: Qt WebEngine. All windows share one
-// persistent profile (cookies, cache) under the user's data folder.
+// persistent profile (cookies, cache) under the user's data folder; private
+// windows share one off-the-record profile, gone with the last of them.
 class TWebBrowser : public IWebBrowser2 {
   Q_OBJECT
  public:
-  explicit TWebBrowser(QWidget* parent = nullptr);
+  explicit TWebBrowser(QWidget* parent = nullptr, bool isPrivate = false);
   ~TWebBrowser() override;
 
   void GoBack() override;
@@ -56,6 +57,8 @@ class TWebBrowser : public IWebBrowser2 {
   // The zoom factor of each text size 0..4.
   static double zoomFactorFor(int size);
   static QWebEngineProfile* sharedProfile();
+  // private windows: the off-the-record profile while one of them is open.
+  static QWebEngineProfile* livePrivateProfile();
   // A page with a renderer of its own at about:blank, so that the first
   // window does not wait for the engine to come up; let go once a window
   // exists.
@@ -90,6 +93,8 @@ class TWebBrowser : public IWebBrowser2 {
   // Permission requests and full screen, answered through the program's own questions and window.
   void watchPermissionsAndFullScreen(QWebEnginePage* page);
 
+  // private windows: holds the off-the-record profile this page uses.
+  std::shared_ptr<QWebEngineProfile> privateProfile_;
   QWebEngineView* view_;
   PageServices* services_;
   PageSecurity* security_;

@@ -435,12 +435,12 @@ class WebKitHost : public QObject {
 
 // --- TMozillaBrowser --------------------------------------------------------
 
-TMozillaBrowser::TMozillaBrowser(QWidget* parent) : IWebBrowser2(parent) {
+TMozillaBrowser::TMozillaBrowser(QWidget* parent, bool isPrivate) : IWebBrowser2(parent), private_(isPrivate) {
   // WebKit calls every window asked for within a second of a click the
   // user's: the clicks and keys the host reports are counted instead.
   services_ = new PageServices(this, PopupGate::Actions::Counted);
   security_ = new PageSecurity(this);
-  permissions_ = new PagePermissions(this);
+  permissions_ = new PagePermissions(this, private_);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(1, 1);
   QString why;
@@ -468,11 +468,13 @@ bool TMozillaBrowser::startView(QString* error) {
   host_ = host;
   viewId_ = host->attach(this);
   xid_ = 0;
-  send(wkproto::Message()
-           .set("cmd", "create")
-           .set("view", viewId_)
-           .set("width", std::max(width(), 1))
-           .set("height", std::max(height(), 1)));
+  wkproto::Message create = wkproto::Message()
+                                .set("cmd", "create")
+                                .set("view", viewId_)
+                                .set("width", std::max(width(), 1))
+                                .set("height", std::max(height(), 1));
+  if (private_) create.set("private", true);
+  send(create);
   if (zoom_ * pageZoom_ != 1.0) sendZoom();
   sendContextItems();
   frameKeysSent_.clear();
@@ -804,7 +806,7 @@ void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
     // What the session remembers; the rest is for the page to ask.
     const std::optional<PermissionKind> kind = permissionKindFromName(qstr(m.str("name")));
     const std::optional<bool> known =
-        kind ? PagePermissions::memory().answer(permissionOrigin(qstr(m.str("uri"))), *kind) : std::nullopt;
+        kind ? permissions_->answers().answer(permissionOrigin(qstr(m.str("uri"))), *kind) : std::nullopt;
     send(wkproto::Message()
              .set("cmd", "permission-state-reply")
              .set("id", m.integer("id"))

@@ -30,7 +30,8 @@ class Message;
 class TMozillaBrowser : public IWebBrowser2 {
   Q_OBJECT
  public:
-  explicit TMozillaBrowser(QWidget* parent = nullptr);
+  // A private control's view is in the host's ephemeral web context.
+  explicit TMozillaBrowser(QWidget* parent = nullptr, bool isPrivate = false);
   ~TMozillaBrowser() override;
 
   void GoBack() override;
@@ -129,6 +130,7 @@ class TMozillaBrowser : public IWebBrowser2 {
   void fullScreenChanged(bool on);
 
   QPointer<WebKitHost> host_;
+  bool private_ = false;
   PageServices* services_ = nullptr;
   PageSecurity* security_ = nullptr;
   PagePermissions* permissions_ = nullptr;
