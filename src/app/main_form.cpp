@@ -63,6 +63,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateEngineItems();
   CreateBookmarkFileItems();
   CreateHistoryItems();
+  CreatePrintItems();  // printing
   CreateFindAndSearch();
   BindHandlers();
   guarded::run([this] { FormCreate(); });

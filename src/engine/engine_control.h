@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QList>
+#include <QPageLayout>
 #include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+
+#include "platform/errors.h"
 
 class PageSecurity;
 
@@ -71,6 +74,15 @@ class IWebBrowser2 : public QWidget {
   // Goes to the entry `steps` away: -1 is the one GoBack reaches, 1 GoForward's.
   virtual void GoToEntry(int steps) = 0;
 
+  // ---- Printing
+  // Renders the page as a PDF file at `path` on pages of `layout`;
+  // PdfPrinted answers. One at a time: the caller waits for the answer.
+  virtual void PrintToPdf(const QString& path, const QPageLayout& layout) {
+    Q_UNUSED(path);
+    Q_UNUSED(layout);
+    throw EEngineError(QStringLiteral("このウィンドウは印刷できません"));
+  }
+
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
   // read each time the menu opens, and a chosen one is triggered.
@@ -113,6 +125,12 @@ class IWebBrowser2 : public QWidget {
   // A search's answer: the current match (1-based) of total; 0 of 0 when
   // the text is not on the page.
   void FindResult(int current, int total);
+
+  // ---- Printing
+  // The PDF that PrintToPdf asked for is written (error empty) or not.
+  void PdfPrinted(const QString& path, const QString& error);
+  // The page asks to be printed (its script called print()).
+  void PrintRequested();
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

@@ -137,4 +137,8 @@ void sendTravel(View* v);
 bool isFindCommand(const std::string& cmd);
 void findCommand(View* v, const std::string& cmd, const Message& m);
 
+// --- printing (host_print.cpp)
+gboolean onPrintRequest(WebKitWebView* web, WebKitPrintOperation* op, gpointer data);
+void printCommand(View* v, const Message& m);
+
 }  // namespace host

@@ -226,6 +226,8 @@ void handle(const Message& m) {
     webkit_web_view_evaluate_javascript(v->web, kLeave, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
   } else if (cmd == "frame-keys") {
     v->frameKeys = framekeys::decode(m.str("keys"));
+  } else if (cmd == "print-pdf") {  // printing
+    printCommand(v, m);
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {

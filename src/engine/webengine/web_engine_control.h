@@ -43,6 +43,8 @@ class TWebBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override;
   QList<TravelEntry> ForwardEntries(int max) const override;
   void GoToEntry(int steps) override;
+  // ---- Printing (web_engine_print.cpp)
+  void PrintToPdf(const QString& path, const QPageLayout& layout) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -80,6 +82,8 @@ class TWebBrowser : public IWebBrowser2 {
   void updateSecurity();
   // Permission requests and full screen, answered through the program's own questions and window.
   void watchPermissionsAndFullScreen(QWebEnginePage* page);
+  // window.print() and the page's PDF, and PDF documents in the engine's viewer.
+  void watchPrinting(QWebEnginePage* page);
 
   QWebEngineView* view_;
   PageServices* services_;

@@ -716,6 +716,7 @@ void TMozillaBrowser::endLoad() {
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   if (securityEvent(m)) return;
+  if (printEvent(m)) return;  // printing
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
@@ -987,6 +988,7 @@ void TMozillaBrowser::hostLost() {
   emit CommandStateChange(CSC_NAVIGATEBACK, false);
   emit CommandStateChange(CSC_NAVIGATEFORWARD, false);
   showHostErrorPage(QString());
+  printLost();  // printing
 }
 
 void TMozillaBrowser::embed(quint64 xid) {

@@ -46,6 +46,8 @@ class TMozillaBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override { return back_.mid(0, max); }
   QList<TravelEntry> ForwardEntries(int max) const override { return forward_.mid(0, max); }
   void GoToEntry(int steps) override;
+  // ---- Printing (webkit_print.cpp)
+  void PrintToPdf(const QString& path, const QPageLayout& layout) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -119,6 +121,12 @@ class TMozillaBrowser : public IWebBrowser2 {
   void permissionRequest(const wkproto::Message& m);
   void notification(const wkproto::Message& m);
   void fullScreenChanged(bool on);
+  // ---- Printing: the host's answers about the PDF it writes, and the
+  // page's print(); true when the event was one of those. A host that goes
+  // answers the PDF it was writing as failed.
+  bool printEvent(const wkproto::Message& m);
+  void printLost();
+  QString printing_;
 
   QPointer<WebKitHost> host_;
   PageServices* services_ = nullptr;
