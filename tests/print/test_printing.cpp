@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -82,6 +84,11 @@ class TestPrinting : public QObject {
       QCoreApplication::installTranslator(&japanese);
     server.pages["/page.html"] = "<!DOCTYPE html><meta charset=utf-8><title>印刷</title><h1>" + kText.toUtf8() +
                                  "</h1><p>二段落目も日本語です。</p>";
+    // More pages in landscape than upright.
+    server.pages["/long.html"] =
+        "<!DOCTYPE html><meta charset=utf-8><title>長い</title>"
+        "<style>div{height:100mm}</style><div>一</div><div>二</div><div>三</div>"
+        "<div>四</div><div>五</div>";
     server.pages["/doc.pdf"] = titledPdf(QStringLiteral("PDF の文書"));
     server.types["/doc.pdf"] = "application/pdf";
   }
@@ -119,6 +126,28 @@ class TestPrinting : public QObject {
     QVERIFY2(fx->errors.isEmpty(), qPrintable(fx->errors.join(u'\n')));
     const QString text = pdfText(target);
     QVERIFY2(text.contains(kText), qPrintable(text));
+  }
+
+  // 印刷プレビュー... shows the page as the engine laid it out, and lays it
+  // out again when the orientation changes.
+  void preview_data() { addEngineRows(); }
+  void preview() {
+    QFETCH(QByteArray, config);
+    TBrowserChild* c = open(config, "/long.html", QStringLiteral("長い"));
+    QVERIFY(c);
+    f->findChild<QAction*>(QStringLiteral("mnuFile_PrintPreview"))->trigger();
+    PagePrinter* printer = PagePrinter::of(c->Control());
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QPrintPreviewDialog*>(printer->dialog()), 30000);
+    auto* view = printer->dialog()->findChild<QPrintPreviewWidget*>();
+    QVERIFY(view);
+    QTRY_VERIFY_WITH_TIMEOUT(view->pageCount() > 1, 10000);
+    const int portrait = view->pageCount();
+    view->setLandscapeOrientation();
+    QTRY_VERIFY_WITH_TIMEOUT(view->pageCount() > portrait, 30000);
+    QSignalSpy ended(printer, &PagePrinter::ended);
+    printer->dialog()->reject();
+    QVERIFY(ended.count() == 1 || ended.wait(10000));
+    QVERIFY2(fx->errors.isEmpty(), qPrintable(fx->errors.join(u'\n')));
   }
 
   // A page that calls print() again and again gets one dialog.
