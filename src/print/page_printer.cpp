@@ -180,6 +180,8 @@ void PagePrinter::paint(QPrinter& printer, bool wholeDocument) {
   printer.setFullPage(true);
   QPainter painter;
   if (!painter.begin(&printer)) throw EInOutError(QStringLiteral("プリンターに出力できません"));
+  // The preview draws the pages smaller than they were rendered.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   const QRectF paper(QPointF(0, 0), printer.paperRect(QPrinter::DevicePixel).size());
   bool first = true;
   for (int page : pages) {
