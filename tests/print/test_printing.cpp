@@ -5,6 +5,7 @@
 // downloaded.
 #include <QBuffer>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPainter>
@@ -168,6 +169,12 @@ class TestPrinting : public QObject {
     QCOMPARE(c->Control()->LocationURL(), server.url("/doc.pdf"));
     QCOMPARE(DownloadManager::instance()->waiting(c), 0);
     QVERIFY(fx->errors.isEmpty());
+    if (!c->IsIE()) return;  // Gekko's viewer has a save button of its own
+    // 名前をつけて保存 offers the document itself as a download.
+    f->findChild<QAction*>(QStringLiteral("mnuFile_SaveAs"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(DownloadManager::instance()->question(c), 10000);
+    QCOMPARE(DownloadManager::instance()->question(c)->selectedFiles().value(0).section(u'/', -1),
+             QStringLiteral("doc.pdf"));
   }
 };
 

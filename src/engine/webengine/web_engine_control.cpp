@@ -505,6 +505,8 @@ bool TWebBrowser::DeferClose() {
 void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
   switch (cmdID) {
     case OLECMDID_SAVEAS: {
+      // Printing and PDF: a PDF document in the viewer is saved as itself.
+      if (showsPdf_) return view_->page()->download(view_->url());
       const QList<SaveFormat> formats = {
           {QStringLiteral("ウェブページ、完全 (*.html *.htm)"), QStringLiteral("html"),
            QWebEngineDownloadRequest::CompleteHtmlSaveFormat},

@@ -84,6 +84,7 @@ class TWebBrowser : public IWebBrowser2 {
   void watchPermissionsAndFullScreen(QWebEnginePage* page);
   // window.print() and the page's PDF, and PDF documents in the engine's viewer.
   void watchPrinting(QWebEnginePage* page);
+  bool showsPdf_ = false;  // the page is a PDF document in the viewer
 
   QWebEngineView* view_;
   PageServices* services_;
