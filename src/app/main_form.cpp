@@ -65,6 +65,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateBookmarkFileItems();
   CreateHistoryItems();
   CreateIconItems();
+  CreatePrintItems();  // printing
   CreateFindAndSearch();
   CreateSessionItems();
   CreateDownloadItems();

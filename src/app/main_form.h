@@ -399,6 +399,14 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void ShowZoomLevel(int level);
   QMetaObject::Connection zoomWatch_;
   void PrepareChild(TBrowserChild* child);
+  // ---- Printing (main_form_print.cpp)
+  QAction* mnuFile_Print = nullptr;
+  QAction* mnuFile_PrintPreview = nullptr;
+  void CreatePrintItems();
+  // The page's own print() leads to the window's print dialog.
+  void WatchPrinting(TBrowserChild* child);
+  void mnuFile_PrintClick();
+  void mnuFile_PrintPreviewClick();
   void BindHandlers();
   void UpdateWindowActions();
   void FillWindowMenu();

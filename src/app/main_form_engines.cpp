@@ -98,6 +98,7 @@ void TMainForm::PrepareChild(TBrowserChild* child) {
   });
   item->setEnabled(OtherEngineAvailable(child));
   child->Control()->SetContextActions({item});
+  WatchPrinting(child);  // printing
 }
 
 bool TMainForm::NewWindowIsIE(const QString& URL) const {

@@ -3,10 +3,13 @@
 #include <QAction>
 #include <QByteArray>
 #include <QList>
+#include <QPageLayout>
 #include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+
+#include "platform/errors.h"
 
 class PageSecurity;
 
@@ -95,6 +98,14 @@ class IWebBrowser2 : public QWidget {
   virtual bool ViewSource() = 0;
   // Opens the engine's own inspector for the page.
   virtual void ShowDevTools() = 0;
+  // ---- Printing
+  // Renders the page as a PDF file at `path` on pages of `layout`;
+  // PdfPrinted answers. One at a time: the caller waits for the answer.
+  virtual void PrintToPdf(const QString& path, const QPageLayout& layout) {
+    Q_UNUSED(path);
+    Q_UNUSED(layout);
+    throw EEngineError(QStringLiteral("このウィンドウは印刷できません"));
+  }
 
   // Items the window adds to the page's context menu, after the engine's
   // own. The window owns the actions; their caption and enabled state are
@@ -145,6 +156,11 @@ class IWebBrowser2 : public QWidget {
   void IconChange(const QByteArray& Png);
   // The wheel turned over the page with Ctrl held: steps > 0 zooms in.
   void ZoomWheel(int steps);
+  // ---- Printing
+  // The PDF that PrintToPdf asked for is written (error empty) or not.
+  void PdfPrinted(const QString& path, const QString& error);
+  // The page asks to be printed (its script called print()).
+  void PrintRequested();
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

@@ -161,5 +161,8 @@ void forgetTools(View* v);
 bool isToolsCommand(const std::string& cmd);
 void toolsCommand(View* v, const std::string& cmd);
 void setZoom(View* v, double level);
+// --- printing (host_print.cpp)
+gboolean onPrintRequest(WebKitWebView* web, WebKitPrintOperation* op, gpointer data);
+void printCommand(View* v, const Message& m);
 
 }  // namespace host

@@ -230,6 +230,8 @@ void handle(const Message& m) {
     v->frameKeys = framekeys::decode(m.str("keys"));
   } else if (cmd == "restore-session") {  // sessions
     restoreSession(v, m);
+  } else if (cmd == "print-pdf") {  // printing
+    printCommand(v, m);
   } else if (cmd == "terminate-web-process") {
     webkit_web_view_terminate_web_process(v->web);
   } else {

@@ -170,6 +170,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate) {
   g_signal_connect(v->web, "show-notification", G_CALLBACK(onShowNotification), v);
   g_signal_connect(v->web, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), v);
   g_signal_connect(v->web, "leave-fullscreen", G_CALLBACK(onLeaveFullScreen), v);
+  g_signal_connect(v->web, "print", G_CALLBACK(onPrintRequest), v);  // printing
   g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(onBackForward), v);
   watchSecurity(v);
   watchFind(v);

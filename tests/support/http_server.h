@@ -12,6 +12,7 @@
 class TestHttpServer : public QTcpServer {
  public:
   QHash<QByteArray, QByteArray> pages;  // "/a.html" -> body
+  QHash<QByteArray, QByteArray> types;  // "/a.pdf" -> its Content-Type (else HTML)
   QList<QByteArray> requested;
   QSet<QByteArray> held;
   QHash<QByteArray, QByteArray> headers;  // "/a.html" -> extra header lines, each ending in CRLF
@@ -32,8 +33,8 @@ class TestHttpServer : public QTcpServer {
           if (held.contains(path)) return;
           const bool found = pages.contains(path);
           const QByteArray body = found ? pages.value(path) : QByteArray("not found");
-          s->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
-                   QByteArray("Content-Type: text/html; charset=utf-8\r\nConnection: close\r\n") + headers.value(path) +
+          s->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") + QByteArray("Content-Type: ") +
+                   types.value(path, "text/html; charset=utf-8") + "\r\nConnection: close\r\n" + headers.value(path) +
                    "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
           s->disconnectFromHost();
         });

@@ -318,6 +318,7 @@ TWebBrowser::TWebBrowser(QWidget* parent, bool isPrivate)
   view_->installEventFilter(this);
   if (QWidget* proxy = view_->focusProxy()) watchZoomWheel(proxy);
 
+  watchPrinting(page);
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     services_->newDocument();
@@ -558,6 +559,8 @@ bool TWebBrowser::DeferClose() {
 void TWebBrowser::ExecWB(int cmdID, int, const QVariant& input) {
   switch (cmdID) {
     case OLECMDID_SAVEAS: {
+      // Printing and PDF: a PDF document in the viewer is saved as itself.
+      if (showsPdf_) return view_->page()->download(view_->url());
       const QList<SaveFormat> formats = {
           {QStringLiteral("ウェブページ、完全 (*.html *.htm)"), QStringLiteral("html"),
            QWebEngineDownloadRequest::CompleteHtmlSaveFormat},

@@ -52,6 +52,8 @@ class TWebBrowser : public IWebBrowser2 {
   void SetZoomFactor(double factor) override;
   bool ViewSource() override { return false; }
   void ShowDevTools() override;
+  // ---- Printing (web_engine_print.cpp)
+  void PrintToPdf(const QString& path, const QPageLayout& layout) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -92,6 +94,9 @@ class TWebBrowser : public IWebBrowser2 {
   void updateSecurity();
   // Permission requests and full screen, answered through the program's own questions and window.
   void watchPermissionsAndFullScreen(QWebEnginePage* page);
+  // window.print() and the page's PDF, and PDF documents in the engine's viewer.
+  void watchPrinting(QWebEnginePage* page);
+  bool showsPdf_ = false;  // the page is a PDF document in the viewer
 
   // private windows: holds the off-the-record profile this page uses.
   std::shared_ptr<QWebEngineProfile> privateProfile_;

@@ -722,7 +722,7 @@ void TMozillaBrowser::endLoad() {
 }
 
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
-  if (securityEvent(m) || toolsEvent(m)) return;
+  if (securityEvent(m) || toolsEvent(m) || printEvent(m)) return;
   const std::string ev = m.str("ev");
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
@@ -1007,6 +1007,7 @@ void TMozillaBrowser::hostLost() {
   emit CommandStateChange(CSC_NAVIGATEBACK, false);
   emit CommandStateChange(CSC_NAVIGATEFORWARD, false);
   showHostErrorPage(QString());
+  printLost();  // printing
 }
 
 void TMozillaBrowser::embed(quint64 xid) {

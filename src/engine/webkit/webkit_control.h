@@ -55,6 +55,8 @@ class TMozillaBrowser : public IWebBrowser2 {
   void SetZoomFactor(double factor) override;
   bool ViewSource() override;
   void ShowDevTools() override;
+  // ---- Printing (webkit_print.cpp)
+  void PrintToPdf(const QString& path, const QPageLayout& layout) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
@@ -128,6 +130,12 @@ class TMozillaBrowser : public IWebBrowser2 {
   void permissionRequest(const wkproto::Message& m);
   void notification(const wkproto::Message& m);
   void fullScreenChanged(bool on);
+  // ---- Printing: the host's answers about the PDF it writes, and the
+  // page's print(); true when the event was one of those. A host that goes
+  // answers the PDF it was writing as failed.
+  bool printEvent(const wkproto::Message& m);
+  void printLost();
+  QString printing_;
 
   QPointer<WebKitHost> host_;
   bool private_ = false;
