@@ -64,6 +64,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateBookmarkFileItems();
   CreateHistoryItems();
   CreateFindAndSearch();
+  CreateSiteDataItems();  // cookies, site data, permissions, clearing
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

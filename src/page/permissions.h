@@ -2,7 +2,8 @@
 
 // A page's requests for location, camera, notifications and the like,
 // answered the same way for both engines: a question in Japanese over the
-// page's window (modal to nothing), the answer remembered for the session.
+// page's window (modal to nothing), the answer remembered for the session,
+// or for good when the user ticks "このサイトでは常に".
 // Each engine control owns one PagePermissions and translates its engine's
 // requests into calls on it. Also the desktop-style popups of notifications
 // that a site was allowed to show.
@@ -44,8 +45,12 @@ class PagePermissions : public QObject {
   void screenShareEnded();
   bool sharingScreen() const { return screenShare_ != nullptr; }
 
-  // The answers of this session, for all windows of both engines.
+  // The answers of this session and those kept for good, for all windows
+  // of both engines.
   static PermissionMemory& memory();
+  // Tells whether a control belongs to a window that keeps nothing (a
+  // private window): its answers last for the session only.
+  static void setKeepsNothingTest(std::function<bool(QWidget* control)> test);
 
  private:
   struct Question {
@@ -54,6 +59,7 @@ class PagePermissions : public QObject {
     QString site;
     PermissionKind kind;
     QList<Done> waiting;
+    bool always = false;
   };
   void answered(QDialog* dialog, PermissionAnswer answer);
   void showScreenShare(const QString& site);

@@ -137,4 +137,9 @@ void sendTravel(View* v);
 bool isFindCommand(const std::string& cmd);
 void findCommand(View* v, const std::string& cmd, const Message& m);
 
+// --- cookies and site data (host_site_data.cpp)
+void watchCookies();
+bool isSiteDataCommand(const std::string& cmd);
+void siteDataCommand(const std::string& cmd, const Message& m);
+
 }  // namespace host

@@ -97,6 +97,10 @@ int main(int argc, char** argv) {
   webkit_cookie_manager_set_persistent_storage(webkit_web_context_get_cookie_manager(context), cookies,
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   g_free(cookies);
+  // Third-party cookies are refused until the frame allows them.
+  webkit_cookie_manager_set_accept_policy(webkit_web_context_get_cookie_manager(context),
+                                          WEBKIT_COOKIE_POLICY_ACCEPT_NO_THIRD_PARTY);
+  watchCookies();
   g_free(cache);
   g_free(data);
   // Passwords are never written to a keyring.

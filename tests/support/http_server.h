@@ -13,6 +13,7 @@ class TestHttpServer : public QTcpServer {
  public:
   QHash<QByteArray, QByteArray> pages;  // "/a.html" -> body
   QList<QByteArray> requested;
+  QList<QByteArray> heads;  // each request's line and headers, in order
   QSet<QByteArray> held;
 
   TestHttpServer() {
@@ -26,6 +27,7 @@ class TestHttpServer : public QTcpServer {
           const QList<QByteArray> first = head.left(head.indexOf("\r\n")).split(' ');
           const QByteArray path = first.size() > 1 ? first[1] : QByteArray("/");
           requested << path;
+          heads << head.left(head.indexOf("\r\n\r\n"));
           if (held.contains(path)) return;
           const bool found = pages.contains(path);
           const QByteArray body = found ? pages.value(path) : QByteArray("not found");

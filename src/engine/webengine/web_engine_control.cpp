@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "engine/address.h"
+#include "engine/webengine/web_engine_site_data.h"
 #include "page/downloads.h"
 #include "page/full_screen.h"
 #include "page/page_context_menu.h"
@@ -256,6 +257,8 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     profile->setNotificationPresenter(
         [](std::unique_ptr<QWebEngineNotification> n) { guarded::run([&] { showNotification(std::move(n)); }); });
+    // Cookies: third-party ones refused, all of them watched for the site data list.
+    webengine_sitedata::prepare(profile);
   }
   return profile;
 }
