@@ -149,7 +149,8 @@ QByteArray PermissionMemory::encode(const QList<Kept>& list) {
 
 QList<PermissionMemory::Kept> PermissionMemory::decode(const QByteArray& text) {
   QList<Kept> out;
-  for (const QByteArray& line : text.split('\n')) {
+  for (QByteArray line : text.split('\n')) {
+    if (line.endsWith('\r')) line.chop(1);  // a file edited elsewhere
     const QList<QByteArray> f = line.split('\t');
     if (f.size() != 4) continue;
     const QString origin = QString::fromUtf8(f[0]);

@@ -18,6 +18,7 @@ TClearDataDialog::TClearDataDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmClearData"));
   setWindowTitle(QStringLiteral("閲覧履歴を消去"));
   setAttribute(Qt::WA_DeleteOnClose);
+  setMinimumWidth(340);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   cmbRange = new QComboBox(this);
