@@ -80,6 +80,17 @@ class TestSiteData : public QObject {
     server.pages["/set.html"] = kSetPage;
     server.pages["/check.html"] = "<!DOCTYPE html><title>check</title>";
     permServer.pages["/perm.html"] = kPermPage;
+    // A page of 127.0.0.1 with a frame of localhost that sets a cookie there
+    // and then loads a page of its own site, which shows whether it was kept.
+    server.pages["/outer.html"] = QStringLiteral("<!DOCTYPE html><title>outer</title><iframe src='%1'></iframe>")
+                                      .arg(at("localhost", "/inner.html"))
+                                      .toUtf8();
+    server.pages["/inner.html"] =
+        "<!DOCTYPE html><script>document.cookie='t=1; max-age=3600; path=/; SameSite=None; Secure';"
+        // WebKit takes no Secure cookie over http, even from localhost.
+        "if(document.cookie.indexOf('t=1')<0)document.cookie='t=1; max-age=3600; path=/';"
+        "location='/after.html'</script>";
+    server.pages["/after.html"] = "<!DOCTYPE html><title>after</title>";
     TMozillaBrowser::setHostProgramForTests(QStringLiteral(ZELVO_TEST_HOST));
   }
   void initTestCase_data() { addEngineRows(); }
@@ -162,6 +173,19 @@ class TestSiteData : public QObject {
     QVERIFY(openPage(f, at("localhost", "/check.html"), "check"));
     QCOMPARE(cookieSent("127.0.0.1", "/check.html"), QByteArray("k=127.0.0.1"));
     QCOMPARE(cookieSent("localhost", "/check.html"), QByteArray());
+    QVERIFY(fx->errors.isEmpty());
+  }
+
+  void thirdPartyCookiesRefusedUnlessAllowed() {
+    QVERIFY(!f->mnuThirdPartyCookies->isChecked());
+    for (const bool allowed : {false, true}) {
+      if (allowed) f->mnuThirdPartyCookies->trigger();
+      const qsizetype before = server.heads.size();
+      QVERIFY(openPage(f, at("127.0.0.1", "/outer.html"), "outer"));
+      QTRY_VERIFY_WITH_TIMEOUT(server.heads.size() > before && server.requested.last() == "/after.html", 20000);
+      QCOMPARE(cookieSent("localhost", "/after.html"), allowed ? QByteArray("t=1") : QByteArray());
+    }
+    QVERIFY(fx->config().contains("[Cookies]\nAllowThirdParty=1"));
     QVERIFY(fx->errors.isEmpty());
   }
 
