@@ -71,6 +71,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateDownloadItems();
   CreateZoomItems();
   CreatePrivacyItems();
+  CreateSiteDataItems();  // cookies, site data, permissions, clearing
   BindHandlers();
   guarded::run([this] { FormCreate(); });
 }

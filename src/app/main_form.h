@@ -365,6 +365,17 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   QAction* FileNewPrivate1 = nullptr;  // ファイル > 新規プライベートウィンドウ (Ctrl+Shift+N)
   QAction* FileNewPrivateItem = nullptr;
   void FileNewPrivate1Execute();
+  // ---- cookies, site data, permissions, clearing (main_form_sitedata.cpp)
+  QAction* mnuSiteData = nullptr;           // ツール > サイトデータ
+  QAction* mnuSiteSettings = nullptr;       // ツール > サイトの設定
+  QAction* mnuClearData = nullptr;          // ツール > 閲覧履歴を消去... (Ctrl+Shift+Delete)
+  QAction* mnuThirdPartyCookies = nullptr;  // ツール > サードパーティの Cookie を許可
+  QPointer<QWidget> SiteDataWindow, SiteSettingsWindow, ClearDataDialog;
+  void CreateSiteDataItems();
+  void mnuSiteDataClick();
+  void mnuSiteSettingsClick();
+  void mnuClearDataClick();
+  void mnuThirdPartyCookiesClick(bool allow);
 
  signals:
   // The frame has closed; the program ends.

@@ -25,6 +25,7 @@ QByteArray encodeDownloadList(const QList<DownloadRecord>& records) {
     if (r.completed) o.insert(QStringLiteral("size"), r.size);
     if (!r.error.isEmpty()) o.insert(QStringLiteral("error"), r.error);
     if (!r.note.isEmpty()) o.insert(QStringLiteral("note"), r.note);
+    if (r.endedMs > 0) o.insert(QStringLiteral("ended"), r.endedMs);
     list.append(o);
   }
   return QJsonDocument(list).toJson(QJsonDocument::Indented);
@@ -45,6 +46,8 @@ QList<DownloadRecord> decodeDownloadList(const QByteArray& bytes) {
     r.size = size >= 0 && size < 9e15 ? static_cast<qint64>(size) : 0;
     r.error = o.value(QStringLiteral("error")).toString();
     r.note = o.value(QStringLiteral("note")).toString();
+    const double ended = o.value(QStringLiteral("ended")).toDouble(0);
+    r.endedMs = ended > 0 && ended < 9e15 ? static_cast<qint64>(ended) : 0;
     // A file only ever is saved under an absolute path.
     if (r.target.isEmpty() || !QDir::isAbsolutePath(r.target) || r.target.contains(QChar(0))) continue;
     if (!r.completed && state != QLatin1String("failed")) continue;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -427,18 +428,26 @@ void DownloadManager::keep(const DownloadJob* job) {
   r.size = r.completed ? job->received() : 0;
   r.error = job->error();
   r.note = job->note();
+  r.endedMs = QDateTime::currentMSecsSinceEpoch();
   kept_.prepend(r);
   if (kept_.size() > kMaxKeptDownloads) kept_.resize(kMaxKeptDownloads);
   writeDownloadList(downloadListPath(), kept_);
 }
 
-void DownloadManager::clearList() {
+void DownloadManager::clearList(qint64 sinceMs) {
   kept();
   jobs_.removeIf([](const QPointer<DownloadJob>& j) { return !j || j->state() != DownloadJob::State::Running; });
   if (window_) window_->removeEnded();
   // Forgotten on screen even when the file cannot be rewritten; the error says so.
-  const QList<DownloadRecord> old = std::exchange(kept_, {});
-  if (!old.isEmpty() || regularFileExists(downloadListPath())) writeDownloadList(downloadListPath(), kept_);
+  const QList<DownloadRecord> old = kept_;
+  if (sinceMs <= 0)
+    kept_.clear();
+  else
+    kept_.removeIf([sinceMs](const DownloadRecord& r) { return r.endedMs >= sinceMs; });
+  // What ended before the range stays listed, this run's among the earlier ones.
+  if (window_)
+    for (const DownloadRecord& r : kept_) window_->addKept(r);
+  if (old != kept_ || regularFileExists(downloadListPath())) writeDownloadList(downloadListPath(), kept_);
 }
 
 // ---- TDownloadWindow ---------------------------------------------------------

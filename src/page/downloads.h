@@ -112,8 +112,9 @@ class DownloadManager : public QObject {
   void showWindow();
   // The ended downloads kept across restarts, newest first.
   const QList<DownloadRecord>& kept();
-  // 一覧を消去: forgets every download that is over, here and on disk.
-  void clearList();
+  // 一覧を消去: forgets every download that is over, here and on disk;
+  // with sinceMs, only those that ended from then on.
+  void clearList(qint64 sinceMs = 0);
   // The question on screen for a window (w or a widget inside it), if any,
   // and how many downloads of it wait for an answer, that one included.
   QFileDialog* question(QWidget* w) const;

@@ -1,7 +1,11 @@
 #include "page/permission_rules.h"
 
+#include <QDateTime>
 #include <QUrl>
 #include <array>
+
+#include "platform/atomic_file.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -66,18 +70,100 @@ bool PermissionMemory::asksUser(PermissionKind kind) { return kind != Permission
 bool PermissionMemory::remembers(PermissionKind kind) { return kind != PermissionKind::ScreenCapture; }
 
 std::optional<bool> PermissionMemory::answer(const QString& origin, PermissionKind kind) const {
+  auto lookup = [&](PermissionKind k) -> std::optional<bool> {
+    auto it = answers_.constFind(key(origin, k));
+    if (it != answers_.constEnd()) return it->allowed;
+    for (const Kept& e : kept_)
+      if (e.origin == origin && e.kind == k) return e.allowed;
+    return std::nullopt;
+  };
   if (kind == PermissionKind::DeviceInfo) {
     for (PermissionKind media :
          {PermissionKind::Camera, PermissionKind::Microphone, PermissionKind::CameraAndMicrophone})
-      if (answers_.value(key(origin, media), false)) return true;
+      if (lookup(media).value_or(false)) return true;
     return false;
   }
-  auto it = answers_.constFind(key(origin, kind));
-  if (it == answers_.constEnd()) return std::nullopt;
-  return *it;
+  return lookup(kind);
 }
 
-void PermissionMemory::remember(const QString& origin, PermissionKind kind, bool allowed) {
+void PermissionMemory::remember(const QString& origin, PermissionKind kind, bool allowed, bool always, qint64 nowMs) {
   if (origin.isEmpty() || !remembers(kind)) return;  // nothing names the site again, or asked each time
-  answers_.insert(key(origin, kind), allowed);
+  if (nowMs <= 0) nowMs = QDateTime::currentMSecsSinceEpoch();
+  if (always) return keep(origin, kind, allowed, nowMs);
+  answers_.insert(key(origin, kind), {allowed, nowMs});
+}
+
+QList<PermissionMemory::Kept> PermissionMemory::kept() const { return kept_; }
+
+void PermissionMemory::keep(const QString& origin, PermissionKind kind, bool allowed, qint64 nowMs) {
+  if (origin.isEmpty() || !remembers(kind)) return;
+  if (nowMs <= 0) nowMs = QDateTime::currentMSecsSinceEpoch();
+  answers_.remove(key(origin, kind));
+  QList<Kept> next = kept_;
+  next.removeIf([&](const Kept& e) { return e.origin == origin && e.kind == kind; });
+  next.append({origin, kind, allowed, nowMs});
+  setKept(next);
+}
+
+void PermissionMemory::setKept(const QList<Kept>& next) {
+  // Saved first: a file that cannot be written keeps the answers as they were.
+  save(next);
+  kept_ = next;
+}
+
+void PermissionMemory::forget(const QString& origin, PermissionKind kind) {
+  answers_.remove(key(origin, kind));
+  QList<Kept> next = kept_;
+  next.removeIf([&](const Kept& e) { return e.origin == origin && e.kind == kind; });
+  setKept(next);
+}
+
+void PermissionMemory::forgetFrom(qint64 sinceMs) {
+  answers_.removeIf([&](const auto& it) { return it.value().whenMs >= sinceMs; });
+  QList<Kept> next = kept_;
+  next.removeIf([&](const Kept& e) { return e.whenMs >= sinceMs; });
+  setKept(next);
+}
+
+void PermissionMemory::setFile(const QString& path) {
+  file_ = path;
+  kept_.clear();
+  QByteArray bytes;
+  if (!path.isEmpty() && readRegularFile(path, &bytes, kMaxFileBytes) == FileRead::Ok) kept_ = decode(bytes);
+}
+
+void PermissionMemory::save(const QList<Kept>& list) const {
+  if (file_.isEmpty()) return;
+  QString why;
+  if (!atomicReplaceFile(file_, encode(list), &why))
+    throw EInOutError(QStringLiteral("%1 に書き込めません (%2)").arg(file_, why));
+}
+
+QByteArray PermissionMemory::encode(const QList<Kept>& list) {
+  QByteArray out;
+  for (const Kept& e : list)
+    out += e.origin.toUtf8() + '\t' + permissionKindName(e.kind).toUtf8() + '\t' + (e.allowed ? "allow" : "block") +
+           '\t' + QByteArray::number(e.whenMs) + '\n';
+  return out;
+}
+
+QList<PermissionMemory::Kept> PermissionMemory::decode(const QByteArray& text) {
+  QList<Kept> out;
+  for (QByteArray line : text.split('\n')) {
+    if (line.endsWith('\r')) line.chop(1);  // a file edited elsewhere
+    const QList<QByteArray> f = line.split('\t');
+    if (f.size() != 4) continue;
+    const QString origin = QString::fromUtf8(f[0]);
+    // Only an origin as the program writes it names a site again.
+    if (origin.isEmpty() || permissionOrigin(origin) != origin) continue;
+    const std::optional<PermissionKind> kind = permissionKindFromName(QString::fromUtf8(f[1]));
+    if (!kind || !remembers(*kind) || !asksUser(*kind)) continue;
+    if (f[2] != "allow" && f[2] != "block") continue;
+    out.removeIf([&](const Kept& e) { return e.origin == origin && e.kind == *kind; });
+    bool number = false;
+    const qint64 when = f[3].toLongLong(&number);
+    if (!number || when < 0) continue;
+    out.append({origin, *kind, f[2] == "allow", when});
+  }
+  return out;
 }

@@ -1,6 +1,7 @@
 #include "page/permissions.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -16,6 +17,8 @@
 #include "page/page_rules.h"
 #include "page/page_services.h"
 #include "page/question_guard.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
 
 namespace {
 // A deliberate "no" is remembered; a question merely closed is not.
@@ -79,27 +82,49 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   bold.setBold(true);
   question->setFont(bold);
   layout->addWidget(question);
-  auto* note = new QLabel(PermissionMemory::remembers(kind)
-                              ? QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。")
-                              : QStringLiteral("この答えは記憶されず、次に求められたときにもう一度確認します。"),
-                          dialog);
+  // Kept for good only on the user's word, never for the screen, and never
+  // for a window that keeps nothing.
+  const bool keepsNothing = own_ != nullptr;
+  auto* note =
+      new QLabel(!PermissionMemory::remembers(kind)
+                     ? QStringLiteral("この答えは記憶されず、次に求められたときにもう一度確認します。")
+                 : keepsNothing ? QStringLiteral("この答えは、このウィンドウを閉じるまでこのサイトについて記憶されます。")
+                                : QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。"
+                                                 "「このサイトでは常に」を選ぶと、終了後も記憶されます。"),
+                 dialog);
   note->setWordWrap(true);
   layout->addWidget(note);
+  QCheckBox* always = nullptr;
+  if (PermissionMemory::remembers(kind) && !keepsNothing) {
+    always = new QCheckBox(QStringLiteral("このサイトでは常に"), dialog);
+    always->setObjectName(QStringLiteral("chkAlways"));
+  }
   auto* buttons = new QDialogButtonBox(dialog);
+  if (always) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(always);
+    row->addWidget(buttons, 1);
+    layout->addLayout(row);
+  } else {
+    layout->addWidget(buttons);
+  }
   QPushButton* allow = buttons->addButton(QStringLiteral("許可する"), QDialogButtonBox::AcceptRole);
   allow->setObjectName(QStringLiteral("btnAllow"));
   QPushButton* deny = buttons->addButton(QStringLiteral("許可しない"), QDialogButtonBox::RejectRole);
   deny->setObjectName(QStringLiteral("btnDeny"));
-  layout->addWidget(buttons);
   // Enter never gives anything away by accident, nor does a click that was
   // meant for the page.
   armQuestion(dialog, deny);
   connect(allow, &QPushButton::clicked, dialog, &QDialog::accept);
   connect(deny, &QPushButton::clicked, dialog, [dialog] { dialog->done(kDenied); });
-  connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
-    answered(dialog, result == QDialog::Accepted ? PermissionAnswer::Allowed
-                     : result == kDenied         ? PermissionAnswer::Denied
-                                                 : PermissionAnswer::Dismissed);
+  connect(dialog, &QDialog::finished, this, [this, dialog, always = QPointer<QCheckBox>(always)](int result) {
+    for (Question& q : open_)
+      if (q.dialog == dialog) q.always = always && always->isChecked();
+    guarded::run([&] {
+      answered(dialog, result == QDialog::Accepted ? PermissionAnswer::Allowed
+                       : result == kDenied         ? PermissionAnswer::Denied
+                                                   : PermissionAnswer::Dismissed);
+    });
   });
   open_.append({dialog, origin, site, kind, {std::move(done)}});
   placeOver(dialog, control_, Qt::AlignTop);
@@ -112,13 +137,20 @@ void PagePermissions::answered(QDialog* dialog, PermissionAnswer answer) {
   for (qsizetype i = 0; i < open_.size(); ++i) {
     if (open_[i].dialog != dialog) continue;
     Question q = open_.takeAt(i);
-    if (answer != PermissionAnswer::Dismissed)
-      answers().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed);
     dialog->hide();
     dialog->deleteLater();
+    // A file that cannot be written is reported once the page has its answer.
+    QString unsaved;
+    try {
+      if (answer != PermissionAnswer::Dismissed)
+        answers().remember(q.origin, q.kind, answer == PermissionAnswer::Allowed, q.always && !own_);
+    } catch (const ZelvoError& e) {
+      unsaved = e.text();
+    }
     if (q.kind == PermissionKind::ScreenCapture && answer == PermissionAnswer::Allowed) showScreenShare(q.site);
     for (Done& d : q.waiting)
       if (d) d(answer);
+    if (!unsaved.isEmpty()) throw EInOutError(unsaved);
     return;
   }
 }

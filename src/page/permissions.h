@@ -2,7 +2,8 @@
 
 // A page's requests for location, camera, notifications and the like,
 // answered the same way for both engines: a question in Japanese over the
-// page's window (modal to nothing), the answer remembered for the session.
+// page's window (modal to nothing), the answer remembered for the session,
+// or for good when the user ticks "このサイトでは常に".
 // Each engine control owns one PagePermissions and translates its engine's
 // requests into calls on it. Also the desktop-style popups of notifications
 // that a site was allowed to show.
@@ -46,9 +47,11 @@ class PagePermissions : public QObject {
   void screenShareEnded();
   bool sharingScreen() const { return screenShare_ != nullptr; }
 
-  // The answers of this session, for all windows of both engines.
+  // The answers of this session and those kept for good, for all windows
+  // of both engines.
   static PermissionMemory& memory();
-  // The answers this window goes by: the session's, or its own when private.
+  // The answers this window goes by: the session's and those kept for
+  // good, or its own when private (never kept past the window).
   PermissionMemory& answers() { return own_ ? *own_ : memory(); }
 
  private:
@@ -58,6 +61,7 @@ class PagePermissions : public QObject {
     QString site;
     PermissionKind kind;
     QList<Done> waiting;
+    bool always = false;
   };
   void answered(QDialog* dialog, PermissionAnswer answer);
   void showScreenShare(const QString& site);

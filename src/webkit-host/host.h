@@ -101,6 +101,7 @@ void discardView(const Message& m);
 // built in it holds it, and lets go when it is forgotten.
 WebKitWebContext* holdPrivateContext();
 void releasePrivateContext();
+WebKitWebContext* privateContextIfAny();
 
 // --- failed loads and dead web processes (host_error_pages.cpp)
 gboolean onLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* error, gpointer data);
@@ -164,5 +165,12 @@ void setZoom(View* v, double level);
 // --- printing (host_print.cpp)
 gboolean onPrintRequest(WebKitWebView* web, WebKitPrintOperation* op, gpointer data);
 void printCommand(View* v, const Message& m);
+// --- cookies and site data (host_site_data.cpp)
+// Third-party cookies are refused until the frame allows them, in every context.
+inline bool thirdPartyCookies = false;
+void applyCookiePolicy(WebKitWebContext* c);
+void watchCookies();
+bool isSiteDataCommand(const std::string& cmd);
+void siteDataCommand(const std::string& cmd, const Message& m);
 
 }  // namespace host

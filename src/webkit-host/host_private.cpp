@@ -41,6 +41,7 @@ WebKitWebContext* holdPrivateContext() {
     privateManager = webkit_website_data_manager_new_ephemeral();
     privateContext = webkit_web_context_new_with_website_data_manager(privateManager);
     if (geteuid() != 0) webkit_web_context_set_sandbox_enabled(privateContext, TRUE);
+    applyCookiePolicy(privateContext);
     g_signal_connect(privateContext, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
     g_signal_connect(privateContext, "initialize-notification-permissions",
                      G_CALLBACK(onInitializeNotificationPermissions), nullptr);
@@ -48,6 +49,8 @@ WebKitWebContext* holdPrivateContext() {
   ++privateViews;
   return privateContext;
 }
+
+WebKitWebContext* privateContextIfAny() { return privateContext; }
 
 void releasePrivateContext() {
   if (privateViews == 0 || --privateViews > 0) return;

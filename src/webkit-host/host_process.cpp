@@ -99,6 +99,9 @@ int main(int argc, char** argv) {
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   g_free(cookies);
   enableIcons(context, cache);  // site icons
+  // Third-party cookies are refused until the frame allows them.
+  applyCookiePolicy(context);
+  watchCookies();
   g_free(cache);
   g_free(data);
   // Passwords are never written to a keyring.

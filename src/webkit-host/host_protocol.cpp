@@ -177,6 +177,8 @@ void handle(const Message& m) {
   if (cmd == "download-cancel") return downloadCommand(m, true);
   if (cmd == "notification-clicked") return notificationCommand(m, true);
   if (cmd == "notification-closed") return notificationCommand(m, false);
+  // Cookies and site data: the program's, not a view's.
+  if (isSiteDataCommand(cmd)) return siteDataCommand(cmd, m);
   View* v = findView(m);
   if (!v) return;
   if (cmd == "navigate") {

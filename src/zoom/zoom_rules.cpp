@@ -46,25 +46,37 @@ QList<SiteLevel> parseTable(const QByteArray& text) {
     const qsizetype tab = line.indexOf('\t');
     if (tab <= 0) continue;
     const QString site = QString::fromUtf8(line.left(tab));
+    // "level" or "level<TAB>ms of the change"; a table without times is older than any.
+    const QList<QByteArray> rest = line.mid(tab + 1).trimmed().split('\t');
+    if (rest.size() > 2) continue;
     bool ok = false;
-    const int level = line.mid(tab + 1).trimmed().toInt(&ok);
+    const int level = rest[0].toInt(&ok);
     if (!ok || level == kDefaultLevel || !std::binary_search(kSteps.begin(), kSteps.end(), level)) continue;
+    qint64 changedMs = 0;
+    if (rest.size() == 2) {
+      changedMs = rest[1].toLongLong(&ok);
+      if (!ok || changedMs < 0) continue;
+    }
     // Only what siteKey() itself makes: no other text reaches a lookup.
     if (siteKey(site) != site) continue;
-    table = withLevel(std::move(table), site, level);
+    table = withLevel(std::move(table), site, level, changedMs);
   }
   return table;
 }
 
 QByteArray writeTable(const QList<SiteLevel>& table) {
   QByteArray out;
-  for (const SiteLevel& e : table) out += e.site.toUtf8() + '\t' + QByteArray::number(e.level) + '\n';
+  for (const SiteLevel& e : table) {
+    out += e.site.toUtf8() + '\t' + QByteArray::number(e.level);
+    if (e.changedMs > 0) out += '\t' + QByteArray::number(e.changedMs);
+    out += '\n';
+  }
   return out;
 }
 
-QList<SiteLevel> withLevel(QList<SiteLevel> table, const QString& site, int level) {
+QList<SiteLevel> withLevel(QList<SiteLevel> table, const QString& site, int level, qint64 changedMs) {
   table.removeIf([&](const SiteLevel& e) { return e.site == site; });
-  if (level != kDefaultLevel) table.append({site, level});
+  if (level != kDefaultLevel) table.append({site, level, changedMs});
   while (table.size() > kMaxSites) table.removeFirst();
   return table;
 }

@@ -31,19 +31,20 @@ QString siteKey(const QString& url);
 struct SiteLevel {
   QString site;
   int level = kDefaultLevel;
+  qint64 changedMs = 0;  // when the user set it (ms since the epoch); 0 when not known
 };
 
 // The remembered table, oldest change first, at most kMaxSites entries.
 inline constexpr int kMaxSites = 2000;
 inline constexpr qint64 kMaxTableBytes = 512 * 1024;
-// One "site<TAB>level" per line. The file is read as hostile input: a line
+// One "site<TAB>level<TAB>ms" per line (the time may be missing). The file is read as hostile input: a line
 // whose site is not a site key as siteKey() makes it, or whose level is not
 // a step, is left out; a site given twice keeps its last level.
 QList<SiteLevel> parseTable(const QByteArray& text);
 QByteArray writeTable(const QList<SiteLevel>& table);
 // The table with `site` at `level` (100 takes it out), as the newest
 // change; the oldest ones go beyond kMaxSites.
-QList<SiteLevel> withLevel(QList<SiteLevel> table, const QString& site, int level);
+QList<SiteLevel> withLevel(QList<SiteLevel> table, const QString& site, int level, qint64 changedMs = 0);
 // The level kept for `site`, or 100.
 int levelOf(const QList<SiteLevel>& table, const QString& site);
 

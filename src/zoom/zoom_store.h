@@ -13,5 +13,7 @@ int storedLevel(const QString& url);
 // Remembers `level` for the site of `url` (100 forgets it); nothing for an
 // address of no site. Throws EInOutError when the file cannot be written.
 void storeLevel(const QString& url, int level);
+// Forgets the levels set from sinceMs on (0: all of them).
+void forgetFrom(qint64 sinceMs);
 
 }  // namespace zoom

@@ -1,5 +1,7 @@
 // What pages may ask for: the names of the kinds on both sides of the host
-// protocol, the question's text, and the session's memory of answers.
+// protocol, the question's text, and the memory of answers: the session's,
+// and those kept for good in a file any program may have written to.
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "page/permission_rules.h"
@@ -76,6 +78,66 @@ class TestPermissionRules : public QObject {
     m.remember(a, PermissionKind::Microphone, true);
     QCOMPARE(m.answer(a, PermissionKind::DeviceInfo), std::optional<bool>(true));
     QCOMPARE(m.answer("https://other.example", PermissionKind::DeviceInfo), std::optional<bool>(false));
+  }
+
+  void keptAnswersOutliveTheSessionAndTheProgram() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site-permissions.txt");
+    const QString a = "https://a.example", b = "http://b.example:8080";
+    {
+      PermissionMemory m;
+      m.setFile(path);
+      m.remember(a, PermissionKind::Geolocation, true, true, 1000);
+      m.remember(b, PermissionKind::Notifications, false, true, 5000);
+      m.remember(a, PermissionKind::Camera, true, false, 5000);        // this session only
+      m.remember(a, PermissionKind::ScreenCapture, true, true, 5000);  // never kept
+      m.clear();
+      QCOMPARE(m.answer(a, PermissionKind::Geolocation), std::optional<bool>(true));
+      QVERIFY(!m.answer(a, PermissionKind::Camera));
+    }
+    PermissionMemory next;  // the next run
+    next.setFile(path);
+    QCOMPARE(next.kept(), (QList<PermissionMemory::Kept>{{a, PermissionKind::Geolocation, true, 1000},
+                                                         {b, PermissionKind::Notifications, false, 5000}}));
+    QCOMPARE(next.answer(b, PermissionKind::Notifications), std::optional<bool>(false));
+    QVERIFY(!next.answer(a, PermissionKind::ScreenCapture));
+    next.keep(b, PermissionKind::Notifications, true, 6000);
+    next.forgetFrom(2000);  // the answers given since: the changed one goes
+    PermissionMemory third;
+    third.setFile(path);
+    QCOMPARE(third.kept(), (QList<PermissionMemory::Kept>{{a, PermissionKind::Geolocation, true, 1000}}));
+    third.forget(a, PermissionKind::Geolocation);
+    QVERIFY(!third.answer(a, PermissionKind::Geolocation));
+    third.setFile(path);
+    QVERIFY(third.kept().isEmpty());
+  }
+
+  void keptFileReaderTakesOnlyWhatItWrote_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("as written") << QByteArray("https://a.example\tgeolocation\tallow\t5") << true;
+    QTest::newRow("block, port") << QByteArray("http://a.example:81\tcamera\tblock\t0") << true;
+    QTest::newRow("a path is no origin") << QByteArray("https://a.example/x\tgeolocation\tallow\t5") << false;
+    QTest::newRow("upper case") << QByteArray("https://A.example\tgeolocation\tallow\t5") << false;
+    QTest::newRow("unknown kind") << QByteArray("https://a.example\tmidi\tallow\t5") << false;
+    QTest::newRow("screen") << QByteArray("https://a.example\tscreen\tallow\t5") << false;
+    QTest::newRow("device list") << QByteArray("https://a.example\tdevice-info\tallow\t5") << false;
+    QTest::newRow("unknown answer") << QByteArray("https://a.example\tgeolocation\tyes\t5") << false;
+    QTest::newRow("no time") << QByteArray("https://a.example\tgeolocation\tallow") << false;
+    QTest::newRow("bad time") << QByteArray("https://a.example\tgeolocation\tallow\t-5") << false;
+    QTest::newRow("extra field") << QByteArray("https://a.example\tgeolocation\tallow\t5\tx") << false;
+    QTest::newRow("binary") << QByteArray("\xff\xfe\x00\t\x01\tallow\t5", 13) << false;
+  }
+  void keptFileReaderTakesOnlyWhatItWrote() {
+    QFETCH(QByteArray, line);
+    QFETCH(bool, taken);
+    // Between two good lines, so that a bad one never costs its neighbours.
+    const QByteArray text =
+        "https://x.example\tnotifications\tallow\t1\n" + line + "\r\nhttps://y.example\tnotifications\tblock\t2\n";
+    const QList<PermissionMemory::Kept> kept = PermissionMemory::decode(text);
+    QCOMPARE(kept.size(), taken ? 3 : 2);
+    QCOMPARE(kept.first().origin, QString("https://x.example"));
+    QCOMPARE(kept.last().origin, QString("https://y.example"));
   }
 };
 

@@ -27,6 +27,7 @@
 #include <optional>
 
 #include "engine/address.h"
+#include "engine/webengine/web_engine_site_data.h"
 #include "page/downloads.h"
 #include "page/full_screen.h"
 #include "page/page_context_menu.h"
@@ -236,6 +237,7 @@ namespace {
 // What every profile of the program has, whatever it keeps on disk: the
 // language, the settings, the program's downloads and notifications.
 void configureProfile(QWebEngineProfile* profile) {
+  webengine_sitedata::filterCookies(profile);
   profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
   profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
   QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
@@ -291,6 +293,8 @@ QWebEngineProfile* TWebBrowser::sharedProfile() {
     }
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     configureProfile(profile);
+    // Its cookies are watched for the site data list.
+    webengine_sitedata::prepare(profile);
   }
   return profile;
 }

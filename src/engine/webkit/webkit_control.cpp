@@ -79,6 +79,20 @@ bool wasCut(const wkproto::Message& m, const char* field) {
 }
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
+// Cookies and site data: the listener of the host's answers, and the
+// cookie rule every host is started with.
+std::function<void(const wkproto::Message&)>& siteDataListener() {
+  static std::function<void(const wkproto::Message&)> listener;
+  return listener;
+}
+bool& thirdPartyCookiesAllowed() {
+  static bool allowed = false;
+  return allowed;
+}
+wkproto::Message cookiePolicyCommand() {
+  return wkproto::Message().set("cmd", "cookie-policy").set("third-party", thirdPartyCookiesAllowed());
+}
+
 xcb_connection_t* xcbConnection() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 ? x11->connection() : nullptr;
@@ -123,6 +137,7 @@ class WebKitHost : public QObject {
       throw EEngineError(why);
     }
     current_ = host;
+    if (thirdPartyCookiesAllowed()) host->send(cookiePolicyCommand());
     return host;
   }
   static WebKitHost* current() { return current_; }
@@ -136,7 +151,7 @@ class WebKitHost : public QObject {
     return id;
   }
 
-  bool idle() const { return views_.empty(); }
+  bool idle() const { return views_.empty() && downloads_.empty(); }
   void release() { shutDown(); }
 
   // A page a click opened waits in the host under an id of its own until a
@@ -272,7 +287,10 @@ class WebKitHost : public QObject {
         }
       }
       auto it = views_.find(view);
-      if (m.str("ev").rfind("download-", 0) == 0) {
+      if (m.str("ev").rfind("site-data", 0) == 0) {
+        // Cookies and site data belong to the program too.
+        if (siteDataListener()) guarded::run([&] { siteDataListener()(m); });
+      } else if (m.str("ev").rfind("download-", 0) == 0) {
         // Downloads belong to the program, not to a view.
         guarded::run([&] { downloadEvent(m); });
       } else if (it != views_.end()) {
@@ -391,6 +409,8 @@ class WebKitHost : public QObject {
       if (job) job->failed(QStringLiteral("WebKit エンジンが終了しました"));
     for (const auto& [id, control] : views)
       if (control) guarded::run([&] { control->hostLost(); });
+    // Questions about site data are left unanswered by a host that ended.
+    if (siteDataListener()) guarded::run([&] { siteDataListener()(wkproto::Message().set("ev", "site-data-lost")); });
     if (process_.state() == QProcess::NotRunning)
       deleteLater();
     else
@@ -672,6 +692,18 @@ void TMozillaBrowser::terminateWebProcess() {
 }
 
 void TMozillaBrowser::readyHost() { WebKitHost::acquire()->send(wkproto::Message().set("cmd", "prepare")); }
+
+void TMozillaBrowser::sendHostCommand(const wkproto::Message& m) { WebKitHost::acquire()->send(m); }
+
+void TMozillaBrowser::setSiteDataListener(std::function<void(const wkproto::Message&)> listener) {
+  siteDataListener() = std::move(listener);
+}
+
+void TMozillaBrowser::setThirdPartyCookies(bool allow) {
+  if (thirdPartyCookiesAllowed() == allow) return;
+  thirdPartyCookiesAllowed() = allow;
+  if (WebKitHost* host = WebKitHost::current(); host && host->running()) host->send(cookiePolicyCommand());
+}
 
 void TMozillaBrowser::releaseIdleHost() {
   if (WebKitHost* host = WebKitHost::current(); host && host->idle()) host->release();

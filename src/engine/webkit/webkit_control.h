@@ -87,6 +87,15 @@ class TMozillaBrowser : public IWebBrowser2 {
   // unanswered asks it is taken for hung.
   static void setLivenessForTests(int intervalMs, int ticks);
 
+  // --- cookies and site data (webkit_site_data.cpp): commands to the host
+  // as a whole, which is started for them when none runs; its "site-data"
+  // events (and "site-data-lost" when it ends) go to the listener.
+  static void sendHostCommand(const wkproto::Message& m);
+  static void setSiteDataListener(std::function<void(const wkproto::Message&)> listener);
+  // Whether pages may set cookies for other sites than their own (never by
+  // default); every host started from now on hears of it.
+  static void setThirdPartyCookies(bool allow);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
