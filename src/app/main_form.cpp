@@ -63,6 +63,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateEngineItems();
   CreateBookmarkFileItems();
   CreateHistoryItems();
+  CreatePasswordItems();
   CreateFindAndSearch();
   BindHandlers();
   guarded::run([this] { FormCreate(); });

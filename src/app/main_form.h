@@ -312,6 +312,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuShow_HistoryClick();
   // Opens a page the history window chose, as a bookmark opens.
   void OpenFromHistory(const QString& URL);
+  // ---- saved passwords (main_form_passwords.cpp) ---------------------------
+  QAction* mnuPasswords = nullptr;  // ツール > パスワード
+  QPointer<class TPasswordsForm> PasswordsForm;
+  void mnuPasswordsClick();
 
  signals:
   // The frame has closed; the program ends.
@@ -334,6 +338,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateEngineItems();
   void CreateBookmarkFileItems();
   void CreateHistoryItems();
+  void CreatePasswordItems();
   void CreateFindAndSearch();
   void PrepareChild(TBrowserChild* child);
   void BindHandlers();

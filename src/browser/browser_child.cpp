@@ -14,6 +14,7 @@
 #include "page/page_rules.h"
 #include "page/page_security.h"
 #include "page/page_services.h"
+#include "passwords/password_bar.h"
 #include "platform/guarded.h"
 
 namespace {
@@ -85,6 +86,10 @@ void TBrowserChild::connectControl() {
         if (frame_->ActiveMDIChild() == this) ShowSecurity();
       });
     });
+  // Saved passwords: never kept for a private window.
+  if (PageSecurity* security = control_->Security()) security->setMayKeepPasswords([this] { return !IsPrivate(); });
+  passwords_ = new passwords::PasswordKeeper(control_, this, [this] { return IsPrivate(); });
+  connect(passwords_, &passwords::PasswordKeeper::barChanged, this, [this] { guarded::run([&] { FormResize(); }); });
   // Queued: the control may be deep inside its engine when it asks.
   connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }
@@ -114,8 +119,15 @@ void TBrowserChild::ShowSecurity() {
 
 void TBrowserChild::FormResize() {
   // The control fills the content area exactly; the child frame's border
-  // and caption are the window system's.
-  if (control_) control_->setGeometry(contentsRect());
+  // and caption are the window system's; the password bar, when shown,
+  // takes a strip above it.
+  QRect page = contentsRect();
+  if (passwords_ && !passwords_->bar()->isHidden()) {
+    const int h = passwords_->bar()->sizeHint().height();
+    passwords_->bar()->setGeometry(page.left(), page.top(), page.width(), h);
+    page.setTop(page.top() + h);
+  }
+  if (control_) control_->setGeometry(page);
 }
 
 void TBrowserChild::FormCanResize() {}

@@ -137,4 +137,9 @@ void sendTravel(View* v);
 bool isFindCommand(const std::string& cmd);
 void findCommand(View* v, const std::string& cmd, const Message& m);
 
+// --- saved passwords (host_passwords.cpp)
+void watchPasswords(View* v);
+void forgetPasswords(View* v);
+void fillPassword(View* v, const Message& m);
+
 }  // namespace host

@@ -215,6 +215,8 @@ void handle(const Message& m) {
     answerDialog(v, m);
   } else if (isSecurityCommand(cmd)) {
     securityCommand(v, cmd, m);
+  } else if (cmd == "password-fill") {  // saved passwords
+    fillPassword(v, m);
   } else if (isFindCommand(cmd)) {
     findCommand(v, cmd, m);
   } else if (cmd == "permission-reply") {

@@ -278,6 +278,8 @@ TWebBrowser::TWebBrowser(QWidget* parent) : IWebBrowser2(parent) {
   if (sparePage()) connect(page, &QWebEnginePage::loadFinished, sparePage(), &QObject::deleteLater);
   view_->setPage(page);
   setFocusProxy(view_);
+  // Saved passwords: the login-form script and its channel to the frame.
+  watchPasswords(page);
 
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
   connect(page, &QWebEnginePage::loadStarted, this, [this] {

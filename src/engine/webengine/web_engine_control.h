@@ -43,6 +43,9 @@ class TWebBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override;
   QList<TravelEntry> ForwardEntries(int max) const override;
   void GoToEntry(int steps) override;
+  // Saved passwords (web_engine_passwords.cpp).
+  void FillPassword(const QString& origin, int form, int userField, int passwordField, const QString& user,
+                    const QString& password) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -80,6 +83,8 @@ class TWebBrowser : public IWebBrowser2 {
   void updateSecurity();
   // Permission requests and full screen, answered through the program's own questions and window.
   void watchPermissionsAndFullScreen(QWebEnginePage* page);
+  // The login-form script in a world of its own, reporting over a web channel.
+  void watchPasswords(QWebEnginePage* page);
 
   QWebEngineView* view_;
   PageServices* services_;

@@ -46,6 +46,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   QList<TravelEntry> BackEntries(int max) const override { return back_.mid(0, max); }
   QList<TravelEntry> ForwardEntries(int max) const override { return forward_.mid(0, max); }
   void GoToEntry(int steps) override;
+  // Saved passwords: the host runs the fill in the login-form script's world.
+  void FillPassword(const QString& origin, int form, int userField, int passwordField, const QString& user,
+                    const QString& password) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
