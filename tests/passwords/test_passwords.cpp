@@ -118,9 +118,9 @@ class TestPasswords : public QObject {
       secret.signIn = "yamada:right";
       secret.realm = "Zelvo test area";
       secret.deniedBody = "<!DOCTYPE html><title>denied</title>";
-      s->answers["/secret.html"] = secret;
+      s->answers["/a/secret.html"] = secret;
       secret.realm = "Other area";
-      s->answers["/other.html"] = secret;
+      s->answers["/b/secret.html"] = secret;
     }
     fx = new FrameFixture;
     f = fx->startShown(config, QSize(1000, 750));
@@ -163,7 +163,7 @@ class TestPasswords : public QObject {
   }
 
   void signInPasswordFillsTheNextSignIn() {
-    TBrowserChild* c = open(server->url("/secret.html"));
+    TBrowserChild* c = open(server->url("/a/secret.html"));
     TimedSteps steps;
     steps.when([] { return answerableWindow<TSignInDialog>("SignInDialog"); },
                [&] {
@@ -181,8 +181,9 @@ class TestPasswords : public QObject {
     const QString origin = passwords::originOf(server->url("/"));
     QTRY_COMPARE_WITH_TIMEOUT(saved(origin, passwords::Kind::Http).size(), 1, 20000);
 
-    // Another realm of the same site asks again: the dialog comes filled.
-    TBrowserChild* next = open(server->url("/other.html"));
+    // Another realm of the same site, in a folder the engines send no
+    // sign-in to unasked, asks again: the dialog comes filled.
+    TBrowserChild* next = open(server->url("/b/secret.html"));
     TimedSteps filled;
     filled.when([] { return answerableWindow<TSignInDialog>("SignInDialog"); },
                 [&] {
