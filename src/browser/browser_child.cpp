@@ -123,8 +123,9 @@ void TBrowserChild::FormResize() {
   // takes a strip above it.
   QRect page = contentsRect();
   if (passwords_ && !passwords_->bar()->isHidden()) {
-    const int h = passwords_->bar()->sizeHint().height();
-    passwords_->bar()->setGeometry(page.left(), page.top(), page.width(), h);
+    QWidget* bar = passwords_->bar();
+    const int h = bar->hasHeightForWidth() ? bar->heightForWidth(page.width()) : bar->sizeHint().height();
+    bar->setGeometry(page.left(), page.top(), page.width(), h);
     page.setTop(page.top() + h);
   }
   if (control_) control_->setGeometry(page);

@@ -25,6 +25,7 @@ TPasswordBar::TPasswordBar(QWidget* parent) : QFrame(parent) {
   lblPasswordBar = new QLabel(this);
   lblPasswordBar->setObjectName(QStringLiteral("lblPasswordBar"));
   lblPasswordBar->setTextFormat(Qt::PlainText);  // the site and user name come from the page
+  lblPasswordBar->setWordWrap(true);             // a narrow window shows it on two lines
   layout->addWidget(lblPasswordBar, 1);
   auto button = [&](const char* name, const QString& text) {
     auto* b = new QPushButton(text, this);
