@@ -159,6 +159,19 @@ class TestPasswords : public QObject {
     QCOMPARE(field(again, "user"), QString("yamada"));
     QCOMPARE(field(other, "pw"), QString());
     QCOMPARE(field(other, "user"), QString());
+
+    // "Never for this site" is kept for that site, and nothing is saved.
+    pageScript(other,
+               "document.getElementById('user').value = 'sato';"
+               "document.getElementById('pw').value = 'other';"
+               "document.forms[0].requestSubmit(); 'sent'");
+    auto* otherBar = other->findChild<TPasswordBar*>("PasswordBar");
+    QTRY_VERIFY_WITH_TIMEOUT(otherBar->isVisible() && otherBar->btnNeverForSite->isVisible(), 20000);
+    otherBar->btnNeverForSite->click();
+    const QString otherOrigin = passwords::originOf(otherPort->url("/"));
+    QVERIFY(passwords::never_sites::contains(otherOrigin));
+    QVERIFY(!passwords::never_sites::contains(origin));
+    QVERIFY(saved(otherOrigin, passwords::Kind::Form).isEmpty());
     QVERIFY(fx->errors.isEmpty());
   }
 
