@@ -66,6 +66,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateHistoryItems();
   CreateIconItems();
   CreatePrintItems();  // printing
+  CreatePasswordItems();
   CreateFindAndSearch();
   CreateSessionItems();
   CreateDownloadItems();

@@ -376,6 +376,10 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void mnuSiteSettingsClick();
   void mnuClearDataClick();
   void mnuThirdPartyCookiesClick(bool allow);
+  // ---- saved passwords (main_form_passwords.cpp) ---------------------------
+  QAction* mnuPasswords = nullptr;  // ツール > パスワード
+  QPointer<class TPasswordsForm> PasswordsForm;
+  void mnuPasswordsClick();
 
  signals:
   // The frame has closed; the program ends.
@@ -400,6 +404,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void CreateHistoryItems();
   void CreateIconItems();
   void CreatePrivacyItems();
+  void CreatePasswordItems();
   void CreateFindAndSearch();
   // sessions
   void CreateSessionItems();

@@ -15,6 +15,7 @@
 #include "page/page_rules.h"
 #include "page/page_security.h"
 #include "page/page_services.h"
+#include "passwords/password_bar.h"
 #include "platform/guarded.h"
 #include "zoom/page_zoom.h"
 #include "privacy/privacy_rules.h"
@@ -94,6 +95,10 @@ void TBrowserChild::connectControl() {
           [this](const QByteArray& png) { guarded::run([&] { IconChange(png); }); });
   // The page's zoom, remembered per site unless the window keeps nothing.
   new PageZoom(control_, [this] { return !IsPrivate(); });
+  // Saved passwords: never kept for a private window.
+  if (PageSecurity* security = control_->Security()) security->setMayKeepPasswords([this] { return !IsPrivate(); });
+  passwords_ = new passwords::PasswordKeeper(control_, this, [this] { return IsPrivate(); });
+  connect(passwords_, &passwords::PasswordKeeper::barChanged, this, [this] { guarded::run([&] { FormResize(); }); });
   // Queued: the control may be deep inside its engine when it asks.
   connect(control_, &IWebBrowser2::WindowClosing, this, &QMdiSubWindow::close, Qt::QueuedConnection);
 }
@@ -123,8 +128,16 @@ void TBrowserChild::ShowSecurity() {
 
 void TBrowserChild::FormResize() {
   // The control fills the content area exactly; the child frame's border
-  // and caption are the window system's.
-  if (control_) control_->setGeometry(contentsRect());
+  // and caption are the window system's; the password bar, when shown,
+  // takes a strip above it.
+  QRect page = contentsRect();
+  if (passwords_ && !passwords_->bar()->isHidden()) {
+    QWidget* bar = passwords_->bar();
+    const int h = bar->hasHeightForWidth() ? bar->heightForWidth(page.width()) : bar->sizeHint().height();
+    bar->setGeometry(page.left(), page.top(), page.width(), h);
+    page.setTop(page.top() + h);
+  }
+  if (control_) control_->setGeometry(page);
 }
 
 void TBrowserChild::FormCanResize() {}

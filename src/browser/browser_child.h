@@ -6,6 +6,9 @@
 
 class IWebBrowser2;
 class TPageDisplay;
+namespace passwords {
+class PasswordKeeper;
+}
 
 // A browser child window of the frame: hosts one engine control and mirrors
 // its page state into the frame's shared address box, status panel,
@@ -68,6 +71,8 @@ class TBrowserChild : public QMdiSubWindow {
   TPageDisplay* frame_;
   IWebBrowser2* control_ = nullptr;
   bool private_ = false;
+  // Saved passwords: fills login forms and offers saving in a bar above the page.
+  passwords::PasswordKeeper* passwords_ = nullptr;
 
  private:
   void connectControl();

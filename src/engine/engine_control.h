@@ -115,6 +115,20 @@ class IWebBrowser2 : public QWidget {
     for (QAction* a : actions) contextActions_.append(a);
     ContextActionsChanged();
   }
+  // ---- saved passwords
+  // Fills a login form of the page, in the page script's own world, when
+  // the page is still at `origin`: the fields are indices into the form's
+  // inputs (userField -1: none). Controls without the script do nothing.
+  virtual void FillPassword(const QString& origin, int form, int userField, int passwordField, const QString& user,
+                            const QString& password) {
+    Q_UNUSED(origin)
+    Q_UNUSED(form)
+    Q_UNUSED(userField)
+    Q_UNUSED(passwordField)
+    Q_UNUSED(user)
+    Q_UNUSED(password)
+  }
+
   QList<QAction*> ContextActions() const {
     QList<QAction*> out;
     for (const QPointer<QAction>& a : contextActions_)
@@ -161,6 +175,10 @@ class IWebBrowser2 : public QWidget {
   void PdfPrinted(const QString& path, const QString& error);
   // The page asks to be printed (its script called print()).
   void PrintRequested();
+  // ---- saved passwords
+  // The page script's message about a login form of the main frame (JSON,
+  // from the page: hostile).
+  void PasswordFormMessage(const QString& json);
 
  protected:
   // Engines that build their menu elsewhere (another process) hear of changes.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -15,6 +16,9 @@
 
 #include "page/page_services.h"
 #include "page/question_guard.h"
+#include "passwords/password_store.h"
+#include "platform/errors.h"
+#include "platform/guarded.h"
 
 // ---- TSignInDialog -----------------------------------------------------------
 
@@ -48,6 +52,10 @@ TSignInDialog::TSignInDialog(const SignInRequest& request, QWidget* parent) : QD
   fields->addRow(userLabel, txtUserName);
   fields->addRow(passwordLabel, txtPassword);
   layout->addLayout(fields);
+  chkSavePassword = new QCheckBox(QStringLiteral("このパスワードを保存する"), this);
+  chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
+  chkSavePassword->hide();
+  layout->addWidget(chkSavePassword);
 
   auto* buttons = new QDialogButtonBox(this);
   btnOK = buttons->addButton(QStringLiteral("ログイン"), QDialogButtonBox::AcceptRole);
@@ -89,6 +97,7 @@ void PageSecurity::askSignIn(const SignInRequest& request, SignInDone done, qint
   auto* dialog = new TSignInDialog(request, control_);
   signIns_.append({dialog, std::move(done), key});
   connect(dialog, &QDialog::finished, this, [this, dialog] { finishSignIn(dialog, dialog->answer()); });
+  offerSavedPassword(dialog, request);
   placeOver(dialog, control_);
   dialog->show();
   dialog->raise();
@@ -102,11 +111,43 @@ void PageSecurity::finishSignIn(TSignInDialog* dialog, const SignInAnswer& answe
     SignInDone done = std::move(signIns_[i].done);
     signIns_.removeAt(i);
     dialog->hide();
+    // Saved passwords: kept as answered, once the user asked for it.
+    const QString origin = dialog->property("passwordOrigin").toString();
+    if (answer.accepted && !origin.isEmpty() && !dialog->chkSavePassword->isHidden() &&
+        dialog->chkSavePassword->isChecked() && !answer.password.isEmpty())
+      passwords::PasswordStore::instance().save(
+          {origin, passwords::Kind::Http, answer.user, answer.password}, this, [](const QString& error) {
+            if (!error.isEmpty())
+              guarded::run([&] { throw ZelvoError(QStringLiteral("パスワードを保存できません: %1").arg(error)); });
+          });
     dialog->txtPassword->clear();
     dialog->deleteLater();
     if (done) done(answer);
     return;
   }
+}
+
+// ---- saved passwords
+// The box to save is offered once the keyring answers (never for a proxy or
+// in a private window); a password saved for the same origin fills the
+// dialog unless the user typed already or the server refused it just now.
+void PageSecurity::offerSavedPassword(TSignInDialog* dialog, const SignInRequest& request) {
+  const QString origin = request.proxy ? QString() : passwords::originOf(request.scheme, request.host, request.port);
+  if (origin.isEmpty()) return;
+  dialog->setProperty("passwordOrigin", origin);
+  const bool mayKeep = !mayKeepPasswords_ || mayKeepPasswords_();
+  QPointer<TSignInDialog> d(dialog);
+  passwords::PasswordStore::instance().checkService(dialog, [d, mayKeep](bool available, const QString&) {
+    if (d && available && mayKeep) d->chkSavePassword->show();
+  });
+  if (request.retry) return;
+  passwords::PasswordStore::instance().find(
+      origin, passwords::Kind::Http, dialog, [d](const QList<passwords::Credential>& found, const QString&) {
+        if (!d || found.isEmpty() || !d->txtUserName->text().isEmpty() || !d->txtPassword->text().isEmpty()) return;
+        d->txtUserName->setText(found.first().user);
+        d->txtPassword->setText(found.first().password);
+        d->chkSavePassword->setChecked(true);
+      });
 }
 
 void PageSecurity::forgetSignIn(qint64 key) {

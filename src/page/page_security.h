@@ -11,6 +11,7 @@
 
 #include "page/security_rules.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,8 @@ class TSignInDialog : public QDialog {
   QLineEdit* txtPassword = nullptr;
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
+  // Saved passwords: shown once the desktop's keyring is known to answer.
+  QCheckBox* chkSavePassword = nullptr;
 };
 
 class PageSecurity : public QObject {
@@ -50,6 +53,9 @@ class PageSecurity : public QObject {
   // Whether a sign-in request comes again after a refused answer, for
   // engines that do not say so themselves.
   SignInRetries& retries() { return retries_; }
+  // Saved passwords: whether a password typed here may be saved (not in a
+  // private window); asked when a sign-in opens.
+  void setMayKeepPasswords(std::function<bool()> may) { mayKeepPasswords_ = std::move(may); }
 
   // ---- certificate errors
   // The page to show instead of the one whose certificate failed; the
@@ -83,12 +89,14 @@ class PageSecurity : public QObject {
     qint64 key;
   };
   void finishSignIn(TSignInDialog* dialog, const SignInAnswer& answer);
+  void offerSavedPassword(TSignInDialog* dialog, const SignInRequest& request);
   void dropSignIn(qsizetype index, bool answerCancelled);
   void setState(SecurityState state, bool mixed);
 
   QWidget* control_;
   QList<OpenSignIn> signIns_;
   SignInRetries retries_;
+  std::function<bool()> mayKeepPasswords_;
   QString certToken_;
   QString certUrl_;
   QString certHost_;

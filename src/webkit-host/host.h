@@ -172,5 +172,9 @@ void applyCookiePolicy(WebKitWebContext* c);
 void watchCookies();
 bool isSiteDataCommand(const std::string& cmd);
 void siteDataCommand(const std::string& cmd, const Message& m);
+// --- saved passwords (host_passwords.cpp)
+void watchPasswords(View* v);
+void forgetPasswords(View* v);
+void fillPassword(View* v, const Message& m);
 
 }  // namespace host

@@ -219,6 +219,8 @@ void handle(const Message& m) {
     securityCommand(v, cmd, m);
   } else if (isToolsCommand(cmd)) {
     toolsCommand(v, cmd);
+  } else if (cmd == "password-fill") {  // saved passwords
+    fillPassword(v, m);
   } else if (isFindCommand(cmd)) {
     findCommand(v, cmd, m);
   } else if (cmd == "permission-reply") {

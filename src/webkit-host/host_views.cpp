@@ -141,11 +141,16 @@ View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate) {
   gtk_window_set_skip_taskbar_hint(GTK_WINDOW(v->window), TRUE);
   gtk_window_set_skip_pager_hint(GTK_WINDOW(v->window), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(v->window), w > 0 ? w : 640, h > 0 ? h : 480);
+  // A content manager of each view's own (a related view would share its
+  // opener's), so a script's message names the view it came from.
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
   if (related)
-    v->web =
-        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings, nullptr));
+    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings,
+                                          "user-content-manager", content, nullptr));
   else
-    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", own, "settings", settings, nullptr));
+    v->web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", own, "settings", settings,
+                                          "user-content-manager", content, nullptr));
+  g_object_unref(content);
   gtk_container_add(GTK_CONTAINER(v->window), GTK_WIDGET(v->web));
 
   g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(onMouseTarget), v);
@@ -175,6 +180,7 @@ View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate) {
   watchSecurity(v);
   watchFind(v);
   watchTools(v);
+  watchPasswords(v);
 
   g_signal_connect(v->window, "destroy", G_CALLBACK(onWindowDestroyed), v);
   gtk_widget_realize(v->window);
@@ -276,6 +282,7 @@ void forgetView(View* v) {
   v->permissionStates.clear();
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
   forgetFind(v);
+  forgetPasswords(v);
   g_signal_handlers_disconnect_by_data(v->web, v);
   g_signal_handlers_disconnect_by_data(v->window, v);
   if (v->isPrivate) {

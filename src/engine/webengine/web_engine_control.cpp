@@ -321,6 +321,8 @@ TWebBrowser::TWebBrowser(QWidget* parent, bool isPrivate)
   // Ctrl+wheel zooms: the view's page widget comes and goes with renderers.
   view_->installEventFilter(this);
   if (QWidget* proxy = view_->focusProxy()) watchZoomWheel(proxy);
+  // Saved passwords: the login-form script and its channel to the frame.
+  watchPasswords(page);
 
   watchPrinting(page);
   connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });

@@ -54,6 +54,9 @@ class TWebBrowser : public IWebBrowser2 {
   void ShowDevTools() override;
   // ---- Printing (web_engine_print.cpp)
   void PrintToPdf(const QString& path, const QPageLayout& layout) override;
+  // Saved passwords (web_engine_passwords.cpp).
+  void FillPassword(const QString& origin, int form, int userField, int passwordField, const QString& user,
+                    const QString& password) override;
 
   QWebEngineView* view() const { return view_; }
   // The zoom factor of each text size 0..4.
@@ -97,6 +100,8 @@ class TWebBrowser : public IWebBrowser2 {
   // window.print() and the page's PDF, and PDF documents in the engine's viewer.
   void watchPrinting(QWebEnginePage* page);
   bool showsPdf_ = false;  // the page is a PDF document in the viewer
+  // The login-form script in a world of its own, reporting over a web channel.
+  void watchPasswords(QWebEnginePage* page);
 
   // private windows: holds the off-the-record profile this page uses.
   std::shared_ptr<QWebEngineProfile> privateProfile_;

@@ -591,6 +591,20 @@ void TMozillaBrowser::GoToEntry(int steps) {
   if (steps != 0) send(wkproto::Message().set("cmd", "go-to-entry").set("steps", steps));
 }
 
+// ---- saved passwords
+void TMozillaBrowser::FillPassword(const QString& origin, int form, int userField, int passwordField,
+                                   const QString& user, const QString& password) {
+  if (!viewId_) return;
+  send(wkproto::Message()
+           .set("cmd", "password-fill")
+           .set("origin", origin.toStdString())
+           .set("form", form)
+           .set("user-field", userField)
+           .set("password-field", passwordField)
+           .set("user", user.toStdString())
+           .set("password", password.toStdString()));
+}
+
 void TMozillaBrowser::GoBack() {
   requireView();
   send(wkproto::Message().set("cmd", "back"));
@@ -756,6 +770,11 @@ void TMozillaBrowser::endLoad() {
 void TMozillaBrowser::hostMessage(const wkproto::Message& m) {
   if (securityEvent(m) || toolsEvent(m) || printEvent(m)) return;
   const std::string ev = m.str("ev");
+  // Saved passwords: the login-form script's message, passed on as it came.
+  if (ev == "password-form") {
+    emit PasswordFormMessage(qstr(m.str("json")));
+    return;
+  }
   if (ev == "created") {
     embed(static_cast<quint64>(m.integer("xid")));
   } else if (ev == "status") {

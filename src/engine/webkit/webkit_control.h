@@ -57,6 +57,9 @@ class TMozillaBrowser : public IWebBrowser2 {
   void ShowDevTools() override;
   // ---- Printing (webkit_print.cpp)
   void PrintToPdf(const QString& path, const QPageLayout& layout) override;
+  // Saved passwords: the host runs the fill in the login-form script's world.
+  void FillPassword(const QString& origin, int form, int userField, int passwordField, const QString& user,
+                    const QString& password) override;
 
   // The zoom level of each text size 0..4.
   static double zoomLevelFor(int size);
