@@ -80,7 +80,7 @@ void TMainForm::mnuShow_SourceClick() {
   if (url.isEmpty()) return;
   // The engine shows the source as a page of its own in a window of its own.
   if (!c->Control()->ViewSource())
-    OpenChildIn(c->IsIE(), QStringLiteral("Internet Explorer"), QStringLiteral("view-source:") + url);
+    OpenChildIn(c->IsIE(), QStringLiteral("Internet Explorer"), QStringLiteral("view-source:") + url, c->IsPrivate());
 }
 
 void TMainForm::mnuDevToolsClick() {

@@ -17,9 +17,9 @@
 #include "page/page_services.h"
 #include "passwords/password_bar.h"
 #include "platform/guarded.h"
-#include "zoom/page_zoom.h"
 #include "privacy/privacy_rules.h"
 #include "privacy/private_icon.h"
+#include "zoom/page_zoom.h"
 
 namespace {
 

@@ -11,9 +11,9 @@ struct DownloadRecord {
   QString url;
   QString target;  // the file it was saved as, an absolute path
   bool completed = false;
-  qint64 size = 0;  // bytes saved, when completed
-  QString error;    // why it failed
-  QString note;     // e.g. saved under another name
+  qint64 size = 0;     // bytes saved, when completed
+  QString error;       // why it failed
+  QString note;        // e.g. saved under another name
   qint64 endedMs = 0;  // when it ended (ms since the epoch); 0 when not known
 
   bool operator==(const DownloadRecord&) const = default;

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -386,7 +386,7 @@ DownloadJob* DownloadManager::start(const QString& url, const QString& target, c
     if (job->state() == DownloadJob::State::Running) return;
     job->disconnect(this);
     // Kept unless the user cancelled it.
-    if (job->state() != DownloadJob::State::Cancelled) guarded::run([&] { keep(job); });
+    if (job->state() != DownloadJob::State::Cancelled && !job->isPrivate()) guarded::run([&] { keep(job); });
   });
   TDownloadWindow* w = window();
   w->add(job);

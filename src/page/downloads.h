@@ -51,6 +51,9 @@ class DownloadJob : public QObject {
   qint64 total() const { return total_; }
   qint64 speed() const { return meter_.bytesPerSecond(); }
   QString error() const { return error_; }
+  // A download of a private window: its file is kept, the list keeps no entry.
+  bool isPrivate() const { return private_; }
+  void setPrivate(bool on) { private_ = on; }
 
   // From the engine.
   void progress(qint64 received, qint64 total);
@@ -74,6 +77,7 @@ class DownloadJob : public QObject {
   std::optional<std::pair<quint64, quint64>> replaces_;
   std::function<void()> cancel_;
   State state_ = State::Running;
+  bool private_ = false;
   qint64 received_ = 0, total_ = -1;
   SpeedMeter meter_;
   QElapsedTimer clock_;

@@ -85,13 +85,13 @@ void PagePermissions::ask(const QString& address, PermissionKind kind, Done done
   // Kept for good only on the user's word, never for the screen, and never
   // for a window that keeps nothing.
   const bool keepsNothing = own_ != nullptr;
-  auto* note =
-      new QLabel(!PermissionMemory::remembers(kind)
-                     ? QStringLiteral("この答えは記憶されず、次に求められたときにもう一度確認します。")
-                 : keepsNothing ? QStringLiteral("この答えは、このウィンドウを閉じるまでこのサイトについて記憶されます。")
-                                : QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。"
-                                                 "「このサイトでは常に」を選ぶと、終了後も記憶されます。"),
-                 dialog);
+  auto* note = new QLabel(!PermissionMemory::remembers(kind)
+                              ? QStringLiteral("この答えは記憶されず、次に求められたときにもう一度確認します。")
+                          : keepsNothing
+                              ? QStringLiteral("この答えは、このウィンドウを閉じるまでこのサイトについて記憶されます。")
+                              : QStringLiteral("この答えは、プログラムを終了するまでこのサイトについて記憶されます。"
+                                               "「このサイトでは常に」を選ぶと、終了後も記憶されます。"),
+                          dialog);
   note->setWordWrap(true);
   layout->addWidget(note);
   QCheckBox* always = nullptr;

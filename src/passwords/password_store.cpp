@@ -114,6 +114,7 @@ Found search(GCancellable* c, const QString& origin, std::optional<Kind> kind, b
     cred.origin = attribute(attrs, "origin");
     cred.user = attribute(attrs, "username");
     cred.kind = attribute(attrs, "kind") == QLatin1String("http") ? Kind::Http : Kind::Form;
+    cred.savedMs = static_cast<qint64>(secret_retrievable_get_modified(item)) * 1000;
     g_hash_table_unref(attrs);
     if (withSecrets) {
       GError* e = nullptr;

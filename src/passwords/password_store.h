@@ -19,7 +19,8 @@ struct Credential {
   QString origin;
   Kind kind = Kind::Form;
   QString user;
-  QString password;  // empty in a listing
+  QString password;    // empty in a listing
+  qint64 savedMs = 0;  // when it was last saved (ms since the epoch), as the keyring tells
 };
 
 class PasswordStore {

@@ -11,6 +11,7 @@ struct Download {
   std::int64_t id = 0;
   WebKitDownload* download = nullptr;
   bool failed = false;
+  bool isPrivate = false;  // started in the private windows' context
   gint64 lastReport = 0;
 };
 std::map<std::int64_t, Download*> downloads;
@@ -53,7 +54,8 @@ gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointe
            .set("uri", uri)
            .set("name", name)
            .set("total", contentLength(download))
-           .set("encoded", encoded));
+           .set("encoded", encoded)
+           .set("private", d->isPrivate));
   return TRUE;  // the destination comes later, from the frame
 }
 
@@ -93,9 +95,10 @@ void onDownloadFinished(WebKitDownload* download, gpointer data) {
 
 }  // namespace
 
-void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+void onDownloadStarted(WebKitWebContext* from, WebKitDownload* download, gpointer) {
   auto* d = new Download;
   d->id = ++lastDownloadId;
+  d->isPrivate = from != context;
   d->download = WEBKIT_DOWNLOAD(g_object_ref(download));
   downloads[d->id] = d;
   g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), d);

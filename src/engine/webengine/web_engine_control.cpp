@@ -87,7 +87,7 @@ class TWebPage : public QWebEnginePage {
 // download is accepted at once into a .part file of its own in the download
 // folder and paused; the user's answer then lets it go on (and it takes the
 // chosen name when complete) or cancels it.
-void startDownload(QWebEngineDownloadRequest* d) {
+void startDownload(QWebEngineDownloadRequest* d, bool isPrivate) {
   if (d->isSavePageDownload() || d->state() != QWebEngineDownloadRequest::DownloadRequested) return;
   const QString url = d->url().toString();
   const QString name = downloadFileName(d->suggestedFileName(), url);
@@ -108,7 +108,7 @@ void startDownload(QWebEngineDownloadRequest* d) {
   });
   QWidget* near = d->page() ? QWebEngineView::forPage(d->page()) : nullptr;
   const QString pageUrl = d->page() ? d->page()->url().toString() : QString();
-  DownloadManager::instance()->ask(near, {url, pageUrl, name}, [request, held, url](const QString& target) {
+  DownloadManager::instance()->ask(near, {url, pageUrl, name}, [request, held, url, isPrivate](const QString& target) {
     if (target.isEmpty() || !request) {
       if (request) request->cancel();
       QFile::remove(held);
@@ -118,6 +118,7 @@ void startDownload(QWebEngineDownloadRequest* d) {
     DownloadJob* job = DownloadManager::instance()->start(url, target, held, [request] {
       if (request) request->cancel();
     });
+    job->setPrivate(isPrivate);
     QPointer<DownloadJob> j(job);
     auto progress = [d, j] {
       if (j) j->progress(d->receivedBytes(), d->totalBytes());
@@ -240,10 +241,11 @@ void configureProfile(QWebEngineProfile* profile) {
   webengine_sitedata::filterCookies(profile);
   profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.8"));
   profile->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
-  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* d) {
+  const bool isPrivate = profile->isOffTheRecord();
+  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [isPrivate](QWebEngineDownloadRequest* d) {
     guarded::run([&] {
       try {
-        startDownload(d);
+        startDownload(d, isPrivate);
       } catch (const ZelvoError& e) {
         // Shown once the engine's signal is over: its box waits for the user.
         QTimer::singleShot(0, [text = e.text()] { guarded::report(text); });

@@ -48,7 +48,8 @@ void TWebBrowser::ShowDevTools() {
     auto* tools = new QWebEngineView();
     tools->setObjectName(QStringLiteral("DevTools"));
     tools->setAttribute(Qt::WA_DeleteOnClose);
-    tools->setPage(new QWebEnginePage(sharedProfile(), tools));
+    // The page's own profile: a private window's inspector keeps nothing either.
+    tools->setPage(new QWebEnginePage(view_->page()->profile(), tools));
     view_->page()->setDevToolsPage(tools->page());
     tools->resize(900, 600);
     devTools_ = tools;

@@ -317,27 +317,30 @@ class WebKitHost : public QObject {
       const QString url = qstr(m.str("uri"));
       // A body sent compressed arrives longer or shorter than announced.
       const bool encoded = m.boolean("encoded");
+      const bool isPrivate = m.boolean("private");
       const std::int64_t total = encoded ? -1 : m.integer("total");
       const DownloadOffer offer{url, control ? control->LocationURL() : QString(), qstr(m.str("name"))};
-      DownloadManager::instance()->ask(control, offer, [self, id, url, total, encoded, cmd](const QString& target) {
-        // A host that ended took its download with it.
-        if (!self || !self->running()) return;
-        if (target.isEmpty()) return self->send(cmd("download-cancel"));
-        QString part;
-        try {
-          part = DownloadManager::claimPartFile(target);
-        } catch (...) {
-          self->send(cmd("download-cancel"));
-          throw;
-        }
-        DownloadJob* job = DownloadManager::instance()->start(url, target, part, [self, cmd] {
-          if (self) self->send(cmd("download-cancel"));
-        });
-        job->progress(0, total);
-        self->downloads_[id] = job;
-        if (encoded) self->encoded_.insert(id);
-        self->send(cmd("download-destination").set("path", utf8(part)));
-      });
+      DownloadManager::instance()->ask(
+          control, offer, [self, id, url, total, encoded, isPrivate, cmd](const QString& target) {
+            // A host that ended took its download with it.
+            if (!self || !self->running()) return;
+            if (target.isEmpty()) return self->send(cmd("download-cancel"));
+            QString part;
+            try {
+              part = DownloadManager::claimPartFile(target);
+            } catch (...) {
+              self->send(cmd("download-cancel"));
+              throw;
+            }
+            DownloadJob* job = DownloadManager::instance()->start(url, target, part, [self, cmd] {
+              if (self) self->send(cmd("download-cancel"));
+            });
+            job->setPrivate(isPrivate);
+            job->progress(0, total);
+            self->downloads_[id] = job;
+            if (encoded) self->encoded_.insert(id);
+            self->send(cmd("download-destination").set("path", utf8(part)));
+          });
       return;
     }
     auto it = downloads_.find(id);
