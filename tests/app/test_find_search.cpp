@@ -171,7 +171,8 @@ class TestFindSearch : public QObject {
     f->txtAddress->setFocus();
     typeInto(f->txtAddress, QStringLiteral("京都 天気"));
     QTest::qWait(300);
-    QCOMPARE(server.requested.size(), asked);
+    // The last page's icon may still be fetched; nothing else may go out.
+    QCOMPARE(server.requested.mid(asked).removeAll("/favicon.ico"), server.requested.size() - asked);
     QTest::keyClick(f->txtAddress, Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(f->ActiveMDIChild() && f->ActiveMDIChild()->windowTitle() == "検索結果", 20000);
     TBrowserChild* c = f->ActiveMDIChild();

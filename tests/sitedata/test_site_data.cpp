@@ -182,7 +182,8 @@ class TestSiteData : public QObject {
       if (allowed) f->mnuThirdPartyCookies->trigger();
       const qsizetype before = server.heads.size();
       QVERIFY(openPage(f, at("127.0.0.1", "/outer.html"), "outer"));
-      QTRY_VERIFY_WITH_TIMEOUT(server.heads.size() > before && server.requested.last() == "/after.html", 20000);
+      // The engine may ask for the site's icon after the page, in any order.
+      QTRY_VERIFY_WITH_TIMEOUT(server.requested.mid(before).contains("/after.html"), 20000);
       QCOMPARE(cookieSent("localhost", "/after.html"), allowed ? QByteArray("t=1") : QByteArray());
     }
     QVERIFY(fx->config().contains("[Cookies]\nAllowThirdParty=1"));
