@@ -105,6 +105,9 @@ void PasswordKeeper::fill(const FormReport& report) {
 
 void PasswordKeeper::offer(const FormReport& report) {
   if (isPrivate_ && isPrivate_()) return;
+  // As for filling: a credential belongs to the site the window shows, never
+  // to one the report alone names.
+  if (originOf(control_->LocationURL()) != report.origin) return;
   if (never_sites::contains(report.origin)) return;
   Credential c{report.origin, Kind::Form, report.user, report.password};
   PasswordStore::instance().checkService(this, [this, c](bool available, const QString& why) {
