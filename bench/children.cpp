@@ -2,7 +2,8 @@
 //   children ie|gecko time URL     ms from OpenChild to the end of the load,
 //                                  for the first window and a later one
 //   children ie|gecko memory URL   PSS of the whole process tree with 1 and
-//                                  with 5 windows of that kind open
+//                                  with 5 windows of that kind open; the
+//                                  frame's own, and its engine libraries'
 #include <unistd.h>
 
 #include <QAction>
@@ -91,11 +92,17 @@ int main(int argc, char** argv) {
     TBrowserChild* first = open();
     waitLoaded(first, 60000);
     settle(2000);
-    const qint64 one = treePssKiB(QCoreApplication::applicationPid());
+    const pid_t self = getpid();
+    const long long one = treePssKiB(self);
+    // The frame's own share with one window, and what of it the engine
+    // libraries of Qt WebEngine and the GL driver take.
+    const long long frame = mappedPssKiB(self);
+    const long long webEngine = mappedPssKiB(self, {"libQt6WebEngine", "libQt6Quick", "libQt6Qml", "libQt6WebChannel",
+                                                    "libQt6Positioning", "libnss3", "libQt6Pdf"});
+    const long long gl = mappedPssKiB(self, {"libLLVM", "_dri.so", "libgallium", "libGLX_mesa", "libglapi"});
     for (int i = 0; i < 4; ++i) waitLoaded(open(), 60000);
     settle(2000);
-    const qint64 five = treePssKiB(QCoreApplication::applicationPid());
-    std::printf("%lld %lld\n", static_cast<long long>(one), static_cast<long long>(five));
+    std::printf("%lld %lld %lld %lld %lld\n", one, treePssKiB(self), frame, webEngine, gl);
   }
   std::fflush(stdout);
   DestroyForms();

@@ -182,6 +182,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   void Moz_ItemClick();
   // Readies the engine the engine menu has checked (see TEngineReadiness).
   void ReadyCheckedEngine();
+  void ReadyForGecko();
   void mnuOptionClick();
   void WindowCascade1Execute();
   void WindowTileHorizontal1Execute();
@@ -397,6 +398,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // painted and is idle by then.
   static constexpr int kReadyAfterMs = 500;
   class TEngineReadiness* Readiness = nullptr;
+  bool geckoNativeReady_ = false;
   void CreateComponents();
   void CreateMenus();
   void CreateEngineItems();

@@ -38,7 +38,13 @@ void TMainForm::ShowStatus(const QString& text) {
 
 int TMainForm::Progress() const { return ProgressBar1->value(); }
 
-void TMainForm::SetProgress(int position) { ProgressBar1->setValue(position); }
+void TMainForm::SetProgress(int position) {
+  // A progress bar paints itself at once on each change, a whole frame's
+  // flush each time: as an update it joins the next paint instead.
+  ProgressBar1->setUpdatesEnabled(false);
+  ProgressBar1->setValue(position);
+  ProgressBar1->setUpdatesEnabled(true);
+}
 
 bool TMainForm::ButtonEnabled(Button button) const { return buttonOf(this, button)->isEnabled(); }
 

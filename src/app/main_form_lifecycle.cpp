@@ -92,7 +92,18 @@ void TMainForm::ReadyCheckedEngine() {
   if (IE_item->isChecked())
     Readiness->ready(true);
   else if (Moz_Item->isChecked() && Moz_Item->isEnabled())
-    Readiness->ready(false);
+    ReadyForGecko();
+}
+
+void TMainForm::ReadyForGecko() {
+  // A Gecko window embeds a native window, which makes the client area, its
+  // ancestors and their neighbours native too. Made now, while the frame is
+  // idle, their first paint is not the first window's.
+  if (!geckoNativeReady_) {
+    geckoNativeReady_ = true;
+    MDIClient->viewport()->winId();
+  }
+  Readiness->ready(false);
 }
 
 void TMainForm::FormClose() {

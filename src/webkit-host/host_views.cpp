@@ -233,6 +233,28 @@ void dropWarmPage() {
   warmWindow = nullptr;
 }
 
+// A taken spare is replaced, so that every window finds one ready; the new
+// one's web process starts once no page is loading (it would slow the
+// window that took the last one), or after a few seconds of a page that
+// never stops.
+guint respareTimer = 0;
+gint64 respareDeadline = 0;
+
+gboolean respareWhenQuiet(gpointer) {
+  bool loading = false;
+  for (const auto& [id, v] : views) loading = loading || webkit_web_view_is_loading(v->web);
+  if (loading && g_get_monotonic_time() < respareDeadline) return G_SOURCE_CONTINUE;
+  respareTimer = 0;
+  prepareSpare();
+  return G_SOURCE_REMOVE;
+}
+
+void respareLater() {
+  if (respareTimer) return;
+  respareDeadline = g_get_monotonic_time() + 3 * G_USEC_PER_SEC;
+  respareTimer = g_timeout_add(50, respareWhenQuiet, nullptr);
+}
+
 }  // namespace
 
 void createView(const Message& m) {
@@ -247,6 +269,7 @@ void createView(const Message& m) {
   View* v = isPrivate ? nullptr : spare;
   if (v) spare = nullptr;
   if (v) {
+    respareLater();
     v->id = id;
     if (w > 0 && h > 0) gtk_window_resize(GTK_WINDOW(v->window), w, h);
   } else {
