@@ -8,7 +8,7 @@
 #include "browser/progress.h"
 #include "engine/address.h"
 #include "engine/engine_control.h"
-#include "engine/webengine/web_engine_control.h"
+#include "engine/webengine_side.h"
 #include "engine/webkit/webkit_control.h"
 #include "history/history_recorder.h"
 #include "icons/site_icons.h"
@@ -61,7 +61,7 @@ TBrowserChild::TBrowserChild(TPageDisplay* frame, bool ie, bool isPrivate) : fra
   if (factory())
     control_ = factory()(ie, this);
   else if (ie)
-    control_ = new TWebBrowser(this, private_);
+    control_ = webengine_side::get().createControl(this, private_);
   else
     control_ = new TMozillaBrowser(this, private_);
   if (private_) setWindowIcon(privacy::privateWindowIcon());

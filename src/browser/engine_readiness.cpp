@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "engine/webengine/web_engine_control.h"
+#include "engine/webengine_side.h"
 #include "engine/webkit/webkit_control.h"
 #include "platform/errors.h"
 
@@ -16,11 +16,18 @@ void TEngineReadiness::ready(bool webEngine) {
   if (webEngine) {
     if (webEngineReadied_) return;
     webEngineReadied_ = true;
-    // Two steps: the profile brings up the engine itself, the spare page
-    // its first renderer.
+    // Three steps: the library, the profile that brings up the engine
+    // itself, the spare page its first renderer.
     QTimer::singleShot(0, this, [this] {
-      TWebBrowser::sharedProfile();
-      QTimer::singleShot(0, this, [] { TWebBrowser::prepareSparePage(); });
+      try {
+        IWebEngineSide& side = webengine_side::get();
+        QTimer::singleShot(0, this, [this, &side] {
+          side.prepareProfile();
+          QTimer::singleShot(0, this, [&side] { side.prepareSparePage(); });
+        });
+      } catch (const ZelvoError&) {
+        // Said by the first window that needs it.
+      }
     });
     return;
   }

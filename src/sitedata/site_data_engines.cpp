@@ -1,6 +1,6 @@
 #include "sitedata/site_data_engines.h"
 
-#include "engine/webengine/web_engine_site_data.h"
+#include "engine/webengine_side.h"
 #include "engine/webkit/webkit_control.h"
 #include "engine/webkit/webkit_site_data.h"
 #include "platform/errors.h"
@@ -11,7 +11,7 @@ namespace {
 
 QList<EngineRecord> webEngineRecords() {
   QMap<QString, int> perDomain;
-  for (const webengine_sitedata::Cookie& c : webengine_sitedata::cookies()) {
+  for (const WebEngineCookie& c : webengine_side::get().cookies()) {
     QString d = c.cookie.domain().toLower();
     while (d.startsWith(u'.')) d.remove(0, 1);
     ++perDomain[d];
@@ -40,7 +40,7 @@ void fetchSites(std::function<void(const QList<SiteRow>&)> done) {
 }
 
 void removeSite(const SiteRow& row, std::function<void()> done) {
-  webengine_sitedata::removeCookies(row.webEngineNames);
+  webengine_side::get().removeCookies(row.webEngineNames);
   if (row.webKitNames.isEmpty()) {
     if (done) done();
     return;
@@ -49,19 +49,21 @@ void removeSite(const SiteRow& row, std::function<void()> done) {
 }
 
 bool removeAllSites(std::function<void()> done) {
-  webengine_sitedata::clearCookies(0);
-  const bool storage = webengine_sitedata::removeStorage();
+  IWebEngineSide& webEngine = webengine_side::get();
+  webEngine.clearCookies(0);
+  const bool storage = webEngine.removeStorage();
   webkit_sitedata::clear(true, false, 0, std::move(done));
   return storage;
 }
 
 void clearStored(bool siteData, bool cache, qint64 sinceMs, std::function<void()> done) {
+  IWebEngineSide& webEngine = webengine_side::get();
   if (siteData) {
-    webengine_sitedata::clearCookies(sinceMs);
+    webEngine.clearCookies(sinceMs);
     // WebEngine's storage has no ages: it goes only with everything.
-    if (sinceMs <= 0) webengine_sitedata::removeStorage();
+    if (sinceMs <= 0) webEngine.removeStorage();
   }
-  if (cache) webengine_sitedata::clearCache();
+  if (cache) webEngine.clearCache();
   try {
     webkit_sitedata::clear(siteData, cache, sinceMs, std::move(done));
   } catch (const EEngineError&) {
@@ -72,7 +74,7 @@ void clearStored(bool siteData, bool cache, qint64 sinceMs, std::function<void()
 void watchEngines() { webkit_sitedata::watch(); }
 
 void setThirdPartyCookies(bool allow) {
-  webengine_sitedata::setThirdPartyCookies(allow);
+  webengine_side::setThirdPartyCookies(allow);
   TMozillaBrowser::setThirdPartyCookies(allow);
 }
 

@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "engine/webengine/web_engine_site_data.h"
+#include "engine/webengine_side.h"
 #include "platform/guarded.h"
 #include "sitedata/site_data_engines.h"
 
@@ -74,7 +74,7 @@ TSiteDataWindow::TSiteDataWindow(QWidget* parent) : QDialog(parent, Qt::Window) 
   later->setSingleShot(true);
   later->setInterval(300);
   connect(later, &QTimer::timeout, this, guarded::handler(this, &TSiteDataWindow::Reload));
-  connect(webengine_sitedata::notifier(), SIGNAL(changed()), later, SLOT(start()));
+  connect(webengine_side::get().cookieNotifier(), SIGNAL(changed()), later, SLOT(start()));
   Reload();
 }
 

@@ -90,6 +90,9 @@ void startUserLoad(View* v);
 bool leavingForUserLoad(View* v);
 View* buildView(int id, int w, int h, WebKitWebView* related, bool isPrivate = false);
 void prepareSpare();
+// A spare's web process knows the notification answers of when it started:
+// after a new answer the spare is made again.
+void renewSpare();
 void createView(const Message& m);
 void forgetView(View* v);
 void destroyView(const Message& m);

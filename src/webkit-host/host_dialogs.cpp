@@ -126,6 +126,7 @@ void rememberNotificationAnswer(const std::string& uri, bool allowed) {
     list->erase(std::remove(list->begin(), list->end(), key), list->end());
   (allowed ? notificationsAllowed : notificationsDenied).push_back(key);
   onInitializeNotificationPermissions(context, nullptr);
+  renewSpare();
 }
 
 }  // namespace

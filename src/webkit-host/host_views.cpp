@@ -3,6 +3,8 @@
 // as the frame sees them, and the windows pages open.
 #include <gdk/gdkx.h>
 
+#include <utility>
+
 #include "webkit-host/host.h"
 
 namespace host {
@@ -256,6 +258,16 @@ void respareLater() {
 }
 
 }  // namespace
+
+void renewSpare() {
+  if (!spare) return;
+  View* old = std::exchange(spare, nullptr);
+  forgetView(old);
+  gtk_widget_destroy(old->window);
+  delete old;
+  dropWarmPage();
+  respareLater();
+}
 
 void createView(const Message& m) {
   const int id = static_cast<int>(m.integer("view"));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a private DESTDIR and checks the installed tree:
-# program, engine host, launcher entry, icons and manual pages in their places,
+# program, engine host and Qt WebEngine library, launcher entry, icons and manual pages in their places,
 # and nothing of the build (tests, benchmarks, libraries) beside them.
 # usage: check_install_tree.sh BUILD_DIR PREFIX BINDIR LIBEXECDIR DATADIR MANDIR WITH_HOST
 set -uo pipefail
@@ -26,6 +26,8 @@ if [ "$with_host" = 1 ]; then
 else
   echo "note: the build has no engine host target; not checked"
 fi
+lib=$root$libexecdir/zelvo/zelvo-webengine.so
+file -b "$lib" 2>/dev/null | grep -q 'ELF.*shared object' || fail "no Qt WebEngine library at $libexecdir/zelvo/zelvo-webengine.so"
 
 desktop=$root$datadir/applications/zelvo.desktop
 if [ -f "$desktop" ]; then

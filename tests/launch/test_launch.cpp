@@ -84,6 +84,7 @@ class TestLaunch : public QObject {
     QTemporaryDir bin;
     const QString program = bin.filePath("zelvo");
     QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
+    QVERIFY(QFile::copy(ZELVO_WEBENGINE_LIBRARY, bin.filePath("zelvo-webengine.so")));
     QVERIFY(writeRaw(bin.filePath("config.ini"), "[General]\nLastEngine=IE\n"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");

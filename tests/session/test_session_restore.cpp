@@ -56,6 +56,7 @@ class TestSessionRestore : public QObject {
     QVERIFY(QDir().mkpath(bin));
     QVERIFY(QFile::copy(QStringLiteral(ZELVO_PROGRAM), bin + QStringLiteral("/zelvo")));
     QVERIFY(QFile::copy(QStringLiteral(ZELVO_TEST_HOST), bin + QStringLiteral("/zelvo-webkit-host")));
+    QVERIFY(QFile::copy(QStringLiteral(ZELVO_WEBENGINE_LIBRARY), bin + QStringLiteral("/zelvo-webengine.so")));
     QFile ini(bin + QStringLiteral("/config.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(config);

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include "engine/webengine_side.h"
+
 class QWebEngineProfile;
 
 namespace webengine_sitedata {
@@ -23,12 +25,8 @@ void prepare(QWebEngineProfile* profile);
 // Whether pages may set cookies for other sites than their own (never by default).
 void setThirdPartyCookies(bool allow);
 
-// The cookies known, each with when it was set or last changed in this
-// run (ms since the epoch; 0 for those stored before it).
-struct Cookie {
-  QNetworkCookie cookie;
-  qint64 seenMs = 0;
-};
+// The cookies known, each with when it was set or last changed in this run.
+using Cookie = WebEngineCookie;
 QList<Cookie> cookies();
 
 // Deletes the cookies whose domain (without a leading dot) is one of domains.

@@ -1,4 +1,4 @@
-#include "page/page_context_menu.h"
+#include "engine/webengine/page_context_menu.h"
 
 #include <QMenu>
 #include <QPointer>
