@@ -142,6 +142,41 @@ class TestLaunch : public QObject {
     QCOMPARE(first.state(), QProcess::Running);
   }
 
+  // Qt WebEngine is loaded the first time a window needs it: a frame that
+  // starts with Gecko checked has none of it mapped, also once it has
+  // readied its engine; one with Internet Explorer checked has it then.
+  void webEngineLoadedOnlyWhenNeeded_data() {
+    QTest::addColumn<QByteArray>("engine");
+    QTest::addColumn<bool>("mapped");
+    QTest::newRow("Gecko") << QByteArray("Gecko") << false;
+    QTest::newRow("Internet Explorer") << QByteArray("IE") << true;
+  }
+  void webEngineLoadedOnlyWhenNeeded() {
+    QFETCH(QByteArray, engine);
+    QFETCH(bool, mapped);
+    QTemporaryDir bin;
+    const QString program = bin.filePath("zelvo");
+    QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
+    QVERIFY(QFile::copy(ZELVO_WEBENGINE_LIBRARY, bin.filePath("zelvo-webengine.so")));
+    QVERIFY(writeRaw(bin.filePath("config.ini"), "[General]\nLastEngine=" + engine + "\n[Option_Main]\nMozilla=1\n"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QProcess frame;
+    const auto end = qScopeGuard([&] {
+      frame.terminate();
+      if (!frame.waitForFinished(20000)) frame.kill();
+    });
+    frame.setProcessEnvironment(env);
+    frame.setProcessChannelMode(QProcess::ForwardedChannels);
+    frame.start(program, {});
+    QVERIFY(frame.waitForStarted());
+    const QString maps = QStringLiteral("/proc/%1/maps").arg(frame.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(maps).contains("libQt6Widgets"), 20000);
+    // The checked engine is readied half a second after start-up.
+    QTest::qWait(3000);
+    QCOMPARE(readAll(maps).contains("libQt6WebEngineCore"), mapped);
+  }
+
   void oneFramePerUser_data() {
     QTest::addColumn<bool>("crashedRunLeftFile");
     QTest::addColumn<bool>("otherUser");
