@@ -71,6 +71,27 @@ QString xdotool(const QStringList& args) {
   return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// The real program in a folder of its own, so config.ini is the test's,
+// with Qt WebEngine's library beside it; its path, or empty.
+QString installProgram(const QTemporaryDir& bin, const QByteArray& config) {
+  const QString program = bin.filePath("zelvo");
+  const bool ok = QFile::copy(ZELVO_TEST_PROGRAM, program) &&
+                  QFile::copy(ZELVO_WEBENGINE_LIBRARY, bin.filePath("zelvo-webengine.so")) &&
+                  writeRaw(bin.filePath("config.ini"), config);
+  return ok ? program : QString();
+}
+
+QProcessEnvironment programEnvironment() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+  return env;
+}
+
+void endProgram(QProcess& p) {
+  p.terminate();
+  if (!p.waitForFinished(20000)) p.kill();
+}
+
 }  // namespace
 
 class TestLaunch : public QObject {
@@ -80,20 +101,13 @@ class TestLaunch : public QObject {
     TestHttpServer server;
     for (const char* p : {"/a.html", "/b.html", "/c.html", "/d.html"})
       server.pages[p] = "<html><meta charset=utf-8><title>ページ</title><p>日本語</p></html>";
-    // A folder of its own for the program, so config.ini is the test's.
     QTemporaryDir bin;
-    const QString program = bin.filePath("zelvo");
-    QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
-    QVERIFY(QFile::copy(ZELVO_WEBENGINE_LIBRARY, bin.filePath("zelvo-webengine.so")));
-    QVERIFY(writeRaw(bin.filePath("config.ini"), "[General]\nLastEngine=IE\n"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    const QString program = installProgram(bin, "[General]\nLastEngine=IE\n");
+    QVERIFY(!program.isEmpty());
+    const QProcessEnvironment env = programEnvironment();
 
     QProcess first;
-    const auto end = qScopeGuard([&] {
-      first.terminate();
-      if (!first.waitForFinished(20000)) first.kill();
-    });
+    const auto end = qScopeGuard([&] { endProgram(first); });
     first.setProcessEnvironment(env);
     first.setProcessChannelMode(QProcess::ForwardedChannels);
     first.start(program, {server.url("/a.html"), server.url("/b.html")});
@@ -155,18 +169,11 @@ class TestLaunch : public QObject {
     QFETCH(QByteArray, engine);
     QFETCH(bool, mapped);
     QTemporaryDir bin;
-    const QString program = bin.filePath("zelvo");
-    QVERIFY(QFile::copy(ZELVO_TEST_PROGRAM, program));
-    QVERIFY(QFile::copy(ZELVO_WEBENGINE_LIBRARY, bin.filePath("zelvo-webengine.so")));
-    QVERIFY(writeRaw(bin.filePath("config.ini"), "[General]\nLastEngine=" + engine + "\n[Option_Main]\nMozilla=1\n"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    const QString program = installProgram(bin, "[General]\nLastEngine=" + engine + "\n[Option_Main]\nMozilla=1\n");
+    QVERIFY(!program.isEmpty());
     QProcess frame;
-    const auto end = qScopeGuard([&] {
-      frame.terminate();
-      if (!frame.waitForFinished(20000)) frame.kill();
-    });
-    frame.setProcessEnvironment(env);
+    const auto end = qScopeGuard([&] { endProgram(frame); });
+    frame.setProcessEnvironment(programEnvironment());
     frame.setProcessChannelMode(QProcess::ForwardedChannels);
     frame.start(program, {});
     QVERIFY(frame.waitForStarted());
