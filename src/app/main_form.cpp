@@ -57,6 +57,8 @@ class PageKeyFilter : public QObject {
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
+  // Native windows stay where they must be: see KeepChildrenStackable.
+  QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
   setWindowTitle(QStringLiteral("Zelvo"));
   installMenuHintDescriptions();
   CreateComponents();

@@ -183,6 +183,7 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // Readies the engine the engine menu has checked (see TEngineReadiness).
   void ReadyCheckedEngine();
   void ReadyForGecko();
+  void KeepChildrenStackable();
   void mnuOptionClick();
   void WindowCascade1Execute();
   void WindowTileHorizontal1Execute();

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QStyle>
+#include <algorithm>
 
 #include "app/main_form.h"
 #include "app/window_arrange.h"
@@ -51,10 +52,25 @@ TBrowserChild* TMainForm::OpenPageWindow(bool IE, const QString& Caption, bool P
     mz->FormCreate();
     mz->show();
   }
+  KeepChildrenStackable();
   WatchSessionChild(child);  // sessions
   ActivateChild(child);
   child->SetCaption(Caption);
   return child;
+}
+
+void TMainForm::KeepChildrenStackable() {
+  // An embedded Gecko window makes its ancestors native (the frame does not
+  // let that spread to their neighbours, each native window being a flush
+  // and a buffer of its own), and the windows beside it in the client area
+  // must then be native too to stack above or below it.
+  const QList<QMdiSubWindow*> all = MDIClient->subWindowList();
+  const bool gecko = std::any_of(all.cbegin(), all.cend(), [](QMdiSubWindow* w) {
+    const auto* c = qobject_cast<TBrowserChild*>(w);
+    return c && !c->IsIE();
+  });
+  if (gecko)
+    for (QMdiSubWindow* w : all) w->winId();
 }
 
 void TMainForm::PlaceNewChild(QMdiSubWindow* child) {
