@@ -399,7 +399,6 @@ class TMainForm : public QMainWindow, public TPageDisplay, public TOptionOwner {
   // painted and is idle by then.
   static constexpr int kReadyAfterMs = 500;
   class TEngineReadiness* Readiness = nullptr;
-  bool geckoNativeReady_ = false;
   void CreateComponents();
   void CreateMenus();
   void CreateEngineItems();

@@ -99,10 +99,7 @@ void TMainForm::ReadyForGecko() {
   // A Gecko window embeds a native window, which makes the client area and
   // its ancestors native too. Made now, while the frame is idle, their first
   // paint is not the first window's.
-  if (!geckoNativeReady_) {
-    geckoNativeReady_ = true;
-    MDIClient->viewport()->winId();
-  }
+  MDIClient->viewport()->winId();
   Readiness->ready(false);
 }
 

@@ -27,10 +27,10 @@
 #include <optional>
 
 #include "engine/address.h"
+#include "engine/webengine/page_context_menu.h"
 #include "engine/webengine/web_engine_site_data.h"
 #include "page/downloads.h"
 #include "page/full_screen.h"
-#include "engine/webengine/page_context_menu.h"
 #include "page/page_security.h"
 #include "page/page_services.h"
 #include "page/permissions.h"
